@@ -1,0 +1,52 @@
+#include "app/bounded_text.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+std::int32_t FormatBounded(char* dest, std::size_t capacity, const char* format, ...)
+{
+    if (capacity == 0)
+        return kFormatInvalidArg;
+    if (capacity > kFormatMaxCapacity) {
+        dest[0] = '\0';
+        return kFormatInvalidArg;
+    }
+
+    va_list args;
+    va_start(args, format);
+    int written = std::vsnprintf(dest, capacity, format, args);
+    va_end(args);
+
+    // vsnprintf already cut the output to capacity - 1 characters and terminated it;
+    // a negative result (an encoding error) leaves the buffer undefined, so empty it.
+    if (written < 0) {
+        dest[0] = '\0';
+        return kFormatInsufficientBuffer;
+    }
+    if (std::size_t(written) >= capacity)
+        return kFormatInsufficientBuffer;
+    return kFormatOk;
+}
+
+bool CopyPath(char* dest, std::size_t capacity, const char* source)
+{
+    std::size_t length = std::strlen(source);
+    if (length >= capacity)
+        return false;
+    std::memcpy(dest, source, length + 1);
+    return true;
+}
+
+bool AppendPath(char* dest, std::size_t capacity, const char* source)
+{
+    const void* end = std::memchr(dest, '\0', capacity);
+    if (end == nullptr)
+        return false;
+    std::size_t used = std::size_t(static_cast<const char*>(end) - dest);
+    std::size_t length = std::strlen(source);
+    if (length >= capacity - used)
+        return false;
+    std::memcpy(dest + used, source, length + 1);
+    return true;
+}

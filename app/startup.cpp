@@ -1,0 +1,74 @@
+// Start-up: the program's entry and its choice between installing and uninstalling.
+//
+// The same file is the setup program and, copied into the install directory as
+// Uninstall.exe, the uninstaller.  Two facts decide what it does: whether this
+// very version is registered as installed, and whether the running file is
+// named Uninstall.exe.  The command line is ignored and the exit code is 0.
+#include <windows.h>
+#include <commctrl.h>
+#include <shlwapi.h>
+
+#include "app/bounded_text.h"
+#include "app/product.h"
+#include "app/registry_text.h"
+#include "app/wizard.h"
+#include "maintenance/uninstall.h"
+#include "resources/resource.h"
+
+#include <cstring>
+
+namespace {
+
+// True when the uninstall registration names exactly this version.
+bool IsThisVersionInstalled()
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, UninstallKeyPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    char version[32];
+    bool read = ReadRegistryText(key, "DisplayVersion", version);
+    RegCloseKey(key);
+    return read && std::strcmp(version, ProductVersion) == 0;
+}
+
+bool IsRunningAsUninstaller()
+{
+    char modulePath[kPathCapacity] = {};
+    GetModuleFileNameA(nullptr, modulePath, kPathCapacity);
+    return lstrcmpiA(PathFindFileNameA(modulePath), UninstallerName) == 0;
+}
+
+// Asks whether to uninstall this version; true on Yes.
+bool ConfirmUninstall(bool runningAsUninstaller)
+{
+    char fullName[64];
+    FormatBounded(fullName, sizeof fullName, "%s %s", ProductName, ProductVersion);
+    char question[256];
+    if (runningAsUninstaller)
+        FormatBounded(question, sizeof question, "Do you want to uninstall %s now?", fullName);
+    else
+        FormatBounded(question, sizeof question,
+                      "%s is already installed. Do you want to uninstall %s now?", fullName,
+                      fullName);
+    return MessageBoxA(nullptr, question, SetupTitle, MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
+{
+    if (IsThisVersionInstalled()) {
+        bool runningAsUninstaller = IsRunningAsUninstaller();
+        if (ConfirmUninstall(runningAsUninstaller)) {
+            UninstallProduct();
+            return 0;
+        }
+        if (runningAsUninstaller)
+            return 0;
+    }
+
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_WIZARD), nullptr, WizardDialogProc, 0);
+    return 0;
+}

@@ -1,0 +1,6 @@
+#include "install/install_product.h"
+
+bool InstallProduct(HWND)
+{
+    return false;
+}

@@ -1,0 +1,5 @@
+#include "install/uninstall_registration.h"
+
+void WriteUninstallRegistration(const char*, DWORD)
+{
+}

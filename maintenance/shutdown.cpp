@@ -1,0 +1,10 @@
+#include "maintenance/shutdown.h"
+
+void ShutDownRunningInstances()
+{
+}
+
+BOOL CALLBACK CloseProductWindow(HWND, LPARAM)
+{
+    return TRUE;
+}

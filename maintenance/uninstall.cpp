@@ -1,0 +1,5 @@
+#include "maintenance/uninstall.h"
+
+void UninstallProduct()
+{
+}

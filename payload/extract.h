@@ -1,0 +1,9 @@
+// Extraction of one payload entry from the container compiled into the program.
+#pragma once
+
+#include <cstdint>
+
+// Decompresses entry `index` (0 the application executable, 1 the help file) and
+// writes it as the file `targetPath`.  True exactly when the file was created and
+// all of the entry's bytes were written to it.
+bool ExtractPayloadEntry(std::uint32_t index, const char* targetPath);

@@ -1,0 +1,5 @@
+#include "shell/launch.h"
+
+void LaunchInstalledApplication()
+{
+}

@@ -1,0 +1,10 @@
+#include "shell/shortcuts.h"
+
+void CreateShortcuts(bool, bool, bool)
+{
+}
+
+bool CreateShellLink(const char*)
+{
+    return false;
+}

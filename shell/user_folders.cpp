@@ -1,0 +1,6 @@
+#include "shell/user_folders.h"
+
+bool ResolveInteractiveUserFolder(int, char*)
+{
+    return false;
+}

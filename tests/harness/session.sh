@@ -1,0 +1,62 @@
+# Wine test session: a private Wine prefix and an Xvfb display, both stopped by
+# their own process ids (never by name).  Sourced by ./dev.
+#
+#   session_start DIR   make a new prefix under DIR, start Xvfb (unless a display
+#                       is given by KEEP_DISPLAY=1) and a warm wineserver
+#   session_stop        stop the wineserver of this prefix and our Xvfb
+
+SESSION_XVFB_PID=
+SESSION_PREFIX=
+
+session_start() {
+    local dir=$1
+    mkdir -p "$dir"
+    SESSION_PREFIX=$(mktemp -d "$dir/prefix.XXXXXX")
+    export WINEPREFIX=$SESSION_PREFIX
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    export WINEARCH=win64
+
+    if [ "${KEEP_DISPLAY:-0}" != 1 ] || [ -z "${DISPLAY:-}" ]; then
+        local displayfile
+        displayfile=$(mktemp)
+        # -displayfd picks a free display number and reports it once the server is ready.
+        Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 &
+        SESSION_XVFB_PID=$!
+        local i
+        for i in $(seq 1 100); do
+            [ -s "$displayfile" ] && break
+            sleep 0.1
+        done
+        if [ ! -s "$displayfile" ]; then
+            echo "session: Xvfb did not start" >&2
+            rm -f "$displayfile"
+            return 1
+        fi
+        export DISPLAY=":$(head -n1 "$displayfile")"
+        rm -f "$displayfile"
+    fi
+
+    wineboot -i </dev/null >/dev/null 2>&1 || { echo "session: wineboot failed" >&2; return 1; }
+    # A persistent wineserver and one warm-up process: later programs start in
+    # milliseconds, and Wine's services do not inherit a test's output pipe.
+    wineserver -p </dev/null >/dev/null 2>&1 &
+    wine cmd /c exit </dev/null >/dev/null 2>&1
+    echo "session: prefix $WINEPREFIX, display $DISPLAY"
+}
+
+session_stop() {
+    if [ -n "$SESSION_PREFIX" ]; then
+        WINEPREFIX=$SESSION_PREFIX wineserver -k >/dev/null 2>&1
+        WINEPREFIX=$SESSION_PREFIX wineserver -w >/dev/null 2>&1
+        if [ "${KEEP_PREFIX:-0}" != 1 ]; then
+            rm -rf "$SESSION_PREFIX"
+        fi
+        SESSION_PREFIX=
+    fi
+    if [ -n "$SESSION_XVFB_PID" ]; then
+        kill "$SESSION_XVFB_PID" 2>/dev/null
+        wait "$SESSION_XVFB_PID" 2>/dev/null
+        SESSION_XVFB_PID=
+    fi
+}
