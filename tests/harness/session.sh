@@ -11,6 +11,7 @@ SESSION_PREFIX=
 session_start() {
     local dir=$1
     mkdir -p "$dir"
+    dir=$(cd "$dir" && pwd)  # Wine wants an absolute prefix path
     SESSION_PREFIX=$(mktemp -d "$dir/prefix.XXXXXX")
     export WINEPREFIX=$SESSION_PREFIX
     export WINEDEBUG=-all

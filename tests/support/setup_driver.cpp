@@ -1,0 +1,70 @@
+#include "tests/support/setup_driver.h"
+
+#include "resources/resource.h"
+#include "tests/support/test_paths.h"
+
+std::string SetupProgramPath()
+{
+    return BuildPath("LumovaraSetup.exe");
+}
+
+ui::Process StartSetup(const std::string& copyName)
+{
+    if (copyName.empty())
+        return ui::Start(SetupProgramPath());
+    std::string folder = MakeScratchFolder("setup-copy");
+    std::string copy = folder + "\\" + copyName;
+    if (!CopyFileA(SetupProgramPath().c_str(), copy.c_str(), FALSE))
+        return ui::Process();
+    return ui::Start(copy);
+}
+
+bool IsWizard(HWND window)
+{
+    return window != nullptr && !ui::IsMessageBox(window) &&
+           ui::WindowText(window) == "VEK Lumovara Remote Setup" &&
+           GetDlgItem(window, IDC_HEADING) != nullptr;
+}
+
+FirstWindow WaitForWizardOrMessageBox(DWORD processId, DWORD timeoutMs)
+{
+    FirstWindow first;
+    ui::WaitUntil(
+        [&] {
+            for (HWND window : ui::FindTopLevelWindows(processId, "#32770", nullptr)) {
+                if (!IsWindowVisible(window))
+                    continue;
+                if (ui::IsMessageBox(window)) {
+                    first.box.window = window;
+                    first.box.title = ui::WindowText(window);
+                    first.box.text = ui::ControlText(window, 0xFFFF);
+                    return true;
+                }
+                if (IsWizard(window)) {
+                    first.wizard = window;
+                    return true;
+                }
+            }
+            return false;
+        },
+        timeoutMs);
+    return first;
+}
+
+HWND WaitForWizard(DWORD processId, DWORD timeoutMs)
+{
+    FirstWindow first = WaitForWizardOrMessageBox(processId, timeoutMs);
+    return first.wizard;
+}
+
+void CloseSetup(ui::Process& setup)
+{
+    if (!setup.Running())
+        return;
+    for (HWND window : ui::FindTopLevelWindows(setup.id(), "#32770", nullptr)) {
+        if (IsWizard(window) && ui::ControlEnabled(window, IDCANCEL))
+            ui::Click(window, IDCANCEL);
+    }
+    if (!setup.WaitForExit(5000))
+        setup.Kill();
+}
