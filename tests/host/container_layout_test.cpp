@@ -98,8 +98,9 @@ TEST(ContainerWalk, NeverReachesPastATruncatedContainer)
             const bool found = payload::LocateEntry(words.data(), length, index, &entry);
             const std::size_t end = index == 0 ? 6 : 10;
             EXPECT_EQ(length >= end, found) << "length " << length << " index " << index;
-            if (found)
+            if (found) {
                 EXPECT_LE(entry.body + entry.bodyWords, words.data() + length);
+            }
         }
     }
 }
@@ -109,11 +110,19 @@ TEST(ContainerWalk, RejectsSizeWordsThatPointPastTheEnd)
     std::vector<std::uint32_t> words =
         Words(payload::BuildContainer({Entry(kStream0, 1), Entry(kStream1, 1)}));
     payload::EntryView entry;
-    for (std::uint32_t size : {9u, 1000u, 0xFFFFFFFDu, 0xFFFFFFFFu}) {
-        words[2] = size;  // entry 0's c
+    // Entry 0's body starts at word 4 of 10: 24 bytes fill the rest, leaving no room for entry 1.
+    words[2] = 24;
+    EXPECT_TRUE(payload::LocateEntry(words.data(), words.size(), 0, &entry));
+    EXPECT_FALSE(payload::LocateEntry(words.data(), words.size(), 1, &entry));
+    for (std::uint32_t size : {25u, 1000u, 0xFFFFFFFDu, 0xFFFFFFFFu}) {
+        words[2] = size;
         EXPECT_FALSE(payload::LocateEntry(words.data(), words.size(), 0, &entry)) << size;
         EXPECT_FALSE(payload::LocateEntry(words.data(), words.size(), 1, &entry)) << size;
     }
+    words[2] = 8;
+    words[6] = 9;  // entry 1's c: 3 words from word 8, one past the end
+    EXPECT_TRUE(payload::LocateEntry(words.data(), words.size(), 0, &entry));
+    EXPECT_FALSE(payload::LocateEntry(words.data(), words.size(), 1, &entry));
 }
 
 TEST(ContainerAssembly, PutsTheWordsIntoAlignedReadOnlyData)

@@ -83,14 +83,14 @@ Bytes Decompress(const Bytes& stream, std::size_t size)
     return output;
 }
 
-struct Run {
+struct PackRun {
     int status = -1;
     std::string output;  // stdout and stderr together
 };
 
-Run Pack(const std::string& arguments)
+PackRun Pack(const std::string& arguments)
 {
-    Run run;
+    PackRun run;
     std::FILE* pipe = popen((std::string(PAYLOAD_PACK) + " " + arguments + " 2>&1").c_str(), "r");
     if (pipe == nullptr)
         return run;
@@ -150,7 +150,7 @@ TEST_F(PayloadPack, LaysOutStreamsWithAndWithoutPadding)
         const Bytes files[2] = {SampleFile(sizes[0], unsigned(sizes[0])), SampleFile(sizes[1], unsigned(sizes[1]))};
         WriteBytes(Path("app.exe"), files[0]);
         WriteBytes(Path("help.chm"), files[1]);
-        const Run run = Pack(Path("app.exe") + " " + Path("help.chm") + " -o " + Path("c.bin") + " --binary");
+        const PackRun run = Pack(Path("app.exe") + " " + Path("help.chm") + " -o " + Path("c.bin") + " --binary");
         ASSERT_EQ(0, run.status) << run.output;
         const Bytes container = ReadBytes(Path("c.bin"));
 
@@ -224,7 +224,7 @@ TEST_F(PayloadPack, ReportsSizesAndRatioPerEntry)
 {
     WriteBytes(Path("app.exe"), SampleFile(10000, 3));
     WriteBytes(Path("help.chm"), SampleFile(2000, 4));
-    const Run run = Pack(Path("app.exe") + " " + Path("help.chm") + " -o " + Path("c.s"));
+    const PackRun run = Pack(Path("app.exe") + " " + Path("help.chm") + " -o " + Path("c.s"));
     ASSERT_EQ(0, run.status) << run.output;
     EXPECT_NE(std::string::npos, run.output.find("entry 0  " + Path("app.exe") + "  10000 -> ")) << run.output;
     EXPECT_NE(std::string::npos, run.output.find("entry 1  " + Path("help.chm") + "  2000 -> ")) << run.output;
@@ -245,7 +245,7 @@ TEST_F(PayloadPack, RefusesBadInputsNamingTheFile)
     for (const char* bad : {"missing", "empty", "folder", "huge"}) {
         for (bool asHelp : {false, true}) {
             const std::string inputs = asHelp ? Path("good") + " " + Path(bad) : Path(bad) + " " + Path("good");
-            const Run run = Pack(inputs + " -o " + Path("out.s"));
+            const PackRun run = Pack(inputs + " -o " + Path("out.s"));
             EXPECT_EQ(1, run.status) << bad;
             EXPECT_EQ(asHelp ? 2u : 1u, Lines(run.output)) << run.output;  // entry 0's line, then the error
             EXPECT_NE(std::string::npos, run.output.find("payload-pack: " + Path(bad) + ": ")) << run.output;
@@ -258,7 +258,7 @@ TEST_F(PayloadPack, ReportsAnOutputItCannotWrite)
 {
     WriteBytes(Path("good"), SampleFile(100, 6));
     const std::string output = Path("no-such-folder/out.s");
-    const Run run = Pack(Path("good") + " " + Path("good") + " -o " + output);
+    const PackRun run = Pack(Path("good") + " " + Path("good") + " -o " + output);
     EXPECT_EQ(1, run.status);
     EXPECT_NE(std::string::npos, run.output.find("payload-pack: " + output)) << run.output;
 }
@@ -272,7 +272,7 @@ TEST_F(PayloadPack, UsageErrorsExitWithTwo)
                                          good + " " + good + " " + good + out, good + " " + good + out + " --level 0",
                                          good + " " + good + out + " --level 10", good + " " + good + out + " --level x",
                                          good + " " + good + out + " --fast", good + " " + good + out + " --symbol 9x"}) {
-        const Run run = Pack(arguments);
+        const PackRun run = Pack(arguments);
         EXPECT_EQ(2, run.status) << arguments;
         EXPECT_NE(std::string::npos, run.output.find("usage: payload-pack")) << arguments;
         EXPECT_FALSE(fs::exists(Path("out.s"))) << arguments;
