@@ -30,7 +30,9 @@ public:
     // Inserts `cur` (max_length >= kMinSearchBytes bytes readable there).
     // With kRecord, stores the matches of strictly increasing length (>= 3)
     // at `matches` and returns their count; the last is the longest.  A
-    // match reaching nice_length ends the search.
+    // match reaching nice_length ends the search, and lengths are compared
+    // no further than that, so runs do not cost quadratic time; the caller
+    // extends such a match itself if it wants its full length.
     template <bool kRecord>
     XPRESS_FORCEINLINE unsigned Advance(const u8* base, mf_pos_t cur, u32 max_length, u32 nice_length, u32 depth,
                                         Match* matches) {
@@ -42,7 +44,7 @@ public:
         mf_pos_t* pending_gt = pending_lt + 1;
         const mf_pos_t cutoff = cur - mf_pos_t(kMaxOffset);
         if (nice_length > max_length) nice_length = max_length;
-
+        
         unsigned count = 0;
         u32 best_length = kMinMatchLength - 1;
         u32 lt_len = 0, gt_len = 0, len = 0;
@@ -50,7 +52,7 @@ public:
             const u8* m = base + node;
             mf_pos_t* node_children = &children_[2 * (u32(node) & (kWindowSize - 1))];
             if (m[len] == s[len]) {
-                len = ExtendMatch(s, m, len + 1, max_length);
+                len = ExtendMatch(s, m, len + 1, nice_length);
                 if (kRecord && len > best_length) {
                     best_length = len;
                     matches[count++] = Match{len, u32(cur - node)};

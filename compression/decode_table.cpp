@@ -1,10 +1,20 @@
-// Builds the flat decode table from a block's code-length table: count the
+// Builds the decode table from a block's code-length table: count the
 // lengths, check the code is exactly complete, sort the symbols by (length,
 // symbol) with a counting sort, then give each symbol its run of entries.
-// Canonical codes are consecutive in that order, so the runs are adjacent.
+// Canonical codes are consecutive in that order, so walking a position `pos`
+// through the 15-bit code space in steps of 2^(15-L) visits every code; a
+// code's root index is pos >> kSubBits.
 #include "decode_table.h"
 
 namespace xpress {
+
+namespace {
+
+void Fill(u32* entry, std::size_t run, u32 value) {
+    for (std::size_t j = 0; j < run; j++) entry[j] = value;
+}
+
+}  // namespace
 
 bool BuildDecodeTable(const u8* table_bytes, DecodeTable* table) {
     u8 lengths[kNumSymbols];
@@ -19,7 +29,7 @@ bool BuildDecodeTable(const u8* table_bytes, DecodeTable* table) {
     // Kraft sum in units of 2^-15.  An empty table sums to 0 and fails too.
     u32 space = 0;
     for (unsigned len = 1; len <= kMaxCodeLength; len++) space += counts[len] << (kMaxCodeLength - len);
-    if (space != kDecodeTableEntries) return false;
+    if (space != u32(1) << kMaxCodeLength) return false;
 
     unsigned offsets[kMaxCodeLength + 2];
     offsets[1] = 0;
@@ -29,20 +39,27 @@ bool BuildDecodeTable(const u8* table_bytes, DecodeTable* table) {
         if (lengths[sym] != 0) sorted[offsets[lengths[sym]]++] = u16(sym);
     }
 
-    // offsets[len] now ends the run of length-len symbols; walk them in order.
-    u16* entry = table->entries;
+    // offsets[len] now ends the run of length-len symbols.
+    u32* const root = table->entries;
+    std::size_t next_subtable = kRootEntries;
+    u32 pos = 0;  // position in the 15-bit code space
     unsigned i = 0;
     for (unsigned len = 1; len <= kMaxCodeLength; len++) {
-        const std::size_t run = std::size_t(1) << (kMaxCodeLength - len);
         for (; i < offsets[len]; i++) {
-            const u16 value = u16(sorted[i] << 4 | len);
-            if (run >= 4) {
-                const u64 pattern = value * 0x0001000100010001ull;
-                for (std::size_t j = 0; j < run; j += 4) StoreU64(reinterpret_cast<u8*>(entry + j), pattern);
+            const u32 sym_field = u32(sorted[i]) << 4;
+            if (len <= kRootBits) {
+                Fill(root + (pos >> kSubBits), std::size_t(1) << (kRootBits - len), sym_field | len);
             } else {
-                for (std::size_t j = 0; j < run; j++) entry[j] = value;
+                const u32 root_index = pos >> kSubBits;
+                if (pos % (u32(1) << kSubBits) == 0) {  // first code under this prefix
+                    root[root_index] = kSubtableFlag | u32(next_subtable);
+                    next_subtable += std::size_t(1) << kSubBits;
+                }
+                u32* const sub = table->entries + (root[root_index] & ~kSubtableFlag);
+                Fill(sub + pos % (u32(1) << kSubBits), std::size_t(1) << (kMaxCodeLength - len),
+                     sym_field | (len - kRootBits));
             }
-            entry += run;
+            pos += u32(1) << (kMaxCodeLength - len);
         }
     }
     return true;

@@ -88,7 +88,13 @@ XPRESS_FORCEINLINE DecodeResult DecodeSymbols(BitReader& br, const DecodeTable& 
     } while (0)
 
     while (out_next < stop && (kChecked || br.next <= in_fast_end)) {
-        const unsigned entry = table.entries[reg >> (32 - kDecodeTableBits)];
+        u32 entry = table.entries[reg >> (32 - kRootBits)];
+        if (XPRESS_UNLIKELY(entry & kSubtableFlag)) {
+            // avail >= 16 before the code, so kSubBits bits remain after the root's.
+            reg <<= kRootBits;
+            avail -= kRootBits;
+            entry = table.entries[(entry & ~kSubtableFlag) + (reg >> (32 - kSubBits))];
+        }
         const unsigned code_length = entry & 15;
         const unsigned sym = entry >> 4;
         reg <<= code_length;

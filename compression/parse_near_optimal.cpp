@@ -90,7 +90,11 @@ std::size_t ParseBlockNearOptimal(Compressor* c, const u8* in, std::size_t in_si
             if (found[j].length == kMinMatchLength && found[j].offset > kMaxLength3Offset) continue;
             st.matches.push_back(found[j]);
         }
-        if (count != 0 && found[count - 1].length >= nice_length) skip_until = pos + found[count - 1].length;
+        if (count != 0 && found[count - 1].length >= nice_length) {
+            Match& longest = st.matches.back();
+            longest.length = ExtendMatch(in + pos, in + pos - longest.offset, longest.length, max_length);
+            skip_until = pos + longest.length;
+        }
     }
     st.match_begin[span] = u32(st.matches.size());
 

@@ -69,25 +69,13 @@ TEST_F(ExtractPayload, ExtractingTwiceGivesTheSameFile)
 TEST_F(ExtractPayload, FailsOnAFileAnotherProgramHoldsOpen)
 {
     ASSERT_TRUE(WriteFileBytes(Target(), kExisting));
-    const std::string event = "lvtest-hold-" + std::to_string(GetCurrentProcessId());
-    HANDLE held = CreateEventA(nullptr, TRUE, FALSE, (event + "-held").c_str());
-    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, (event + "-release").c_str());
-    ASSERT_NE(nullptr, held);
-    ASSERT_NE(nullptr, release);
-
-    ui::Process holder = ui::Start(BuildPath("tests/win32/file_holder.exe"), "\"" + Target() + "\" " + event);
-    ASSERT_TRUE(holder.started());
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(held, 20000)) << "the helper did not open the file";
-
-    EXPECT_FALSE(ExtractPayloadEntry(1, Target().c_str()));
-
-    SetEvent(release);
-    DWORD exitCode = 99;
-    EXPECT_TRUE(holder.WaitForExit(20000, &exitCode));
-    EXPECT_EQ(0u, exitCode);
-    CloseHandle(held);
-    CloseHandle(release);
-    EXPECT_EQ(kExisting, ReadFileBytes(Target()));
+    {
+        const ui::FileHolder holder(Target());
+        ASSERT_TRUE(holder.holding());
+        EXPECT_FALSE(ExtractPayloadEntry(1, Target().c_str()));
+    }
+    EXPECT_TRUE(ui::WaitUntil([&] { return ReadFileBytes(Target()) == kExisting; }, 5000))
+        << "the held file changed";
 }
 
 TEST_F(ExtractPayload, FailsWhenTheFolderIsMissing)
