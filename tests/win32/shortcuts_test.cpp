@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -106,6 +107,12 @@ struct Options {
     bool desktop;
     bool allUsers;
 };
+
+void PrintTo(const Options& options, std::ostream* out)
+{
+    *out << "startMenu " << options.startMenu << ", desktop " << options.desktop << ", allUsers "
+         << options.allUsers;
+}
 
 class ShortcutChoices : public Shortcuts, public testing::WithParamInterface<Options> {};
 
