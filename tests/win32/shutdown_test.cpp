@@ -30,6 +30,9 @@ struct Pause {
 };
 std::vector<Pause> pauses;
 std::vector<HANDLE> watchedCopies;
+// When set, the test itself ends the first copy during this pause (1 = the first).
+std::size_t endFirstCopyAtPause = 0;
+constexpr DWORD kEndedByTest = 42;
 
 void WINAPI RecordingPause(DWORD milliseconds)
 {
@@ -37,6 +40,10 @@ void WINAPI RecordingPause(DWORD milliseconds)
     for (HANDLE copy : watchedCopies)
         pause.running.push_back(WaitForSingleObject(copy, 0) == WAIT_TIMEOUT);
     pauses.push_back(pause);
+    if (pauses.size() == endFirstCopyAtPause && !watchedCopies.empty()) {
+        TerminateProcess(watchedCopies[0], kEndedByTest);
+        WaitForSingleObject(watchedCopies[0], 5000);
+    }
     Sleep(milliseconds);
 }
 
@@ -60,6 +67,7 @@ protected:
     {
         pauses.clear();
         watchedCopies.clear();
+        endFirstCopyAtPause = 0;
         savedPause_ = pollPause;
         pollPause = RecordingPause;
         ASSERT_FALSE(AnyProcessNameContains("LumovaraRemote")) << "a copy is already running";
@@ -105,7 +113,7 @@ TEST_F(Shutdown, NothingRunningMeansNoPauseAtAll)
     EXPECT_TRUE(pauses.empty());
 }
 
-TEST_F(Shutdown, CopyThatClosesEndsAndTheCallReturnsAtTheFirstPollWithoutIt)
+TEST_F(Shutdown, CopyThatClosesOnRequestEndsAndIsNotTerminated)
 {
     const ui::Process& copy = StartCopy(kClosingSample, "LumovaraRemote.exe");
     ShutDownRunningInstances();
@@ -113,12 +121,25 @@ TEST_F(Shutdown, CopyThatClosesEndsAndTheCallReturnsAtTheFirstPollWithoutIt)
     DWORD exitCode = 99;
     ASSERT_TRUE(copy.WaitForExit(0, &exitCode)) << "returned while the copy still ran";
     EXPECT_EQ(0u, exitCode) << "closed by request, not terminated";
-    // Each pause follows a poll that found the copy; once it is gone the next poll ends the call.
-    ASSERT_LT(pauses.size(), 10u);
-    for (std::size_t i = 0; i + 1 < pauses.size(); ++i)
-        EXPECT_TRUE(pauses[i].running[0]) << "polled on after the copy had gone, pause " << i;
-    for (const Pause& pause : pauses)
+    EXPECT_LT(pauses.size(), 10u);
+}
+
+// The sample ends within its close request here, before the first poll; a copy
+// that the test ends during the third pause shows when the call stops polling.
+TEST_F(Shutdown, CallReturnsAtTheFirstPollThatNoLongerSeesTheCopy)
+{
+    const ui::Process& copy = StartCopy(kStubbornSample, "LumovaraRemote.exe");
+    endFirstCopyAtPause = 3;
+    ShutDownRunningInstances();
+
+    EXPECT_EQ(3u, pauses.size());
+    for (const Pause& pause : pauses) {
         EXPECT_EQ(100u, pause.milliseconds);
+        EXPECT_TRUE(pause.running[0]);
+    }
+    DWORD exitCode = 99;
+    ASSERT_TRUE(copy.WaitForExit(0, &exitCode));
+    EXPECT_EQ(kEndedByTest, exitCode) << "the call terminated it";
 }
 
 TEST_F(Shutdown, StubbornCopyIsTerminatedWithExitCodeOneAfterTenPolls)
