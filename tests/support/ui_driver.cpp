@@ -272,3 +272,29 @@ bool SaveScreenshot(HWND window, const std::string& name)
 }
 
 }  // namespace ui
+
+#include "tests/support/test_paths.h"
+
+namespace ui {
+
+FileHolder::FileHolder(const std::string& path)
+{
+    process_ = Start(BuildPath("tests/hold_file.exe"), "\"" + path + "\"");
+    // It holds the file once a plain open for reading is refused.
+    holding_ = process_.started() && WaitUntil([&] {
+                   HANDLE probe = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ |
+                                              FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                              OPEN_EXISTING, 0, nullptr);
+                   if (probe == INVALID_HANDLE_VALUE)
+                       return GetLastError() == ERROR_SHARING_VIOLATION;
+                   CloseHandle(probe);
+                   return false;
+               });
+}
+
+FileHolder::~FileHolder()
+{
+    process_.Kill();
+}
+
+}  // namespace ui

@@ -98,3 +98,19 @@ bool WaitUntil(Predicate predicate, DWORD timeoutMs = kDefaultTimeoutMs)
 bool SaveScreenshot(HWND window, const std::string& name);
 
 }  // namespace ui
+
+namespace ui {
+
+// A helper process holding `path` open without sharing until it is ended.
+class FileHolder {
+public:
+    explicit FileHolder(const std::string& path);
+    ~FileHolder();
+    bool holding() const { return holding_; }
+
+private:
+    Process process_;
+    bool holding_ = false;
+};
+
+}  // namespace ui
