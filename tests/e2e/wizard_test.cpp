@@ -279,6 +279,12 @@ protected:
 
 TEST_F(Wizard, WalksEveryPageToAFailedInstallAndFinish)
 {
+    // Another program holds the application's file, so the installation fails.
+    std::string installDirectory = ShellFolder(CSIDL_PROGRAM_FILES) + "\\VEK\\LumovaraRemote";
+    SHCreateDirectoryExA(nullptr, installDirectory.c_str(), nullptr);
+    ui::FileHolder holder(installDirectory + "\\LumovaraRemote.exe");
+    ASSERT_TRUE(holder.holding());
+
     HWND wizard = StartWizard();
     ASSERT_NE(nullptr, wizard);
 
@@ -330,7 +336,7 @@ TEST_F(Wizard, WalksEveryPageToAFailedInstallAndFinish)
     ExpectNoOverlap(wizard);
     ui::SaveScreenshot(wizard, "e2e-wizard-3-options");
 
-    // Install with nothing to install: the failure text, Finish, Cancel disabled for good.
+    // Install fails: the failure text, Finish, Cancel disabled for good.
     ASSERT_TRUE(ui::Click(wizard, IDOK));
     ASSERT_TRUE(WaitForFinishButton(wizard));
     ExpectPageView(wizard, kFinish);
@@ -351,7 +357,11 @@ TEST_F(Wizard, WalksEveryPageToAFailedInstallAndFinish)
     // Finish ends the program and starts nothing: the application was never written.
     ASSERT_TRUE(ui::Click(wizard, IDOK));
     ExpectExitWithZero();
-    ExpectNothingInstalled();
+    EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_FALSE(FileExists(installDirectory + "\\Uninstall.exe"));
+    EXPECT_FALSE(FileExists(ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\VEK"));
+    EXPECT_FALSE(FileExists(ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\VEK Lumovara Remote.lnk"));
+    EXPECT_FALSE(ApplicationRunning());
 }
 
 // Cancel on each of pages 0 to 2, and a close request (WM_CLOSE, or the close
