@@ -59,6 +59,7 @@ protected:
     void TearDown() override
     {
         CloseSetup(setup_);
+        ui::EndProgramsWithWindowClass("LumovaraRemoteSample");
         RemoveInstallationTraces();
     }
 

@@ -244,7 +244,12 @@ protected:
         ASSERT_TRUE(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kUninstallKey));
         RemoveTree(ShellFolder(CSIDL_PROGRAM_FILES) + "\\VEK");
     }
-    void TearDown() override { CloseSetup(setup_); }
+    void TearDown() override
+    {
+        CloseSetup(setup_);
+        // An application started on Finish would keep the test's output open.
+        ui::EndProgramsWithWindowClass("LumovaraRemoteSample");
+    }
 
     HWND StartWizard(const std::string& program = SetupProgramPath())
     {

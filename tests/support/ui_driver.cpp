@@ -220,6 +220,20 @@ bool Answer(HWND box, int buttonId)
                         reinterpret_cast<LPARAM>(button));
 }
 
+void EndProgramsWithWindowClass(const char* className)
+{
+    for (HWND window : FindTopLevelWindows(0, className, nullptr)) {
+        DWORD processId = 0;
+        GetWindowThreadProcessId(window, &processId);
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId);
+        if (process == nullptr)
+            continue;
+        TerminateProcess(process, 99);
+        WaitForSingleObject(process, 5000);
+        CloseHandle(process);
+    }
+}
+
 namespace {
 
 bool WriteBitmapFile(const std::string& path, HDC dc, HBITMAP bitmap, int width, int height)

@@ -110,6 +110,10 @@ struct Pixels {
 // Asks the window to repaint first; empty on failure.
 Pixels CaptureWindow(HWND window);
 
+// Ends the processes that own top-level windows of `className` (a program a
+// test had started, such as the installed application), by their ids.
+void EndProgramsWithWindowClass(const char* className);
+
 // Saves the window's area of the screen as SCREENSHOT_DIR\<name>.bmp (the test
 // harness turns it into PNG).  False when SCREENSHOT_DIR is unset or on failure.
 bool SaveScreenshot(HWND window, const std::string& name);
