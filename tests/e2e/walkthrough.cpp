@@ -5,6 +5,7 @@
 // installation left on the machine: files, shortcuts and registry values.
 #include "resources/resource.h"
 #include "tests/support/installation.h"
+#include "tests/support/shell_link.h"
 #include "tests/support/registry.h"
 #include "tests/support/setup_driver.h"
 #include "tests/support/test_paths.h"
@@ -74,8 +75,8 @@ void ListInstallation()
     std::printf("shortcuts:\n");
     for (const std::string& link : {paths.commonStartMenuLink, paths.commonDesktopLink,
                                     paths.userStartMenuLink, paths.userDesktopLink}) {
-        ShellLinkInfo info = ReadShellLink(link);
-        if (info.loaded)
+        ShellLinkInfo info;
+        if (ReadShellLink(link, info))
             std::printf("  %s -> %s (%s)\n", link.c_str(), info.target.c_str(),
                         info.description.c_str());
     }
