@@ -1,5 +1,7 @@
 #include "payload/container.h"
 
+#include "compression/xpress.h"
+
 namespace payload {
 
 bool LocateEntry(const std::uint32_t* container, std::size_t containerWords, std::uint32_t index,
@@ -26,6 +28,18 @@ bool LocateEntry(const std::uint32_t* container, std::size_t containerWords, std
         }
         word += bodyWords;
     }
+}
+
+bool DecodeEntry(const EntryView& entry, const void* stream, void* output)
+{
+    xpress::Decompressor* decompressor = nullptr;
+    if (!xpress::CreateDecompressor(xpress::COMPRESS_ALGORITHM_XPRESS_HUFF, &decompressor))
+        return false;
+    std::size_t decodedSize = 0;
+    const bool decoded = xpress::Decompress(decompressor, stream, entry.compressedSize, output,
+                                            entry.uncompressedSize, &decodedSize);
+    xpress::CloseDecompressor(decompressor);
+    return decoded && decodedSize == entry.uncompressedSize;
 }
 
 }  // namespace payload

@@ -42,4 +42,11 @@ struct EntryView {
 bool LocateEntry(const std::uint32_t* container, std::size_t containerWords, std::uint32_t index,
                  EntryView* entry);
 
+// Decodes the entry's stream (its first compressedSize bytes at `stream`) into
+// `output`, which holds uncompressedSize bytes.  True only when the stream
+// decodes to exactly that many bytes: a stream that is corrupt or truncated, or
+// that disagrees with the entry's size word, is refused, and nothing is ever
+// written past `output`.
+bool DecodeEntry(const EntryView& entry, const void* stream, void* output);
+
 }  // namespace payload

@@ -1,6 +1,5 @@
 #include "payload/extract.h"
 
-#include "compression/xpress.h"
 #include "payload/container.h"
 #include "payload/embedded_container.h"
 
@@ -27,21 +26,6 @@ public:
 private:
     void* data_;
 };
-
-// Decodes the entry's stream into output, which holds exactly u bytes.  A stream
-// that decodes to any other size counts as corrupt: the file must be the whole
-// entry and nothing but it.
-bool DecodeEntry(const payload::EntryView& entry, const void* stream, void* output)
-{
-    xpress::Decompressor* decompressor = nullptr;
-    if (!xpress::CreateDecompressor(xpress::COMPRESS_ALGORITHM_XPRESS_HUFF, &decompressor))
-        return false;
-    std::size_t decodedSize = 0;
-    const bool decoded = xpress::Decompress(decompressor, stream, entry.compressedSize, output,
-                                            entry.uncompressedSize, &decodedSize);
-    xpress::CloseDecompressor(decompressor);
-    return decoded && decodedSize == entry.uncompressedSize;
-}
 
 bool WriteWholeFile(const char* targetPath, const void* bytes, DWORD size)
 {
@@ -72,7 +56,7 @@ bool ExtractPayloadEntryFrom(const std::uint32_t* container, std::size_t contain
 
     // Decode before the target is touched: a stream that does not decode leaves
     // any file already at the path as it was.
-    if (!DecodeEntry(entry, working.data(), output.data()))
+    if (!payload::DecodeEntry(entry, working.data(), output.data()))
         return false;
     return WriteWholeFile(targetPath, output.data(), entry.uncompressedSize);
 }

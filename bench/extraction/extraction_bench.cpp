@@ -141,11 +141,13 @@ int main(int argc, char** argv)
     std::printf("  ratio                %8.2f x the plain write\n", extract / write);
     std::printf("  two buffers          %8.1f MiB (working %.1f + output %.1f)\n", MiB(buffers),
                 MiB(4.0 * double(entry.bodyWords)), MiB(u));
+    // Under Wine 8 PagefileUsage does not move with heap allocations (seen here),
+    // so the working set is the figure that shows the two buffers.
+    std::printf("  peak working set     %8.1f MiB above the start (%.1f -> %.1f MiB)\n",
+                MiB(double(after.PeakWorkingSetSize) - double(before.WorkingSetSize)),
+                MiB(double(before.WorkingSetSize)), MiB(double(after.PeakWorkingSetSize)));
     std::printf("  peak pagefile usage  %8.1f MiB above the start (%.1f -> %.1f MiB)\n",
                 MiB(double(after.PeakPagefileUsage) - double(before.PagefileUsage)), MiB(double(before.PagefileUsage)),
                 MiB(double(after.PeakPagefileUsage)));
-    std::printf("  peak working set     %8.1f MiB above the start (%.1f -> %.1f MiB; includes the container's pages)\n",
-                MiB(double(after.PeakWorkingSetSize) - double(before.WorkingSetSize)),
-                MiB(double(before.WorkingSetSize)), MiB(double(after.PeakWorkingSetSize)));
     return 0;
 }
