@@ -38,19 +38,42 @@ struct BitReader {
 };
 
 // Copies `length` bytes from `offset` back, forward, correct when the ranges
-// overlap.  The caller has checked both against the buffer.
+// overlap.  The caller has checked both against the buffer.  With
+// kCopyOvershoot bytes of room past the match, whole words are stored:
+//  - offset >= 8: each 8-byte load ends at or before dst, i.e. reads
+//    finished output;
+//  - offset 1: the byte broadcast to a word (short runs of one byte are
+//    common; long ones go to memset);
+//  - offsets 2..7: a word load and store stepping by `offset`: each store's
+//    first `offset` bytes are final, and the next store begins there.
+// Near the end of the output, one byte at a time.
 XPRESS_FORCEINLINE void CopyMatch(u8* dst, std::size_t offset, std::size_t length, u8* out_end) {
     const u8* src = dst - offset;
     u8* const end = dst + length;
-    if (XPRESS_LIKELY(offset >= 8 && std::size_t(out_end - end) >= kCopyOvershoot)) {
-        // Each 8-byte load ends at or before dst, so it reads finished output.
-        do {
-            StoreU64(dst, LoadU64(src));
-            dst += 8;
-            src += 8;
-        } while (dst < end);
-    } else if (offset == 1) {
-        std::memset(dst, dst[-1], length);
+    if (XPRESS_LIKELY(std::size_t(out_end - end) >= kCopyOvershoot)) {
+        if (offset >= 8) {
+            do {
+                StoreU64(dst, LoadU64(src));
+                dst += 8;
+                src += 8;
+            } while (dst < end);
+        } else if (offset == 1) {
+            if (length > 64) {  // long runs: the library's wide stores win
+                std::memset(dst, dst[-1], length);
+                return;
+            }
+            const u64 v = dst[-1] * 0x0101010101010101ull;
+            do {
+                StoreU64(dst, v);
+                dst += 8;
+            } while (dst < end);
+        } else {
+            do {
+                StoreU64(dst, LoadU64(src));
+                dst += offset;
+                src += offset;
+            } while (dst < end);
+        }
     } else {
         while (dst < end) *dst++ = *src++;
     }
