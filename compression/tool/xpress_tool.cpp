@@ -61,7 +61,9 @@ bool WriteFile(const std::string& path, const unsigned char* data, std::size_t s
         *error = std::strerror(errno);
         return false;
     }
-    const bool ok = (size == 0 || std::fwrite(data, 1, size, f) == size) & (std::fclose(f) == 0);
+    const bool written = size == 0 || std::fwrite(data, 1, size, f) == size;
+    const bool closed = std::fclose(f) == 0;  // always close, even after a failed write
+    const bool ok = written && closed;
     if (!ok) *error = "write error";
     return ok;
 }
