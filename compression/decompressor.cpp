@@ -28,7 +28,7 @@ namespace {
 constexpr std::size_t kFastInputMargin = 2 + 7 + 2;
 
 // A match copy may store up to this many bytes past its end.
-constexpr std::size_t kCopyOvershoot = 8;
+constexpr std::size_t kCopyOvershoot = 16;
 
 struct BitReader {
     u32 reg;           // valid bits at the top, zeros below
@@ -52,11 +52,18 @@ XPRESS_FORCEINLINE void CopyMatch(u8* dst, std::size_t offset, std::size_t lengt
     u8* const end = dst + length;
     if (XPRESS_LIKELY(std::size_t(out_end - end) >= kCopyOvershoot)) {
         if (offset >= 8) {
-            do {
-                StoreU64(dst, LoadU64(src));
-                dst += 8;
-                src += 8;
-            } while (dst < end);
+            // Most matches are short: two stores without a loop test.
+            StoreU64(dst, LoadU64(src));
+            StoreU64(dst + 8, LoadU64(src + 8));
+            if (XPRESS_UNLIKELY(length > 16)) {
+                dst += 16;
+                src += 16;
+                do {
+                    StoreU64(dst, LoadU64(src));
+                    dst += 8;
+                    src += 8;
+                } while (dst < end);
+            }
         } else if (offset == 1) {
             if (length > 64) {  // long runs: the library's wide stores win
                 std::memset(dst, dst[-1], length);
