@@ -32,8 +32,8 @@ namespace xpress {
 
 constexpr std::uint32_t COMPRESS_ALGORITHM_XPRESS_HUFF = 4;
 
-// Levels 1..9.  1-3 greedy and 4-6 lazy parsing with hash chains (level 2,
-// the default, matches wimlib's default level in size and speed); 7-9
+// Levels 1..9.  1-6 greedy or lazy parsing with hash chains (level 2, the
+// default, matches wimlib's default level in size and speed); 7-9
 // near-optimal parsing (binary-tree match finder, costs from the block's own
 // Huffman code lengths, iterated).  Larger is smaller and slower.
 constexpr int kFastestLevel = 1;
