@@ -11,7 +11,7 @@
 
 namespace xpress {
 
-enum class ParserKind { kGreedy, kLazy, kNearOptimal };
+enum class ParserKind { kHashChains, kNearOptimal };
 
 // Everything a level changes.
 struct LevelParams {
@@ -20,7 +20,7 @@ struct LevelParams {
     u32 nice_length;       // a match this long ends the search (and is taken as is)
     unsigned passes;       // near-optimal only: parse/recount rounds per block
     u32 insert_limit;      // hash-chain parsers: positions inside a match that enter the finder
-    u32 lazy_below;        // lazy parser: look one position ahead only for matches shorter than this
+    u32 lazy_below;        // hash chains: look one position ahead for matches shorter than this (0: greedy)
 };
 
 // Length-3 matches save little; farther than this they cost more than three

@@ -19,7 +19,6 @@ XPRESS_FORCEINLINE bool Worthwhile(const Match& m) {
 std::size_t ParseBlockHashChains(Compressor* c, const u8* in, std::size_t in_size, std::size_t block_start) {
     HcMatchfinder& mf = *c->hc;
     const LevelParams& p = c->params;
-    const bool lazy = p.parser == ParserKind::kLazy;
     const u8* const base = in + c->mf_base;
     const auto rel = [c](std::size_t pos) { return mf_pos_t(pos - c->mf_base); };
     const std::size_t limit = in_size - block_start > kBlockSpan ? block_start + kBlockSpan : in_size;
@@ -49,7 +48,7 @@ std::size_t ParseBlockHashChains(Compressor* c, const u8* in, std::size_t in_siz
             continue;
         }
         std::size_t inserted_end = pos + 1;  // positions below this are in the finder
-        while (lazy && m.length < p.lazy_below && pos + 1 < limit && in_size - (pos + 1) >= kMinSearchBytes) {
+        while (m.length < p.lazy_below && pos + 1 < limit && in_size - (pos + 1) >= kMinSearchBytes) {
             const Match next = mf.FindAndInsert(base, rel(pos + 1), max_length_at(pos + 1), p.nice_length,
                                                 p.search_depth);
             inserted_end = pos + 2;
