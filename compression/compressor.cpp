@@ -11,15 +11,16 @@ namespace {
 // default, looks one position ahead only for matches under 5 bytes, which
 // buys most of lazy parsing's gain for a fraction of its searches.
 constexpr LevelParams kLevels[] = {
-    {ParserKind::kHashChains, 2, 16, 0, 16, 0},                       // 1
-    {ParserKind::kHashChains, 5, 32, 0, 32, 5},                         // 2
-    {ParserKind::kHashChains, 8, 48, 0, kMaxEncodeMatchLength, 8},   // 3
-    {ParserKind::kHashChains, 6, 32, 0, kMaxEncodeMatchLength, 32},     // 4
-    {ParserKind::kHashChains, 16, 64, 0, kMaxEncodeMatchLength, 64},    // 5
-    {ParserKind::kHashChains, 48, 128, 0, kMaxEncodeMatchLength, 128},  // 6
-    {ParserKind::kNearOptimal, 16, 48, 2, 0, 0},                  // 7
-    {ParserKind::kNearOptimal, 32, 96, 3, 0, 0},                  // 8
-    {ParserKind::kNearOptimal, 64, 192, 4, 0, 0},                 // 9
+    // parser                  depth nice passes insert_limit       lazy_below
+    {ParserKind::kHashChains,  2,   16,  0,     16,                0},    // 1
+    {ParserKind::kHashChains,  5,   32,  0,     32,                5},    // 2
+    {ParserKind::kHashChains,  8,   48,  0,     kMaxEncodeMatchLength, 8},    // 3
+    {ParserKind::kHashChains,  6,   32,  0,     kMaxEncodeMatchLength, 32},   // 4
+    {ParserKind::kHashChains,  16,  64,  0,     kMaxEncodeMatchLength, 64},   // 5
+    {ParserKind::kHashChains,  48,  128, 0,     kMaxEncodeMatchLength, 128},  // 6
+    {ParserKind::kNearOptimal, 16,  48,  2,     0,                 0},    // 7
+    {ParserKind::kNearOptimal, 32,  96,  3,     0,                 0},    // 8
+    {ParserKind::kNearOptimal, 64,  192, 4,     0,                 0},    // 9
 };
 static_assert(sizeof(kLevels) / sizeof(kLevels[0]) == kStrongestLevel, "one row per level");
 static_assert(kFastestLevel <= kDefaultLevel && kDefaultLevel <= kStrongestLevel, "level range");
