@@ -15,7 +15,7 @@ constexpr LevelParams kLevels[] = {
     {ParserKind::kHashChains,  2,   16,  0,     16,                0},    // 1
     {ParserKind::kHashChains,  5,   32,  0,     32,                5},    // 2
     {ParserKind::kHashChains,  8,   48,  0,     kMaxEncodeMatchLength, 8},    // 3
-    {ParserKind::kHashChains,  6,   32,  0,     kMaxEncodeMatchLength, 32},   // 4
+    {ParserKind::kHashChains,  12,  48,  0,     kMaxEncodeMatchLength, 16},   // 4
     {ParserKind::kHashChains,  16,  64,  0,     kMaxEncodeMatchLength, 64},   // 5
     {ParserKind::kHashChains,  48,  128, 0,     kMaxEncodeMatchLength, 128},  // 6
     {ParserKind::kNearOptimal, 16,  48,  2,     0,                 0},    // 7
