@@ -21,8 +21,9 @@
 //  24  4  length L of the raw stream that follows
 //  28  L  raw stream; the whole buffer is exactly 28 + L bytes
 //
-// Handles are not thread-safe; use one per thread.  No call allocates
-// memory except the Create functions.
+// Handles are not thread-safe; use one per thread.  Decompression never
+// allocates (the decoder's table lives in its handle); a compressor grows its
+// working buffers during its first calls and keeps them.
 #pragma once
 
 #include <cstddef>
