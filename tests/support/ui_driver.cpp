@@ -171,6 +171,19 @@ bool Click(HWND dialog, int controlId)
     return control != nullptr && PostMessageA(control, BM_CLICK, 0, 0);
 }
 
+bool Press(HWND dialog, int controlId, DWORD timeoutMs)
+{
+    HWND control = GetDlgItem(dialog, controlId);
+    DWORD_PTR result = 0;
+    return control != nullptr &&
+           SendMessageTimeoutA(control, BM_CLICK, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
+}
+
+HWND FindChild(HWND parent, const char* className)
+{
+    return FindWindowExA(parent, nullptr, className, nullptr);
+}
+
 bool IsMessageBox(HWND window)
 {
     char className[64] = {};
@@ -207,6 +220,20 @@ bool Answer(HWND box, int buttonId)
                         reinterpret_cast<LPARAM>(button));
 }
 
+void EndProgramsWithWindowClass(const char* className)
+{
+    for (HWND window : FindTopLevelWindows(0, className, nullptr)) {
+        DWORD processId = 0;
+        GetWindowThreadProcessId(window, &processId);
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId);
+        if (process == nullptr)
+            continue;
+        TerminateProcess(process, 99);
+        WaitForSingleObject(process, 5000);
+        CloseHandle(process);
+    }
+}
+
 namespace {
 
 bool WriteBitmapFile(const std::string& path, HDC dc, HBITMAP bitmap, int width, int height)
@@ -240,7 +267,51 @@ bool WriteBitmapFile(const std::string& path, HDC dc, HBITMAP bitmap, int width,
     return ok;
 }
 
+// Repaints the window (in its own process) and waits a moment for the paint.
+void RepaintAndSettle(HWND window)
+{
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Sleep(150);
+}
+
 }  // namespace
+
+Pixels CaptureWindow(HWND window)
+{
+    Pixels pixels;
+    RepaintAndSettle(window);
+    RECT rect;
+    if (!GetWindowRect(window, &rect))
+        return pixels;
+    int width = rect.right - rect.left;
+    int height = rect.bottom - rect.top;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap != nullptr) {
+        HGDIOBJ previous = SelectObject(memory, bitmap);
+        if (BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY)) {
+            GdiFlush();
+            const DWORD* first = static_cast<const DWORD*>(bits);
+            pixels.rgb.assign(first, first + size_t(width) * size_t(height));
+            pixels.width = width;
+            pixels.height = height;
+        }
+        SelectObject(memory, previous);
+        DeleteObject(bitmap);
+    }
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
 
 bool SaveScreenshot(HWND window, const std::string& name)
 {
@@ -251,8 +322,7 @@ bool SaveScreenshot(HWND window, const std::string& name)
     std::string path = folder[0] == '/' ? std::string("Z:") + folder : std::string(folder);
     path += "/" + name + ".bmp";
 
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    Sleep(150);  // let the other process finish painting
+    RepaintAndSettle(window);
     RECT rect;
     if (!GetWindowRect(window, &rect))
         return false;
@@ -269,6 +339,32 @@ bool SaveScreenshot(HWND window, const std::string& name)
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     return ok;
+}
+
+}  // namespace ui
+
+#include "tests/support/test_paths.h"
+
+namespace ui {
+
+FileHolder::FileHolder(const std::string& path)
+{
+    process_ = Start(BuildPath("tests/hold_file.exe"), "\"" + path + "\"");
+    // It holds the file once a plain open for reading is refused.
+    holding_ = process_.started() && WaitUntil([&] {
+                   HANDLE probe = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ |
+                                              FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                              OPEN_EXISTING, 0, nullptr);
+                   if (probe == INVALID_HANDLE_VALUE)
+                       return GetLastError() == ERROR_SHARING_VIOLATION;
+                   CloseHandle(probe);
+                   return false;
+               });
+}
+
+FileHolder::~FileHolder()
+{
+    process_.Kill();
 }
 
 }  // namespace ui

@@ -1,0 +1,149 @@
+// What ./dev run does without a display: starts the setup program given on the
+// command line, answers a start-up question with No, walks the wizard page by
+// page as a person would (accepting the licence, keeping the preset options),
+// saves a screenshot of each page, presses Finish, and lists what the
+// installation left on the machine: files, shortcuts and registry values.
+#include "resources/resource.h"
+#include "tests/support/installation.h"
+#include "tests/support/shell_link.h"
+#include "tests/support/registry.h"
+#include "tests/support/setup_driver.h"
+#include "tests/support/test_paths.h"
+
+#include <cstdio>
+
+namespace {
+
+// Presses a wizard button whose handler returns at once, and reports a failure.
+bool PressOrSay(HWND wizard, int controlId, const char* what)
+{
+    if (ui::Press(wizard, controlId))
+        return true;
+    std::fprintf(stderr, "walkthrough: %s did not respond\n", what);
+    return false;
+}
+
+bool WalkWizard(HWND wizard, DWORD processId)
+{
+    std::printf("welcome: %s\n", ui::ControlText(wizard, IDC_WELCOME_TEXT).c_str());
+    ui::SaveScreenshot(wizard, "wizard-1-welcome");
+    if (!PressOrSay(wizard, IDOK, "Next on the welcome page"))
+        return false;
+    ui::SaveScreenshot(wizard, "wizard-2-licence");
+    if (!PressOrSay(wizard, IDC_ACCEPT, "the acceptance box") ||
+        !PressOrSay(wizard, IDOK, "Next on the licence page"))
+        return false;
+    ui::SaveScreenshot(wizard, "wizard-3-options");
+
+    // Install runs the whole installation in its handler: press it without waiting
+    // and answer any question it asks on the way.
+    ui::Click(wizard, IDOK);
+    bool finished = ui::WaitUntil(
+        [&] {
+            ui::MessageBoxInfo box = ui::WaitForMessageBox(processId, 0);
+            if (box.window != nullptr) {
+                std::printf("question: %s (answered No)\n", box.text.c_str());
+                ui::SaveScreenshot(box.window, "wizard-question");
+                ui::Answer(box.window, IDNO);
+            }
+            return ui::ControlText(wizard, IDOK) == "Finish" && ui::ControlEnabled(wizard, IDOK);
+        },
+        120000);
+    if (!finished) {
+        std::fprintf(stderr, "walkthrough: the installation did not end\n");
+        return false;
+    }
+    std::printf("status: %s\n", ui::ControlText(wizard, IDC_STATUS).c_str());
+    ui::SaveScreenshot(wizard, "wizard-4-finish");
+    ui::Click(wizard, IDOK);
+    return true;
+}
+
+void ListFile(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        std::printf("  %s  %lu bytes\n", path.c_str(), data.nFileSizeLow);
+}
+
+void ListInstallation()
+{
+    InstallationPaths paths = Installation();
+    std::printf("files:\n");
+    for (const std::string& file : {paths.application, paths.helpFile, paths.uninstaller})
+        ListFile(file);
+    std::printf("shortcuts:\n");
+    for (const std::string& link : {paths.commonStartMenuLink, paths.commonDesktopLink,
+                                    paths.userStartMenuLink, paths.userDesktopLink}) {
+        ShellLinkInfo info;
+        if (ReadShellLink(link, info))
+            std::printf("  %s -> %s (%s)\n", link.c_str(), info.target.c_str(),
+                        info.description.c_str());
+    }
+    std::printf("registry: HKLM\\%s\n", kUninstallKey);
+    for (const char* name : {"DisplayName", "DisplayVersion", "Publisher", "UninstallString",
+                             "DisplayIcon", "EstimatedSize", "NoModify", "NoRepair"}) {
+        RegistryValue value = ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, name);
+        if (!value.exists)
+            continue;
+        if (value.type == REG_DWORD && value.bytes.size() == 4)
+            std::printf("  %s = %lu (REG_DWORD)\n", name,
+                        *reinterpret_cast<const DWORD*>(value.bytes.data()));
+        else
+            std::printf("  %s = %s (REG_SZ, %zu bytes)\n", name, value.bytes.c_str(),
+                        value.bytes.size());
+    }
+}
+
+// The application started on Finish: show it, then close it as a user would.
+void ShowStartedApplication()
+{
+    HWND application = ui::WaitForTopLevelWindow(0, "LumovaraRemoteSample", nullptr, 10000);
+    if (application == nullptr) {
+        std::printf("application: not started\n");
+        return;
+    }
+    std::printf("application: %s\n", ui::WindowText(application).c_str());
+    ui::SaveScreenshot(application, "application");
+    PostMessageA(application, WM_CLOSE, 0, 0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: walkthrough SETUP.EXE\n");
+        return 2;
+    }
+    ui::Process setup = ui::Start(argv[1]);
+    if (!setup.started()) {
+        std::fprintf(stderr, "walkthrough: cannot start %s\n", argv[1]);
+        return 1;
+    }
+    FirstWindow first = WaitForWizardOrMessageBox(setup.id());
+    if (first.box.window != nullptr) {
+        std::printf("question: %s\n", first.box.text.c_str());
+        ui::SaveScreenshot(first.box.window, "startup-question");
+        ui::Answer(first.box.window, IDNO);
+        first.wizard = WaitForWizard(setup.id());
+    }
+    if (first.wizard == nullptr) {
+        std::fprintf(stderr, "walkthrough: the wizard did not appear\n");
+        setup.Kill();
+        return 1;
+    }
+    std::printf("wizard: %s\n", ui::WindowText(first.wizard).c_str());
+    bool walked = WalkWizard(first.wizard, setup.id());
+    if (!walked || !setup.WaitForExit(10000)) {
+        CloseSetup(setup);
+        setup.Kill();
+        return 1;
+    }
+    DWORD exitCode = 0;
+    setup.WaitForExit(0, &exitCode);
+    std::printf("setup program ended with exit code %lu\n", exitCode);
+    ShowStartedApplication();
+    ListInstallation();
+    return 0;
+}
