@@ -7,17 +7,20 @@ namespace xpress {
 
 namespace {
 
-// Index = level - 1.  Tuned on Wine's PE files (see bench/).
+// Index = level - 1.  Tuned on Wine's PE files (see bench/): level 2, the
+// default, looks one position ahead only for matches under 5 bytes, which
+// buys most of lazy parsing's gain for a fraction of its searches.
 constexpr LevelParams kLevels[] = {
-    {ParserKind::kGreedy, 1, 16, 0, 4},                 // 1
-    {ParserKind::kGreedy, 4, 24, 0, kMaxEncodeMatchLength},   // 2
-    {ParserKind::kLazy, 8, 32, 0, kMaxEncodeMatchLength},     // 3
-    {ParserKind::kLazy, 16, 64, 0, kMaxEncodeMatchLength},    // 4
-    {ParserKind::kLazy, 32, 96, 0, kMaxEncodeMatchLength},    // 5
-    {ParserKind::kLazy, 64, 128, 0, kMaxEncodeMatchLength},   // 6
-    {ParserKind::kNearOptimal, 16, 48, 2, 0},           // 7
-    {ParserKind::kNearOptimal, 32, 96, 3, 0},           // 8
-    {ParserKind::kNearOptimal, 64, 192, 4, 0},          // 9
+    // parser                  depth nice passes insert_limit       lazy_below
+    {ParserKind::kHashChains,  2,   16,  0,     16,                0},    // 1
+    {ParserKind::kHashChains,  5,   32,  0,     32,                5},    // 2
+    {ParserKind::kHashChains,  8,   48,  0,     kMaxEncodeMatchLength, 8},    // 3
+    {ParserKind::kHashChains,  12,  48,  0,     kMaxEncodeMatchLength, 16},   // 4
+    {ParserKind::kHashChains,  16,  64,  0,     kMaxEncodeMatchLength, 64},   // 5
+    {ParserKind::kHashChains,  48,  128, 0,     kMaxEncodeMatchLength, 128},  // 6
+    {ParserKind::kNearOptimal, 16,  48,  2,     0,                 0},    // 7
+    {ParserKind::kNearOptimal, 32,  96,  3,     0,                 0},    // 8
+    {ParserKind::kNearOptimal, 64,  192, 4,     0,                 0},    // 9
 };
 static_assert(sizeof(kLevels) / sizeof(kLevels[0]) == kStrongestLevel, "one row per level");
 static_assert(kFastestLevel <= kDefaultLevel && kDefaultLevel <= kStrongestLevel, "level range");
@@ -46,6 +49,7 @@ bool CreateCompressor(std::uint32_t algorithm, int level, Compressor** handle) {
     if (!c) return false;
     c->level = level;
     c->params = kLevels[level - 1];
+    c->tokens.reserve(kBlockSpan + 1);  // a block has at most one token per byte, plus one
     if (c->params.parser == ParserKind::kNearOptimal)
         c->bt.reset(new (std::nothrow) BtMatchfinder);
     else
@@ -92,7 +96,7 @@ bool CompressRaw(Compressor* c, const void* input, std::size_t inputSize, void* 
             end = ParseBlockNearOptimal(c, in, inputSize, pos);
         } else {
             end = ParseBlockHashChains(c, in, inputSize, pos);
-            CountSymbols(c->tokens.data(), c->tokens.size(), end == inputSize, c->freqs);
+            if (end == inputSize) c->freqs[kEndSymbol]++;  // the final table must code the end marker
             BuildBlockCode(c->freqs, &c->code, &c->huffman);
         }
         WriteBlock(out, c->tokens.data(), c->tokens.size(), end == inputSize, c->code);

@@ -11,7 +11,7 @@
 
 namespace xpress {
 
-enum class ParserKind { kGreedy, kLazy, kNearOptimal };
+enum class ParserKind { kHashChains, kNearOptimal };
 
 // Everything a level changes.
 struct LevelParams {
@@ -20,6 +20,7 @@ struct LevelParams {
     u32 nice_length;       // a match this long ends the search (and is taken as is)
     unsigned passes;       // near-optimal only: parse/recount rounds per block
     u32 insert_limit;      // hash-chain parsers: positions inside a match that enter the finder
+    u32 lazy_below;        // hash chains: look one position ahead for matches shorter than this (0: greedy)
 };
 
 // Length-3 matches save little; farther than this they cost more than three
@@ -50,7 +51,9 @@ struct Compressor {
 // Parsers.  Each fills c->tokens with the block starting at `block_start`
 // and returns the block's end: the first token boundary at or past
 // block_start + kBlockSpan, or in_size.  Matches may reach back into earlier
-// blocks.  The near-optimal parser also leaves the block's code in c->code.
+// blocks.  The hash-chain parser also leaves the tokens' symbol counts in
+// c->freqs (without the end marker); the near-optimal parser leaves the
+// block's finished code in c->code.
 std::size_t ParseBlockHashChains(Compressor* c, const u8* in, std::size_t in_size, std::size_t block_start);
 std::size_t ParseBlockNearOptimal(Compressor* c, const u8* in, std::size_t in_size, std::size_t block_start);
 

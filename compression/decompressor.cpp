@@ -28,7 +28,7 @@ namespace {
 constexpr std::size_t kFastInputMargin = 2 + 7 + 2;
 
 // A match copy may store up to this many bytes past its end.
-constexpr std::size_t kCopyOvershoot = 8;
+constexpr std::size_t kCopyOvershoot = 16;
 
 struct BitReader {
     u32 reg;           // valid bits at the top, zeros below
@@ -38,19 +38,49 @@ struct BitReader {
 };
 
 // Copies `length` bytes from `offset` back, forward, correct when the ranges
-// overlap.  The caller has checked both against the buffer.
+// overlap.  The caller has checked both against the buffer.  With
+// kCopyOvershoot bytes of room past the match, whole words are stored:
+//  - offset >= 8: each 8-byte load ends at or before dst, i.e. reads
+//    finished output;
+//  - offset 1: the byte broadcast to a word (short runs of one byte are
+//    common; long ones go to memset);
+//  - offsets 2..7: a word load and store stepping by `offset`: each store's
+//    first `offset` bytes are final, and the next store begins there.
+// Near the end of the output, one byte at a time.
 XPRESS_FORCEINLINE void CopyMatch(u8* dst, std::size_t offset, std::size_t length, u8* out_end) {
     const u8* src = dst - offset;
     u8* const end = dst + length;
-    if (XPRESS_LIKELY(offset >= 8 && std::size_t(out_end - end) >= kCopyOvershoot)) {
-        // Each 8-byte load ends at or before dst, so it reads finished output.
-        do {
+    if (XPRESS_LIKELY(std::size_t(out_end - end) >= kCopyOvershoot)) {
+        if (offset >= 8) {
+            // Most matches are short: two stores without a loop test.
             StoreU64(dst, LoadU64(src));
-            dst += 8;
-            src += 8;
-        } while (dst < end);
-    } else if (offset == 1) {
-        std::memset(dst, dst[-1], length);
+            StoreU64(dst + 8, LoadU64(src + 8));
+            if (XPRESS_UNLIKELY(length > 16)) {
+                dst += 16;
+                src += 16;
+                do {
+                    StoreU64(dst, LoadU64(src));
+                    dst += 8;
+                    src += 8;
+                } while (dst < end);
+            }
+        } else if (offset == 1) {
+            if (length > 64) {  // long runs: the library's wide stores win
+                std::memset(dst, dst[-1], length);
+                return;
+            }
+            const u64 v = dst[-1] * 0x0101010101010101ull;
+            do {
+                StoreU64(dst, v);
+                dst += 8;
+            } while (dst < end);
+        } else {
+            do {
+                StoreU64(dst, LoadU64(src));
+                dst += offset;
+                src += offset;
+            } while (dst < end);
+        }
     } else {
         while (dst < end) *dst++ = *src++;
     }
@@ -67,10 +97,19 @@ XPRESS_FORCEINLINE DecodeResult DecodeSymbols(BitReader& br, const DecodeTable& 
     unsigned avail = br.avail;
     DecodeResult result = DecodeResult::kSuccess;
 
+    // The fast loop refills without a branch: whether a field leaves fewer
+    // than 16 bits is a coin flip, and mispredicting it cost a tenth of the
+    // decode time.  The word is always loaded (the margin allows it) and
+    // only added when needed; (16 - avail) & 15 keeps the unused shift defined.
 #define XPRESS_REFILL()                                                 \
     do {                                                                \
-        if (avail < 16) {                                               \
-            if (kChecked && XPRESS_UNLIKELY(br.end - br.next < 2)) {    \
+        if (!kChecked) {                                                \
+            const u32 need = avail < 16;                                \
+            reg |= (u32(LoadU16(br.next)) << ((16 - avail) & 15)) & (0u - need); \
+            br.next += need << 1;                                       \
+            avail += need << 4;                                         \
+        } else if (avail < 16) {                                        \
+            if (XPRESS_UNLIKELY(br.end - br.next < 2)) {                \
                 result = DecodeResult::kTruncated;                      \
                 goto out;                                               \
             }                                                           \

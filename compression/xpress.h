@@ -21,8 +21,9 @@
 //  24  4  length L of the raw stream that follows
 //  28  L  raw stream; the whole buffer is exactly 28 + L bytes
 //
-// Handles are not thread-safe; use one per thread.  No call allocates
-// memory except the Create functions.
+// Handles are not thread-safe; use one per thread.  Decompression never
+// allocates (the decoder's table lives in its handle); a compressor grows its
+// working buffers during its first calls and keeps them.
 #pragma once
 
 #include <cstddef>
@@ -32,12 +33,12 @@ namespace xpress {
 
 constexpr std::uint32_t COMPRESS_ALGORITHM_XPRESS_HUFF = 4;
 
-// Levels 1..9.  1-2 greedy and 3-6 lazy parsing with hash chains (level 1,
-// the default, keeps pace with wimlib's default on speed); 7-9
+// Levels 1..9.  1-6 greedy or lazy parsing with hash chains (level 2, the
+// default, matches wimlib's default level in size and speed); 7-9
 // near-optimal parsing (binary-tree match finder, costs from the block's own
 // Huffman code lengths, iterated).  Larger is smaller and slower.
 constexpr int kFastestLevel = 1;
-constexpr int kDefaultLevel = 1;
+constexpr int kDefaultLevel = 2;
 constexpr int kStrongestLevel = 9;
 
 constexpr std::size_t kBufferHeaderBytes = 28;

@@ -61,7 +61,9 @@ bool WriteFile(const std::string& path, const unsigned char* data, std::size_t s
         *error = std::strerror(errno);
         return false;
     }
-    const bool ok = (size == 0 || std::fwrite(data, 1, size, f) == size) & (std::fclose(f) == 0);
+    const bool written = size == 0 || std::fwrite(data, 1, size, f) == size;
+    const bool closed = std::fclose(f) == 0;  // always close, even after a failed write
+    const bool ok = written && closed;
     if (!ok) *error = "write error";
     return ok;
 }
@@ -120,26 +122,25 @@ int Compress(int argc, char** argv) {
     return 0;
 }
 
-// Names why a buffer-mode stream was rejected.
-std::string DiagnoseBufferStream(xpress::Decompressor* d, const std::vector<unsigned char>& in) {
+unsigned long long LoadLe(const std::vector<unsigned char>& in, std::size_t at, int bytes) {
+    unsigned long long v = 0;
+    for (int i = bytes - 1; i >= 0; i--) v = v << 8 | in[at + i];
+    return v;
+}
+
+// Names what is wrong with a buffer-mode header, or returns "".
+std::string HeaderProblem(const std::vector<unsigned char>& in) {
     static const unsigned char kSignature[4] = {0x0A, 0x51, 0xE5, 0xC0};
     if (in.size() < xpress::kBufferHeaderBytes) return "too short for a buffer-mode header";
     if (std::memcmp(in.data(), kSignature, 4) != 0) return "not a buffer-mode stream (bad signature)";
-    auto le = [&in](std::size_t at, int bytes) {
-        unsigned long long v = 0;
-        for (int i = bytes - 1; i >= 0; i--) v = v << 8 | in[at + i];
-        return v;
-    };
-    if (le(4, 2) != 24 || in[7] != xpress::COMPRESS_ALGORITHM_XPRESS_HUFF) return "unsupported buffer-mode header";
-    if (le(8, 8) != le(16, 8)) return "inconsistent uncompressed sizes in header";
-    if (le(24, 4) != in.size() - xpress::kBufferHeaderBytes)
-        return "size mismatch: header names a " + std::to_string(le(24, 4)) + "-byte stream, file holds " +
+    if (LoadLe(in, 4, 2) != 24 || in[7] != xpress::COMPRESS_ALGORITHM_XPRESS_HUFF)
+        return "unsupported buffer-mode header";
+    if (LoadLe(in, 8, 8) != LoadLe(in, 16, 8)) return "inconsistent uncompressed sizes in header";
+    if (LoadLe(in, 8, 8) > 0xFFFFFFFFull) return "uncompressed size in header exceeds 4 GiB";
+    if (LoadLe(in, 24, 4) != in.size() - xpress::kBufferHeaderBytes)
+        return "size mismatch: header names a " + std::to_string(LoadLe(in, 24, 4)) + "-byte stream, file holds " +
                std::to_string(in.size() - xpress::kBufferHeaderBytes);
-    std::vector<unsigned char> scratch(le(8, 8));
-    const xpress::DecodeResult r = xpress::DecompressRaw(d, in.data() + xpress::kBufferHeaderBytes,
-                                                         in.size() - xpress::kBufferHeaderBytes, scratch.data(),
-                                                         scratch.size());
-    return std::string("corrupt stream: ") + xpress::DecodeResultText(r);
+    return "";
 }
 
 int Decompress(int argc, char** argv) {
@@ -175,15 +176,17 @@ int Decompress(int argc, char** argv) {
         if (r != xpress::DecodeResult::kSuccess)
             return Fail(files[0], std::string("corrupt stream: ") + xpress::DecodeResultText(r));
     } else {
-        if (in.size() >= xpress::kBufferHeaderBytes) {
-            unsigned long long recorded = 0;
-            for (int i = 7; i >= 0; i--) recorded = recorded << 8 | in[8 + i];
-            if (recorded > 0xFFFFFFFFull) return Fail(files[0], "uncompressed size in header exceeds 4 GiB");
-            out.resize(recorded);
-        }
+        const std::string problem = HeaderProblem(in);
+        if (!problem.empty()) return Fail(files[0], problem);
+        out.resize(LoadLe(in, 8, 8));
         std::size_t written;
-        if (!xpress::Decompress(h.decompressor, in.data(), in.size(), out.data(), out.size(), &written))
-            return Fail(files[0], DiagnoseBufferStream(h.decompressor, in));
+        if (!xpress::Decompress(h.decompressor, in.data(), in.size(), out.data(), out.size(), &written)) {
+            // The header is sound, so the raw stream is at fault: name how.
+            const xpress::DecodeResult r =
+                xpress::DecompressRaw(h.decompressor, in.data() + xpress::kBufferHeaderBytes,
+                                      in.size() - xpress::kBufferHeaderBytes, out.data(), out.size());
+            return Fail(files[0], std::string("corrupt stream: ") + xpress::DecodeResultText(r));
+        }
     }
     if (!WriteFile(files[1], out.data(), out.size(), &error)) return Fail(files[1], error);
     return 0;

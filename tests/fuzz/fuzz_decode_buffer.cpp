@@ -2,6 +2,7 @@
 // against the recorded size (below, equal, above), the rest is the stream.
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "xpress.h"
@@ -16,11 +17,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint8_t> in(data + 1, data + size);
     std::uint64_t recorded;
     std::memcpy(&recorded, in.data() + 8, 8);
-    if (recorded > (std::uint64_t(1) << 24)) recorded = std::uint64_t(1) << 24;  // bound memory, not coverage
-    const std::size_t capacity = data[0] % 3 == 0 && recorded > 0 ? recorded - 1 : recorded + data[0] % 3 - 1;
-    std::vector<std::uint8_t> out(capacity);
+    if (recorded > (std::uint64_t(1) << 20)) recorded = std::uint64_t(1) << 20;  // bound memory, not coverage
+    std::size_t capacity = std::size_t(recorded) + data[0] % 3;  // recorded - 1, recorded or recorded + 1
+    capacity = capacity > 0 ? capacity - 1 : 0;
+    std::unique_ptr<std::uint8_t[]> out(new std::uint8_t[capacity]);
     std::size_t written = 0;
-    if (xpress::Decompress(d, in.data(), in.size(), out.data(), out.size(), &written) && written > capacity)
+    if (xpress::Decompress(d, in.data(), in.size(), out.get(), capacity, &written) && written > capacity)
         __builtin_trap();
     return 0;
 }
