@@ -9,15 +9,15 @@ namespace {
 
 // Index = level - 1.  Tuned on Wine's PE files (see bench/).
 constexpr LevelParams kLevels[] = {
-    {ParserKind::kGreedy, 4, 16, 0},         // 1
-    {ParserKind::kGreedy, 12, 32, 0},        // 2
-    {ParserKind::kLazy, 8, 32, 0},           // 3
-    {ParserKind::kLazy, 16, 64, 0},          // 4
-    {ParserKind::kLazy, 32, 96, 0},          // 5
-    {ParserKind::kLazy, 64, 128, 0},         // 6
-    {ParserKind::kNearOptimal, 16, 48, 2},   // 7
-    {ParserKind::kNearOptimal, 32, 96, 3},   // 8
-    {ParserKind::kNearOptimal, 64, 192, 4},  // 9
+    {ParserKind::kGreedy, 1, 16, 0, 4},                 // 1
+    {ParserKind::kGreedy, 4, 24, 0, kMaxEncodeMatchLength},   // 2
+    {ParserKind::kLazy, 8, 32, 0, kMaxEncodeMatchLength},     // 3
+    {ParserKind::kLazy, 16, 64, 0, kMaxEncodeMatchLength},    // 4
+    {ParserKind::kLazy, 32, 96, 0, kMaxEncodeMatchLength},    // 5
+    {ParserKind::kLazy, 64, 128, 0, kMaxEncodeMatchLength},   // 6
+    {ParserKind::kNearOptimal, 16, 48, 2, 0},           // 7
+    {ParserKind::kNearOptimal, 32, 96, 3, 0},           // 8
+    {ParserKind::kNearOptimal, 64, 192, 4, 0},          // 9
 };
 static_assert(sizeof(kLevels) / sizeof(kLevels[0]) == kStrongestLevel, "one row per level");
 static_assert(kFastestLevel <= kDefaultLevel && kDefaultLevel <= kStrongestLevel, "level range");

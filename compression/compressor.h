@@ -19,6 +19,7 @@ struct LevelParams {
     u32 search_depth;      // candidates visited per search
     u32 nice_length;       // a match this long ends the search (and is taken as is)
     unsigned passes;       // near-optimal only: parse/recount rounds per block
+    u32 insert_limit;      // hash-chain parsers: positions inside a match that enter the finder
 };
 
 // Length-3 matches save little; farther than this they cost more than three

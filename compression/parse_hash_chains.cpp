@@ -51,7 +51,8 @@ std::size_t ParseBlockHashChains(Compressor* c, const u8* in, std::size_t in_siz
         }
         tokens.push_back(Token{m.length, m.offset});
         const std::size_t match_end = pos + m.length;
-        const std::size_t insert_end = in_size - match_end >= kMinSearchBytes ? match_end : in_size - kMinSearchBytes + 1;
+        std::size_t insert_end = in_size - match_end >= kMinSearchBytes ? match_end : in_size - kMinSearchBytes + 1;
+        if (insert_end - inserted_end > p.insert_limit) insert_end = inserted_end + p.insert_limit;
         for (std::size_t q = inserted_end; q < insert_end; q++) mf.Insert(base, rel(q));
         pos = match_end;
     }

@@ -32,11 +32,12 @@ namespace xpress {
 
 constexpr std::uint32_t COMPRESS_ALGORITHM_XPRESS_HUFF = 4;
 
-// Levels 1..9.  1-2 greedy and 3-6 lazy parsing with hash chains; 7-9
+// Levels 1..9.  1-2 greedy and 3-6 lazy parsing with hash chains (level 1,
+// the default, keeps pace with wimlib's default on speed); 7-9
 // near-optimal parsing (binary-tree match finder, costs from the block's own
 // Huffman code lengths, iterated).  Larger is smaller and slower.
 constexpr int kFastestLevel = 1;
-constexpr int kDefaultLevel = 6;
+constexpr int kDefaultLevel = 1;
 constexpr int kStrongestLevel = 9;
 
 constexpr std::size_t kBufferHeaderBytes = 28;

@@ -1,10 +1,132 @@
 #include "maintenance/shutdown.h"
 
-void ShutDownRunningInstances()
+#include "app/bounded_text.h"
+#include "app/product.h"
+
+#include <psapi.h>
+#include <shlwapi.h>
+#include <tlhelp32.h>
+
+#include <cstring>
+
+namespace {
+
+constexpr int kTitleCapacity = 199;
+constexpr int kPollLimit = 10;
+constexpr DWORD kPollIntervalMs = 100;
+constexpr UINT kTerminationExitCode = 1;
+constexpr DWORD kMaxProcessIds = 1024;
+// A window that does not answer its close request within this time is left alone.
+constexpr UINT kCloseTimeoutMs = 5000;
+
+static_assert(sizeof(PROCESSENTRY32) == 304, "the ANSI process entry");
+
+struct ProcessList {
+    DWORD ids[kMaxProcessIds];
+    DWORD count;
+};
+
+// The identifiers of the running processes; false when there are none to look at.
+bool ListProcesses(ProcessList& list)
 {
+    DWORD bytes = 0;
+    if (!K32EnumProcesses(list.ids, sizeof list.ids, &bytes))
+        return false;
+    list.count = bytes / sizeof(DWORD);
+    return list.count > 0;
 }
 
-BOOL CALLBACK CloseProductWindow(HWND, LPARAM)
+// The executable file name of process `id`, empty when it cannot be found.
+// Every lookup takes a fresh snapshot of the process table.
+void LookUpProcessName(DWORD id, char (&name)[kPathCapacity])
 {
+    std::memset(name, 0, sizeof name);
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        if (entry.th32ProcessID == id)
+            CopyPath(name, entry.szExeFile);
+    }
+    CloseHandle(snapshot);
+}
+
+// "LumovaraRemote": a process whose name contains it counts as a running copy.
+void FormSearchWord(char (&searchWord)[kPathCapacity])
+{
+    CopyPath(searchWord, PathFindFileNameA(InstallSubdir));
+}
+
+bool AnyRunningCopy(const ProcessList& list)
+{
+    char searchWord[kPathCapacity];
+    FormSearchWord(searchWord);
+    char name[kPathCapacity];
+    for (DWORD i = 0; i < list.count; ++i) {
+        LookUpProcessName(list.ids[i], name);
+        if (StrStrA(name, searchWord) != nullptr)
+            return true;
+    }
+    return false;
+}
+
+// Ends the first process whose name holds both the search word and the
+// executable name.  At most one, even when it cannot be opened.
+void TerminateFirstCopy()
+{
+    ProcessList list;
+    if (!ListProcesses(list))
+        return;
+    char searchWord[kPathCapacity];
+    FormSearchWord(searchWord);
+    char name[kPathCapacity];
+    for (DWORD i = 0; i < list.count; ++i) {
+        LookUpProcessName(list.ids[i], name);
+        if (StrStrA(name, searchWord) == nullptr || StrStrA(name, AppExeName) == nullptr)
+            continue;
+        HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, list.ids[i]);
+        if (process != nullptr) {
+            TerminateProcess(process, kTerminationExitCode);
+            CloseHandle(process);
+        }
+        return;
+    }
+}
+
+}  // namespace
+
+void(WINAPI* pollPause)(DWORD milliseconds) = Sleep;
+
+BOOL CALLBACK CloseProductWindow(HWND window, LPARAM)
+{
+    char title[kTitleCapacity] = {};
+    GetWindowTextA(window, title, kTitleCapacity);
+    if (std::strncmp(title, ProductName, sizeof ProductName - 1) != 0)
+        return TRUE;
+
+    // The close request is synchronous, so the window has handled it before we
+    // look at the processes.  A plain SendMessage would wait forever on a window
+    // whose thread has stopped answering; SendMessageTimeout bounds that wait.  A
+    // window of our own thread (the wizard, which calls us from its dialog
+    // procedure) still has its procedure called directly, without the timeout,
+    // and must get the request: it decides itself whether to close.
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(window, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG | SMTO_NORMAL, kCloseTimeoutMs,
+                        &result);
     return TRUE;
+}
+
+void ShutDownRunningInstances()
+{
+    EnumWindows(CloseProductWindow, 0);
+
+    for (int pollsLeft = kPollLimit; pollsLeft > 0; --pollsLeft) {
+        ProcessList list;
+        if (!ListProcesses(list) || !AnyRunningCopy(list))
+            return;
+        pollPause(kPollIntervalMs);
+    }
+    TerminateFirstCopy();
 }

@@ -8,3 +8,7 @@ void ShutDownRunningInstances();
 
 // EnumWindows callback: asks a window whose title starts with the product name to close.
 BOOL CALLBACK CloseProductWindow(HWND window, LPARAM context);
+
+// The pause after each poll that found a copy.  Tests count the pauses through
+// it; the shipped program never changes it from Sleep.
+extern void(WINAPI* pollPause)(DWORD milliseconds);

@@ -1,10 +1,84 @@
 #include "shell/shortcuts.h"
 
-void CreateShortcuts(bool, bool, bool)
+#include "app/application_path.h"
+#include "app/bounded_text.h"
+#include "app/product.h"
+#include "shell/user_folders.h"
+
+#include <objbase.h>
+#include <shlobj.h>
+
+namespace {
+
+// The Programs or Desktop folder: the common one for all users, otherwise the
+// interactive user's own.  The folder is never created here.
+bool FindShortcutFolder(int commonCsidl, int userCsidl, bool allUsers, char* folderPath)
 {
+    if (allUsers)
+        return SHGetSpecialFolderPathA(nullptr, folderPath, commonCsidl, FALSE) != FALSE;
+    return ResolveInteractiveUserFolder(userCsidl, folderPath);
 }
 
-bool CreateShellLink(const char*)
+void CreateStartMenuShortcut(bool allUsers)
 {
-    return false;
+    char linkPath[kPathCapacity] = {};
+    if (!FindShortcutFolder(CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS, allUsers, linkPath))
+        return;
+    if (!AppendPath(linkPath, VendorSubdir))
+        return;
+    // An existing folder is fine; a missing one makes the save below fail.
+    CreateDirectoryA(linkPath, nullptr);
+    if (!AppendPath(linkPath, ShortcutFileName))
+        return;
+    CreateShellLink(linkPath);
+}
+
+void CreateDesktopShortcut(bool allUsers)
+{
+    char linkPath[kPathCapacity] = {};
+    if (!FindShortcutFolder(CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_DESKTOPDIRECTORY, allUsers,
+                            linkPath))
+        return;
+    if (!AppendPath(linkPath, ShortcutFileName))
+        return;
+    CreateShellLink(linkPath);
+}
+
+}  // namespace
+
+void CreateShortcuts(bool startMenu, bool desktop, bool allUsers)
+{
+    // S_FALSE (already initialised on this thread) still needs its CoUninitialize;
+    // a failure (e.g. RPC_E_CHANGED_MODE in a multithreaded apartment) must not get one.
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
+        return;
+    if (startMenu)
+        CreateStartMenuShortcut(allUsers);
+    if (desktop)
+        CreateDesktopShortcut(allUsers);
+    CoUninitialize();
+}
+
+bool CreateShellLink(const char* linkPath)
+{
+    IShellLinkA* link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                reinterpret_cast<void**>(&link))))
+        return false;
+    // Only target and description: everything else keeps the link object's defaults.
+    link->SetPath(RememberedApplicationPath());
+    link->SetDescription(ProductName);
+
+    IPersistFile* file = nullptr;
+    if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        link->Release();
+        return false;
+    }
+    // A path that does not convert whole would reach Save unterminated.
+    wchar_t widePath[kPathCapacity] = {};
+    bool saved = MultiByteToWideChar(CP_ACP, 0, linkPath, -1, widePath, kPathCapacity) != 0 &&
+                 SUCCEEDED(file->Save(widePath, TRUE));
+    file->Release();
+    link->Release();
+    return saved;
 }

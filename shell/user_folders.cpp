@@ -1,6 +1,78 @@
 #include "shell/user_folders.h"
 
-bool ResolveInteractiveUserFolder(int, char*)
+#include "app/bounded_text.h"
+#include "app/product.h"
+
+#include <shlobj.h>
+#include <wtsapi32.h>
+
+namespace {
+
+constexpr DWORD kNoConsoleSession = 0xFFFFFFFF;
+constexpr DWORD kTokenUserCapacity = 256;
+
+// The console user's folder, looked up through that user's token.
+bool ResolveConsoleUserFolder(int csidl, char* folderPath)
 {
-    return false;
+    DWORD sessionId = accountFacts.activeConsoleSessionId();
+    if (sessionId == kNoConsoleSession)
+        return false;
+    HANDLE userToken = nullptr;
+    if (!accountFacts.queryUserToken(sessionId, &userToken))
+        return false;
+
+    wchar_t widePath[kPathCapacity] = {};
+    HRESULT hr = SHGetFolderPathAndSubDirW(nullptr, csidl, userToken, SHGFP_TYPE_CURRENT, nullptr,
+                                           widePath);
+    CloseHandle(userToken);
+    if (FAILED(hr))
+        return false;
+    return ConvertFolderPath(widePath, CP_ACP, folderPath);
+}
+
+}  // namespace
+
+AccountFacts accountFacts = {RunsAsLocalSystem, WTSGetActiveConsoleSessionId, WTSQueryUserToken};
+
+bool RunsAsLocalSystem()
+{
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return false;
+
+    // DWORD-aligned storage for the TOKEN_USER record and the SID behind it.
+    DWORD tokenUser[kTokenUserCapacity / sizeof(DWORD)];
+    DWORD systemSid[SECURITY_MAX_SID_SIZE / sizeof(DWORD)];
+    DWORD returnedLength = 0;
+    DWORD sidSize = SECURITY_MAX_SID_SIZE;
+    bool isLocalSystem =
+        GetTokenInformation(token, TokenUser, tokenUser, kTokenUserCapacity, &returnedLength) &&
+        CreateWellKnownSid(WinLocalSystemSid, nullptr, systemSid, &sidSize) &&
+        EqualSid(reinterpret_cast<TOKEN_USER*>(tokenUser)->User.Sid, systemSid);
+    CloseHandle(token);
+    return isLocalSystem;
+}
+
+bool ConvertFolderPath(const wchar_t* widePath, UINT codePage, char* folderPath)
+{
+    // Converted into a scratch buffer first: a conversion that does not fit
+    // stops part way without a terminator, and must not reach folderPath.
+    char ansiPath[kPathCapacity];
+    if (WideCharToMultiByte(codePage, 0, widePath, -1, ansiPath, kPathCapacity, nullptr,
+                            nullptr) == 0)
+        return false;
+    return CopyPath(folderPath, kPathCapacity, ansiPath);
+}
+
+bool ResolveInteractiveUserFolder(int csidl, char* folderPath)
+{
+    // As LocalSystem our own profile is the wrong one: only the console user's
+    // folders count, and there is no falling back to ours.
+    if (accountFacts.runsAsLocalSystem())
+        return ResolveConsoleUserFolder(csidl, folderPath);
+
+    char ownPath[kPathCapacity] = {};
+    if (!SHGetSpecialFolderPathA(nullptr, ownPath, csidl, FALSE))
+        return false;
+    return CopyPath(folderPath, kPathCapacity, ownPath);
 }

@@ -57,6 +57,13 @@ HWND WaitForWizard(DWORD processId, DWORD timeoutMs)
     return first.wizard;
 }
 
+bool WaitForFinishButton(HWND wizard, DWORD timeoutMs)
+{
+    return ui::WaitUntil(
+        [&] { return ui::ControlText(wizard, IDOK) == "Finish" && ui::ControlEnabled(wizard, IDOK); },
+        timeoutMs);
+}
+
 void CloseSetup(ui::Process& setup)
 {
     if (!setup.Running())

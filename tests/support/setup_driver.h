@@ -25,6 +25,9 @@ FirstWindow WaitForWizardOrMessageBox(DWORD processId, DWORD timeoutMs = ui::kDe
 
 HWND WaitForWizard(DWORD processId, DWORD timeoutMs = ui::kDefaultTimeoutMs);
 
+// Waits until the wizard's installation has ended: IDOK reads "Finish" and is enabled.
+bool WaitForFinishButton(HWND wizard, DWORD timeoutMs = ui::kDefaultTimeoutMs);
+
 // Ends a setup program a test no longer needs: Cancel on the wizard, else termination.
 void CloseSetup(ui::Process& setup);
 

@@ -171,6 +171,19 @@ bool Click(HWND dialog, int controlId)
     return control != nullptr && PostMessageA(control, BM_CLICK, 0, 0);
 }
 
+bool Press(HWND dialog, int controlId, DWORD timeoutMs)
+{
+    HWND control = GetDlgItem(dialog, controlId);
+    DWORD_PTR result = 0;
+    return control != nullptr &&
+           SendMessageTimeoutA(control, BM_CLICK, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
+}
+
+HWND FindChild(HWND parent, const char* className)
+{
+    return FindWindowExA(parent, nullptr, className, nullptr);
+}
+
 bool IsMessageBox(HWND window)
 {
     char className[64] = {};

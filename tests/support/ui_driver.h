@@ -64,6 +64,13 @@ int CheckState(HWND dialog, int controlId);
 // Presses a button: posted BM_CLICK, so a handler that runs long does not block us.
 bool Click(HWND dialog, int controlId);
 
+// Presses a button and returns once its handler has run (sent BM_CLICK); false
+// when the button is missing or the program did not answer in time.
+bool Press(HWND dialog, int controlId, DWORD timeoutMs = kDefaultTimeoutMs);
+
+// The first child window of `parent` with this class, or nullptr.
+HWND FindChild(HWND parent, const char* className);
+
 // A message box: a #32770 dialog whose text is the static control 0xFFFF.
 struct MessageBoxInfo {
     HWND window = nullptr;
