@@ -3,6 +3,7 @@
 #include "install/installed_size.h"
 #include "resources/resource.h"
 #include "tests/support/installation.h"
+#include "tests/support/shell_link.h"
 #include "tests/support/registry.h"
 #include "tests/support/setup_driver.h"
 #include "tests/support/test_paths.h"
@@ -59,6 +60,7 @@ protected:
     void TearDown() override
     {
         CloseSetup(setup_);
+        ui::EndProgramsWithWindowClass("LumovaraRemoteSample");
         RemoveInstallationTraces();
     }
 
@@ -88,8 +90,8 @@ protected:
     void ExpectLink(const std::string& linkPath)
     {
         SCOPED_TRACE(linkPath);
-        ShellLinkInfo link = ReadShellLink(linkPath);
-        ASSERT_TRUE(link.loaded);
+        ShellLinkInfo link;
+        ASSERT_TRUE(ReadShellLink(linkPath, link));
         EXPECT_EQ(paths_.application, link.target);
         EXPECT_EQ("VEK Lumovara Remote", link.description);
         EXPECT_EQ("", link.arguments);

@@ -1,9 +1,14 @@
 // What ./dev run does without a display: starts the setup program given on the
 // command line, answers a start-up question with No, walks the wizard page by
 // page as a person would (accepting the licence, keeping the preset options),
-// saves a screenshot of each page and presses Finish.
+// saves a screenshot of each page, presses Finish, and lists what the
+// installation left on the machine: files, shortcuts and registry values.
 #include "resources/resource.h"
+#include "tests/support/installation.h"
+#include "tests/support/shell_link.h"
+#include "tests/support/registry.h"
 #include "tests/support/setup_driver.h"
+#include "tests/support/test_paths.h"
 
 #include <cstdio>
 
@@ -54,6 +59,55 @@ bool WalkWizard(HWND wizard, DWORD processId)
     return true;
 }
 
+void ListFile(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        std::printf("  %s  %lu bytes\n", path.c_str(), data.nFileSizeLow);
+}
+
+void ListInstallation()
+{
+    InstallationPaths paths = Installation();
+    std::printf("files:\n");
+    for (const std::string& file : {paths.application, paths.helpFile, paths.uninstaller})
+        ListFile(file);
+    std::printf("shortcuts:\n");
+    for (const std::string& link : {paths.commonStartMenuLink, paths.commonDesktopLink,
+                                    paths.userStartMenuLink, paths.userDesktopLink}) {
+        ShellLinkInfo info;
+        if (ReadShellLink(link, info))
+            std::printf("  %s -> %s (%s)\n", link.c_str(), info.target.c_str(),
+                        info.description.c_str());
+    }
+    std::printf("registry: HKLM\\%s\n", kUninstallKey);
+    for (const char* name : {"DisplayName", "DisplayVersion", "Publisher", "UninstallString",
+                             "DisplayIcon", "EstimatedSize", "NoModify", "NoRepair"}) {
+        RegistryValue value = ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, name);
+        if (!value.exists)
+            continue;
+        if (value.type == REG_DWORD && value.bytes.size() == 4)
+            std::printf("  %s = %lu (REG_DWORD)\n", name,
+                        *reinterpret_cast<const DWORD*>(value.bytes.data()));
+        else
+            std::printf("  %s = %s (REG_SZ, %zu bytes)\n", name, value.bytes.c_str(),
+                        value.bytes.size());
+    }
+}
+
+// The application started on Finish: show it, then close it as a user would.
+void ShowStartedApplication()
+{
+    HWND application = ui::WaitForTopLevelWindow(0, "LumovaraRemoteSample", nullptr, 10000);
+    if (application == nullptr) {
+        std::printf("application: not started\n");
+        return;
+    }
+    std::printf("application: %s\n", ui::WindowText(application).c_str());
+    ui::SaveScreenshot(application, "application");
+    PostMessageA(application, WM_CLOSE, 0, 0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -89,5 +143,7 @@ int main(int argc, char** argv)
     DWORD exitCode = 0;
     setup.WaitForExit(0, &exitCode);
     std::printf("setup program ended with exit code %lu\n", exitCode);
+    ShowStartedApplication();
+    ListInstallation();
     return 0;
 }

@@ -24,14 +24,5 @@ InstallationPaths Installation();
 // Removes every file, shortcut, folder and registry key an installation makes.
 void RemoveInstallationTraces();
 
-// A shell link read back through IShellLinkA and IPersistFile::Load.
-struct ShellLinkInfo {
-    bool loaded = false;
-    std::string target;
-    std::string description;
-    std::string arguments;
-    std::string workingDirectory;
-};
-ShellLinkInfo ReadShellLink(const std::string& linkPath);
-
+// The product's uninstall registration key under HKEY_LOCAL_MACHINE.
 extern const char kUninstallKey[];
