@@ -3,8 +3,10 @@
 MessageBoxAnswerer::MessageBoxAnswerer(int buttonId, DWORD timeoutMs)
     : watcher_([this, buttonId, timeoutMs] {
           seen_ = ui::WaitForMessageBox(GetCurrentProcessId(), timeoutMs);
-          if (seen_.window != nullptr)
+          if (seen_.window != nullptr) {
+              owner_ = GetWindow(seen_.window, GW_OWNER);
               ui::Answer(seen_.window, buttonId);
+          }
       })
 {
 }
@@ -20,4 +22,10 @@ ui::MessageBoxInfo MessageBoxAnswerer::Seen()
     if (watcher_.joinable())
         watcher_.join();
     return seen_;
+}
+
+HWND MessageBoxAnswerer::Owner()
+{
+    Seen();
+    return owner_;
 }

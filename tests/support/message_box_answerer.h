@@ -16,8 +16,11 @@ public:
 
     // Waits for the watcher; the box it answered (window null when none came).
     ui::MessageBoxInfo Seen();
+    // The window that owned it (null for a box without owner, or when none came).
+    HWND Owner();
 
 private:
     ui::MessageBoxInfo seen_;
+    HWND owner_ = nullptr;
     std::thread watcher_;
 };
