@@ -1,8 +1,178 @@
 #include "app/wizard.h"
 
+#include "app/application_path.h"
+#include "app/bounded_text.h"
+#include "app/licence_viewer.h"
+#include "app/product.h"
+#include "install/install_product.h"
+#include "maintenance/legacy.h"
+#include "resources/resource.h"
+#include "shell/launch.h"
+
+#include <initializer_list>
+
+namespace {
+
+enum WizardPage : DWORD { kWelcomePage = 0, kLicencePage = 1, kOptionsPage = 2, kFinishPage = 3 };
+
+// The wizard's state lives for the whole run; the font and the viewer are never
+// freed, as they serve the dialog until the process ends.
+DWORD wizardPage = kWelcomePage;
+HWND licenceViewer = nullptr;
+HFONT titleFont = nullptr;
+
+void ShowControl(HWND dialog, int controlId, bool shown)
+{
+    ShowWindow(GetDlgItem(dialog, controlId), shown ? SW_SHOW : SW_HIDE);
+}
+
+void EnableControl(HWND dialog, int controlId, bool enabled)
+{
+    EnableWindow(GetDlgItem(dialog, controlId), enabled ? TRUE : FALSE);
+}
+
+bool IsChecked(HWND dialog, int controlId)
+{
+    return IsDlgButtonChecked(dialog, controlId) == BST_CHECKED;
+}
+
+// The heading in bold Verdana, 12 points at the window's DPI.
+void SetTitleFont(HWND dialog)
+{
+    if (titleFont != nullptr) {
+        DeleteObject(titleFont);
+        titleFont = nullptr;
+    }
+    LOGFONTA font = {};
+    font.lfHeight = -MulDiv(12, int(GetDpiForWindow(dialog)), 72);
+    font.lfWeight = FW_BOLD;
+    font.lfCharSet = ANSI_CHARSET;
+    lstrcpynA(font.lfFaceName, "Verdana", LF_FACESIZE);
+    titleFont = CreateFontIndirectA(&font);
+    SendDlgItemMessageA(dialog, IDC_HEADING, WM_SETFONT, reinterpret_cast<WPARAM>(titleFont),
+                        FALSE);
+}
+
+void InitializeWizard(HWND dialog)
+{
+    SetTitleFont(dialog);
+
+    char welcome[256];
+    FormatBounded(welcome, sizeof welcome, "This installer will install VEK Lumovara Remote %s on this computer.",
+                  ProductVersion);
+    SetDlgItemTextA(dialog, IDC_WELCOME_TEXT, welcome);
+
+    if (licenceViewer == nullptr)
+        licenceViewer = CreateLicenceViewer(dialog);
+
+    for (int option : {IDC_START_MENU, IDC_DESKTOP, IDC_START_APP, IDC_ALL_USERS})
+        CheckDlgButton(dialog, option, BST_CHECKED);
+
+    wizardPage = kWelcomePage;
+    UpdateWizardPage(dialog);
+}
+
+// Install: page 3 first, so that Cancel is already disabled when the installation
+// runs.  Stopping running copies of the application sends this dialog WM_CLOSE
+// (its caption begins with the product name); with Cancel disabled the default
+// dialog handling refuses it.
+void RunInstallation(HWND dialog)
+{
+    wizardPage = kFinishPage;
+    UpdateWizardPage(dialog);
+    SetDlgItemTextA(dialog, IDC_STATUS, "Installing...");
+    if (InstallProduct(dialog)) {
+        SetDlgItemTextA(dialog, IDC_STATUS, "The install operation completed successfully.");
+        OfferLegacyRemoval(dialog);
+    } else {
+        SetDlgItemTextA(dialog, IDC_STATUS, "The install operation did fail!");
+    }
+    ShowControl(dialog, IDC_START_APP, true);
+    SetDlgItemTextA(dialog, IDOK, "Finish");
+    EnableControl(dialog, IDOK, true);
+}
+
+// Finish: start the application only when it was written and the user wants it.
+void FinishWizard(HWND dialog)
+{
+    if (IsChecked(dialog, IDC_START_APP) && RememberedApplicationPath()[0] != '\0')
+        LaunchInstalledApplication();
+    EndDialog(dialog, 0);
+}
+
+void OnNext(HWND dialog)
+{
+    switch (wizardPage) {
+    case kWelcomePage:
+    case kLicencePage:
+        ++wizardPage;
+        UpdateWizardPage(dialog);
+        break;
+    case kOptionsPage:
+        RunInstallation(dialog);
+        break;
+    case kFinishPage:
+        FinishWizard(dialog);
+        break;
+    }
+}
+
+}  // namespace
+
+void UpdateWizardPage(HWND dialog)
+{
+    ShowControl(dialog, IDC_WELCOME_TEXT, wizardPage == kWelcomePage);
+    ShowControl(dialog, IDC_LICENCE_LABEL, wizardPage == kLicencePage);
+    if (licenceViewer != nullptr)
+        ShowWindow(licenceViewer, wizardPage == kLicencePage ? SW_SHOW : SW_HIDE);
+    ShowControl(dialog, IDC_ACCEPT, wizardPage == kLicencePage);
+    for (int option : {IDC_START_MENU, IDC_DESKTOP, IDC_ALL_USERS})
+        ShowControl(dialog, option, wizardPage == kOptionsPage);
+    ShowControl(dialog, IDC_PROGRESS, wizardPage == kFinishPage);
+    ShowControl(dialog, IDC_STATUS, wizardPage == kFinishPage);
+    ShowControl(dialog, IDC_START_APP, false);
+
+    switch (wizardPage) {
+    case kWelcomePage:
+        SetDlgItemTextA(dialog, IDOK, "Next");
+        EnableControl(dialog, IDOK, true);
+        break;
+    case kLicencePage:
+        SetDlgItemTextA(dialog, IDOK, "Next");
+        EnableControl(dialog, IDOK, IsChecked(dialog, IDC_ACCEPT));
+        break;
+    case kOptionsPage:
+        SetDlgItemTextA(dialog, IDOK, "Install");
+        EnableControl(dialog, IDOK, true);
+        break;
+    case kFinishPage:
+        // Cancel is never enabled again: from here the dialog ends only by Finish.
+        EnableControl(dialog, IDOK, false);
+        EnableControl(dialog, IDCANCEL, false);
+        break;
+    }
+}
+
 INT_PTR CALLBACK WizardDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
-    if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL)
-        EndDialog(dialog, 0);
+    if (message == WM_INITDIALOG) {
+        InitializeWizard(dialog);
+    } else if (message == WM_COMMAND) {
+        switch (LOWORD(wParam)) {
+        case IDOK:
+            OnNext(dialog);
+            break;
+        case IDCANCEL:
+            // A close request also arrives as IDCANCEL; some systems send it even
+            // while Cancel is disabled, and from page 3 on nothing may end the
+            // wizard but Finish.
+            if (IsWindowEnabled(GetDlgItem(dialog, IDCANCEL)))
+                EndDialog(dialog, 0);
+            break;
+        case IDC_ACCEPT:
+            EnableControl(dialog, IDOK, IsChecked(dialog, IDC_ACCEPT));
+            break;
+        }
+    }
     return FALSE;
 }

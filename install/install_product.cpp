@@ -1,6 +1,97 @@
+// The installation: what the wizard's Install button does.
+//
+// Steps run in a fixed order and most of them go on after an earlier one failed;
+// only the two payload extractions decide the result.  Nothing is rolled back.
 #include "install/install_product.h"
 
-bool InstallProduct(HWND)
+#include "app/application_path.h"
+#include "app/bounded_text.h"
+#include "app/product.h"
+#include "install/installed_size.h"
+#include "install/uninstall_registration.h"
+#include "maintenance/shutdown.h"
+#include "payload/extract.h"
+#include "resources/resource.h"
+#include "shell/shortcuts.h"
+
+#include <commctrl.h>
+#include <shlobj.h>
+
+namespace {
+
+bool IsChecked(HWND wizard, int controlId)
 {
-    return false;
+    return IsDlgButtonChecked(wizard, controlId) == BST_CHECKED;
+}
+
+// Size of the file at path in KiB, 0 when it cannot be measured.
+std::uint32_t FileSizeInKiB(const char* path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (path[0] == '\0' || !GetFileAttributesExA(path, GetFileExInfoStandard, &data))
+        return 0;
+    return SizeInKiB((std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+}
+
+// Everything after the Program Files folder is known; `pathStem` holds it on entry.
+bool InstallInto(HWND wizard, char (&pathStem)[kPathCapacity])
+{
+    char installDirectory[kPathCapacity];
+    char appPath[kPathCapacity];
+    if (!CopyPath(installDirectory, pathStem) || !AppendPath(installDirectory, InstallSubdir) ||
+        !AppendPath(pathStem, InstallStem) || !CopyPath(appPath, pathStem) ||
+        !AppendPath(appPath, AppExeExtension))
+        return false;
+
+    if (GetFileAttributesA(installDirectory) == INVALID_FILE_ATTRIBUTES)
+        SHCreateDirectoryExA(nullptr, installDirectory, nullptr);
+
+    if (!ExtractPayloadEntry(0, appPath))
+        return false;
+    // The shortcuts below point at the remembered path, so it is set first.
+    RememberApplicationPath(appPath);
+
+    // From here on the result is fixed; the steps below run whatever it is.
+    char helpPath[kPathCapacity] = {};
+    bool helpPathBuilt = CopyPath(helpPath, pathStem) && AppendPath(helpPath, HelpFileExtension);
+    if (!helpPathBuilt)
+        helpPath[0] = '\0';
+    bool result = helpPathBuilt && ExtractPayloadEntry(1, helpPath);
+
+    bool allUsers = IsChecked(wizard, IDC_ALL_USERS);
+    bool desktop = IsChecked(wizard, IDC_DESKTOP);
+    bool startMenu = IsChecked(wizard, IDC_START_MENU);
+    CreateShortcuts(startMenu, desktop, allUsers);
+
+    char modulePath[kPathCapacity] = {};
+    DWORD moduleLength = GetModuleFileNameA(nullptr, modulePath, kPathCapacity);
+    if (moduleLength == 0 || moduleLength >= kPathCapacity)
+        modulePath[0] = '\0';  // truncated: not a path we can copy or register
+
+    char uninstallerPath[kPathCapacity];
+    bool copied = modulePath[0] != '\0' && CopyPath(uninstallerPath, installDirectory) &&
+                  AppendPath(uninstallerPath, UninstallerSuffix) &&
+                  CopyFileA(modulePath, uninstallerPath, FALSE);
+    const char* uninstallCommand = copied ? uninstallerPath : modulePath;
+
+    std::uint32_t sizeKiB = FileSizeInKiB(RememberedApplicationPath()) + FileSizeInKiB(helpPath) +
+                            FileSizeInKiB(uninstallCommand);
+    WriteUninstallRegistration(uninstallCommand, sizeKiB);
+    return result;
+}
+
+}  // namespace
+
+bool InstallProduct(HWND wizard)
+{
+    ShutDownRunningInstances();
+
+    bool result = false;
+    char pathStem[kPathCapacity];  // the Program Files folder, then extended in place
+    if (SHGetSpecialFolderPathA(nullptr, pathStem, CSIDL_PROGRAM_FILES, FALSE))
+        result = InstallInto(wizard, pathStem);
+
+    // Posted, not sent: the bar fills once the wizard's message loop runs again.
+    PostMessageA(GetDlgItem(wizard, IDC_PROGRESS), PBM_SETPOS, 100, 0);
+    return result;
 }

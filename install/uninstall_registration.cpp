@@ -1,5 +1,48 @@
+// The product's entry in the system's list of installed programs.
 #include "install/uninstall_registration.h"
 
-void WriteUninstallRegistration(const char*, DWORD)
+#include "app/bounded_text.h"
+#include "app/product.h"
+
+#include <cstring>
+
+namespace {
+
+void SetString(HKEY key, const char* name, const char* text)
 {
+    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                   DWORD(std::strlen(text) + 1));
+}
+
+void SetDword(HKEY key, const char* name, DWORD value)
+{
+    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+}
+
+}  // namespace
+
+void WriteUninstallRegistration(const char* uninstallerPath, DWORD installedSizeKiB)
+{
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, UninstallKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return;
+
+    // Start-up reads the version back into 32 bytes, so it is written through 32 here.
+    char version[32];
+    FormatBounded(version, sizeof version, "%s", ProductVersion);
+    // Room for any 260-character path and its two quotes.
+    char command[kPathCapacity + 2];
+    FormatBounded(command, sizeof command, "\"%s\"", uninstallerPath);
+
+    // Each write stands alone: one that fails does not stop the others.
+    SetString(key, "DisplayName", ProductName);
+    SetString(key, "DisplayVersion", version);
+    SetString(key, "Publisher", PublisherName);
+    SetString(key, "UninstallString", command);
+    SetString(key, "DisplayIcon", command);
+    SetDword(key, "EstimatedSize", installedSizeKiB);
+    SetDword(key, "NoModify", 1);
+    SetDword(key, "NoRepair", 1);
+    RegCloseKey(key);
 }

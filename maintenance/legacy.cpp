@@ -1,11 +1,110 @@
+// Detection and removal of a legacy 1.x installation, offered after a
+// successful installation of this version.
 #include "maintenance/legacy.h"
+
+#include <cstring>
+
+#include "app/product.h"
+#include "app/registry_text.h"
+#include "resources/resource.h"
+#include "shell/shortcuts.h"
+
+namespace {
+
+// The machine's uninstall entries: those of 64-bit installers, then those of 32-bit ones.
+constexpr const char* kUninstallRoots[] = {
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+    "SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+};
+
+constexpr char kLegacyQuestion[] =
+    "An installation of Lumovara Remote 1.4x was found. Remove it now?";
+constexpr DWORD kLegacyUninstallWaitMs = 60000;
+
+bool IsLegacyEntry(HKEY entry)
+{
+    char version[32];
+    ReadRegistryText(entry, "DisplayVersion", version);  // missing: empty, no match
+    char name[256];
+    if (!ReadRegistryText(entry, "DisplayName", name))
+        return false;
+    return std::strcmp(name, ProductName) == 0 && std::strncmp(version, "1.", 2) == 0;
+}
+
+// The entry's uninstall command; the quiet one when it can be read at all,
+// even if it is empty.
+void ReadUninstallCommand(HKEY entry, char* command)
+{
+    if (!ReadRegistryText(entry, "QuietUninstallString", command, kPathCapacity))
+        ReadRegistryText(entry, "UninstallString", command, kPathCapacity);
+}
+
+// Walks the entries of one root; true with command set at the first legacy
+// entry that has a non-empty command.
+bool FindInRoot(HKEY root, char* command)
+{
+    for (DWORD index = 0;; ++index) {
+        char subkeyName[256];
+        DWORD nameSize = sizeof subkeyName;
+        if (RegEnumKeyExA(root, index, subkeyName, &nameSize, nullptr, nullptr, nullptr,
+                          nullptr) != ERROR_SUCCESS)
+            return false;
+        HKEY entry;
+        if (RegOpenKeyExA(root, subkeyName, 0, KEY_READ, &entry) != ERROR_SUCCESS)
+            continue;
+        if (IsLegacyEntry(entry))
+            ReadUninstallCommand(entry, command);
+        RegCloseKey(entry);
+        if (command[0] != '\0')
+            return true;
+    }
+}
+
+bool IsChecked(HWND dialog, int controlId)
+{
+    return IsDlgButtonChecked(dialog, controlId) == BST_CHECKED;
+}
+
+}  // namespace
 
 bool FindLegacyInstallation(char* command)
 {
     command[0] = '\0';
+    for (const char* rootPath : kUninstallRoots) {
+        HKEY root;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, rootPath, 0, KEY_READ, &root) != ERROR_SUCCESS)
+            continue;
+        bool found = FindInRoot(root, command);
+        RegCloseKey(root);
+        if (found)
+            return true;
+    }
     return false;
 }
 
-void OfferLegacyRemoval(HWND)
+void OfferLegacyRemoval(HWND owner)
 {
+    char command[kPathCapacity];
+    if (!FindLegacyInstallation(command))
+        return;
+    if (MessageBoxA(owner, kLegacyQuestion, SetupTitle, MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return;
+
+    // The command runs as stored: nothing expanded, added or taken away.
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started = {};
+    if (CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                       &started)) {
+        // A legacy uninstaller that takes longer keeps running on its own.
+        WaitForSingleObject(started.hProcess, kLegacyUninstallWaitMs);
+        CloseHandle(started.hThread);
+        CloseHandle(started.hProcess);
+    }
+
+    // The legacy uninstaller may have removed shortcuts of the same name.
+    bool allUsers = IsChecked(owner, IDC_ALL_USERS);
+    bool desktop = IsChecked(owner, IDC_DESKTOP);
+    bool startMenu = IsChecked(owner, IDC_START_MENU);
+    CreateShortcuts(startMenu, desktop, allUsers);
 }

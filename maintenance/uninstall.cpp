@@ -1,5 +1,133 @@
+// The uninstall procedure.  Every step is tried whatever became of the ones
+// before it; nothing but the final message is shown.
 #include "maintenance/uninstall.h"
+
+#include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include "app/bounded_text.h"
+#include "app/product.h"
+#include "maintenance/self_delete_script.h"
+#include "maintenance/shutdown.h"
+#include "shell/user_folders.h"
+
+namespace {
+
+// Deletes one file permanently, without any user interface.  True on success.
+bool DeleteFileSilently(const char* path)
+{
+    char from[kPathCapacity + 1] = {};  // a list of one path, ended by two NULs
+    if (!CopyPath(from, kPathCapacity, path))
+        return false;
+    SHFILEOPSTRUCTA operation = {};
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = from;
+    operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;  // 0x0414, no Recycle Bin
+    return SHFileOperationA(&operation) == 0;
+}
+
+// Deletes the product's shortcut in folder; the shell hears of it only when it went.
+void DeleteShortcut(const char* folder)
+{
+    char shortcut[kPathCapacity];
+    if (!CopyPath(shortcut, folder) || !AppendPath(shortcut, ShortcutFileName))
+        return;
+    if (DeleteFileSilently(shortcut))
+        SHChangeNotify(SHCNE_DELETE, SHCNF_PATHA, shortcut, nullptr);
+}
+
+// A Programs folder: the shortcut in its "\VEK" folder, then the folder if now empty.
+void RemoveStartMenuEntry(const char* programsFolder)
+{
+    char vendorFolder[kPathCapacity];
+    if (!CopyPath(vendorFolder, programsFolder) || !AppendPath(vendorFolder, VendorSubdir))
+        return;
+    DeleteShortcut(vendorFolder);
+    RemoveDirectoryA(vendorFolder);  // only an empty folder goes
+}
+
+bool GetCommonFolder(int csidl, char (&folder)[kPathCapacity])
+{
+    return SHGetSpecialFolderPathA(nullptr, folder, csidl, FALSE) != FALSE;
+}
+
+// Removes the installed files; true with installDirectory set when the
+// Program Files folder was found.
+bool RemoveInstalledFiles(char (&installDirectory)[kPathCapacity])
+{
+    char programFiles[kPathCapacity];
+    if (!GetCommonFolder(CSIDL_PROGRAM_FILES, programFiles))
+        return false;
+    if (!CopyPath(installDirectory, programFiles) || !AppendPath(installDirectory, InstallSubdir))
+        return false;
+    char stem[kPathCapacity];
+    char file[kPathCapacity];
+    if (CopyPath(stem, programFiles) && AppendPath(stem, InstallStem)) {
+        if (CopyPath(file, stem) && AppendPath(file, AppExeExtension))
+            DeleteFileSilently(file);
+        if (CopyPath(file, stem) && AppendPath(file, HelpFileExtension))
+            DeleteFileSilently(file);
+    }
+    return true;
+}
+
+void RemoveShortcuts()
+{
+    char folder[kPathCapacity];
+    if (GetCommonFolder(CSIDL_COMMON_PROGRAMS, folder))
+        RemoveStartMenuEntry(folder);
+    if (GetCommonFolder(CSIDL_COMMON_DESKTOPDIRECTORY, folder))
+        DeleteShortcut(folder);
+    if (ResolveInteractiveUserFolder(CSIDL_PROGRAMS, folder))
+        RemoveStartMenuEntry(folder);
+    if (ResolveInteractiveUserFolder(CSIDL_DESKTOPDIRECTORY, folder))
+        DeleteShortcut(folder);
+}
+
+// The uninstaller copy cannot delete itself while it runs: a detached command
+// processor runs a script that deletes it once our process has ended.
+void ScheduleUninstallerRemoval(const char* installDirectory)
+{
+    char uninstaller[kPathCapacity];
+    if (!CopyPath(uninstaller, installDirectory) || !AppendPath(uninstaller, UninstallerSuffix))
+        return;
+    char tempFolder[kPathCapacity];
+    DWORD tempLength = GetTempPathA(kPathCapacity, tempFolder);
+    if (tempLength == 0 || tempLength >= kPathCapacity)
+        return;
+    // A cut-off name would be another file; better no script than that.
+    char scriptPath[kPathCapacity];
+    if (FormatBounded(scriptPath, sizeof scriptPath, "%slvremote_uninstall_%lu.bat", tempFolder,
+                      GetCurrentProcessId()) != kFormatOk)
+        return;
+    if (!WriteSelfDeleteScript(scriptPath, uninstaller))
+        return;
+
+    char commandLine[2 * kPathCapacity];
+    FormatBounded(commandLine, sizeof commandLine, "cmd.exe /c \"%s\"", scriptPath);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    static_assert(sizeof(STARTUPINFOA) == 104, "STARTUPINFOA of a 64-bit process");
+    PROCESS_INFORMATION started = {};
+    if (CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
+                       nullptr, &startup, &started)) {
+        CloseHandle(started.hThread);
+        CloseHandle(started.hProcess);
+    }
+}
+
+}  // namespace
 
 void UninstallProduct()
 {
+    ShutDownRunningInstances();
+    char installDirectory[kPathCapacity];
+    bool programFilesFound = RemoveInstalledFiles(installDirectory);
+    RemoveShortcuts();
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, UninstallKeyPath);
+    MessageBoxA(nullptr, "VEK Lumovara Remote has been uninstalled.", SetupTitle,
+                MB_OK | MB_ICONINFORMATION);
+    if (programFilesFound)
+        ScheduleUninstallerRemoval(installDirectory);
 }

@@ -1,9 +1,15 @@
 // Extraction of one payload entry from the container compiled into the program.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // Decompresses entry `index` (0 the application executable, 1 the help file) and
 // writes it as the file `targetPath`.  True exactly when the file was created and
 // all of the entry's bytes were written to it.
 bool ExtractPayloadEntry(std::uint32_t index, const char* targetPath);
+
+// ExtractPayloadEntry over a container other than the built-in one, given by its
+// first word and its length in words.  For tests and the benchmark.
+bool ExtractPayloadEntryFrom(const std::uint32_t* container, std::size_t containerWords,
+                             std::uint32_t index, const char* targetPath);

@@ -25,6 +25,12 @@ bool DeleteRegistryTree(HKEY root, const std::string& path)
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
 }
 
+bool DeleteRegistryValue(HKEY root, const std::string& path, const std::string& name)
+{
+    LONG status = RegDeleteKeyValueA(root, path.c_str(), name.c_str());
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+}
+
 bool RegistryKeyExists(HKEY root, const std::string& path)
 {
     HKEY key;

@@ -11,6 +11,7 @@ bool SetRegistryValue(HKEY root, const std::string& path, const std::string& nam
 bool SetRegistryString(HKEY root, const std::string& path, const std::string& name,
                        const std::string& text);  // REG_SZ with its NUL
 bool DeleteRegistryTree(HKEY root, const std::string& path);
+bool DeleteRegistryValue(HKEY root, const std::string& path, const std::string& name);  // missing is fine
 bool RegistryKeyExists(HKEY root, const std::string& path);
 
 // A value read back whole: exists, type and the exact bytes stored.

@@ -57,6 +57,13 @@ HWND WaitForWizard(DWORD processId, DWORD timeoutMs)
     return first.wizard;
 }
 
+bool WaitForFinishButton(HWND wizard, DWORD timeoutMs)
+{
+    return ui::WaitUntil(
+        [&] { return ui::ControlText(wizard, IDOK) == "Finish" && ui::ControlEnabled(wizard, IDOK); },
+        timeoutMs);
+}
+
 void CloseSetup(ui::Process& setup)
 {
     if (!setup.Running())
@@ -67,4 +74,47 @@ void CloseSetup(ui::Process& setup)
     }
     if (!setup.WaitForExit(5000))
         setup.Kill();
+}
+
+HWND WalkToOptionsPage(const ui::Process& setup)
+{
+    HWND wizard = WaitForWizard(setup.id());
+    if (wizard == nullptr)
+        return nullptr;
+    ui::Click(wizard, IDOK);
+    if (!ui::WaitUntil([&] { return ui::ControlVisible(wizard, IDC_ACCEPT); }))
+        return nullptr;
+    ui::Click(wizard, IDC_ACCEPT);
+    if (!ui::WaitUntil([&] { return ui::ControlEnabled(wizard, IDOK); }))
+        return nullptr;
+    ui::Click(wizard, IDOK);
+    if (!ui::WaitUntil([&] { return ui::ControlVisible(wizard, IDC_START_MENU); }))
+        return nullptr;
+    return wizard;
+}
+
+bool SetCheckBox(HWND wizard, int controlId, bool checked)
+{
+    int wanted = checked ? BST_CHECKED : BST_UNCHECKED;
+    if (ui::CheckState(wizard, controlId) != wanted)
+        ui::Click(wizard, controlId);
+    return ui::WaitUntil([&] { return ui::CheckState(wizard, controlId) == wanted; });
+}
+
+bool InstallAndWaitForFinish(HWND wizard, DWORD timeoutMs)
+{
+    if (!ui::Click(wizard, IDOK))
+        return false;
+    return ui::WaitUntil(
+        [&] { return ui::ControlEnabled(wizard, IDOK) && ui::ControlText(wizard, IDOK) == "Finish"; },
+        timeoutMs);
+}
+
+long FinishAndWaitForExit(HWND wizard, const ui::Process& setup)
+{
+    ui::Click(wizard, IDOK);
+    DWORD exitCode = 0;
+    if (!setup.WaitForExit(20000, &exitCode))
+        return -1;
+    return long(exitCode);
 }

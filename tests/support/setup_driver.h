@@ -25,5 +25,21 @@ FirstWindow WaitForWizardOrMessageBox(DWORD processId, DWORD timeoutMs = ui::kDe
 
 HWND WaitForWizard(DWORD processId, DWORD timeoutMs = ui::kDefaultTimeoutMs);
 
+// Waits until the wizard's installation has ended: IDOK reads "Finish" and is enabled.
+bool WaitForFinishButton(HWND wizard, DWORD timeoutMs = ui::kDefaultTimeoutMs);
+
 // Ends a setup program a test no longer needs: Cancel on the wizard, else termination.
 void CloseSetup(ui::Process& setup);
+
+// Walks a freshly started wizard from the welcome page to the options page
+// (Next, accept the licence, Next).  The wizard, or null when a step failed.
+HWND WalkToOptionsPage(const ui::Process& setup);
+
+// Sets a check box of the wizard the way a user does, by clicking it.
+bool SetCheckBox(HWND wizard, int controlId, bool checked);
+
+// Presses Install and waits for the finish page (IDOK reads "Finish" and is enabled).
+bool InstallAndWaitForFinish(HWND wizard, DWORD timeoutMs = 120000);
+
+// Presses Finish and waits for the program to end; its exit code, or -1.
+long FinishAndWaitForExit(HWND wizard, const ui::Process& setup);

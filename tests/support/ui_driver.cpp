@@ -171,6 +171,19 @@ bool Click(HWND dialog, int controlId)
     return control != nullptr && PostMessageA(control, BM_CLICK, 0, 0);
 }
 
+bool Press(HWND dialog, int controlId, DWORD timeoutMs)
+{
+    HWND control = GetDlgItem(dialog, controlId);
+    DWORD_PTR result = 0;
+    return control != nullptr &&
+           SendMessageTimeoutA(control, BM_CLICK, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
+}
+
+HWND FindChild(HWND parent, const char* className)
+{
+    return FindWindowExA(parent, nullptr, className, nullptr);
+}
+
 bool IsMessageBox(HWND window)
 {
     char className[64] = {};
@@ -269,6 +282,32 @@ bool SaveScreenshot(HWND window, const std::string& name)
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     return ok;
+}
+
+}  // namespace ui
+
+#include "tests/support/test_paths.h"
+
+namespace ui {
+
+FileHolder::FileHolder(const std::string& path)
+{
+    process_ = Start(BuildPath("tests/hold_file.exe"), "\"" + path + "\"");
+    // It holds the file once a plain open for reading is refused.
+    holding_ = process_.started() && WaitUntil([&] {
+                   HANDLE probe = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ |
+                                              FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                              OPEN_EXISTING, 0, nullptr);
+                   if (probe == INVALID_HANDLE_VALUE)
+                       return GetLastError() == ERROR_SHARING_VIOLATION;
+                   CloseHandle(probe);
+                   return false;
+               });
+}
+
+FileHolder::~FileHolder()
+{
+    process_.Kill();
 }
 
 }  // namespace ui

@@ -64,6 +64,13 @@ int CheckState(HWND dialog, int controlId);
 // Presses a button: posted BM_CLICK, so a handler that runs long does not block us.
 bool Click(HWND dialog, int controlId);
 
+// Presses a button and returns once its handler has run (sent BM_CLICK); false
+// when the button is missing or the program did not answer in time.
+bool Press(HWND dialog, int controlId, DWORD timeoutMs = kDefaultTimeoutMs);
+
+// The first child window of `parent` with this class, or nullptr.
+HWND FindChild(HWND parent, const char* className);
+
 // A message box: a #32770 dialog whose text is the static control 0xFFFF.
 struct MessageBoxInfo {
     HWND window = nullptr;
@@ -96,5 +103,21 @@ bool WaitUntil(Predicate predicate, DWORD timeoutMs = kDefaultTimeoutMs)
 // Saves the window's area of the screen as SCREENSHOT_DIR\<name>.bmp (the test
 // harness turns it into PNG).  False when SCREENSHOT_DIR is unset or on failure.
 bool SaveScreenshot(HWND window, const std::string& name);
+
+}  // namespace ui
+
+namespace ui {
+
+// A helper process holding `path` open without sharing until it is ended.
+class FileHolder {
+public:
+    explicit FileHolder(const std::string& path);
+    ~FileHolder();
+    bool holding() const { return holding_; }
+
+private:
+    Process process_;
+    bool holding_ = false;
+};
 
 }  // namespace ui

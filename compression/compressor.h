@@ -1,0 +1,57 @@
+// Internal state of a compressor and the parsers that fill one block.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "block_writer.h"
+#include "bt_matchfinder.h"
+#include "hc_matchfinder.h"
+#include "xpress.h"
+
+namespace xpress {
+
+enum class ParserKind { kGreedy, kLazy, kNearOptimal };
+
+// Everything a level changes.
+struct LevelParams {
+    ParserKind parser;
+    u32 search_depth;      // candidates visited per search
+    u32 nice_length;       // a match this long ends the search (and is taken as is)
+    unsigned passes;       // near-optimal only: parse/recount rounds per block
+    u32 insert_limit;      // hash-chain parsers: positions inside a match that enter the finder
+};
+
+// Length-3 matches save little; farther than this they cost more than three
+// literals under any realistic code (offset bits alone approach 12).
+constexpr u32 kMaxLength3Offset = 4096;
+
+struct NearOptimalState {
+    std::vector<Match> matches;     // all matches of the block, position by position
+    std::vector<u32> match_begin;   // matches of block position i: [match_begin[i], match_begin[i + 1])
+    std::vector<u32> cost;          // bits from block position i to the block's end
+    std::vector<Token> choice;      // first token of the cheapest path from i
+    bool have_previous_code = false;
+};
+
+struct Compressor {
+    int level;
+    LevelParams params;
+    std::size_t mf_base = 0;  // input position of matchfinder position 0
+    std::unique_ptr<HcMatchfinder> hc;
+    std::unique_ptr<BtMatchfinder> bt;
+    NearOptimalState optimal;
+    std::vector<Token> tokens;
+    u32 freqs[kNumSymbols];
+    BlockCode code;
+    HuffmanScratch huffman;
+};
+
+// Parsers.  Each fills c->tokens with the block starting at `block_start`
+// and returns the block's end: the first token boundary at or past
+// block_start + kBlockSpan, or in_size.  Matches may reach back into earlier
+// blocks.  The near-optimal parser also leaves the block's code in c->code.
+std::size_t ParseBlockHashChains(Compressor* c, const u8* in, std::size_t in_size, std::size_t block_start);
+std::size_t ParseBlockNearOptimal(Compressor* c, const u8* in, std::size_t in_size, std::size_t block_start);
+
+}  // namespace xpress

@@ -1,0 +1,107 @@
+// XPRESS Huffman (the LZ77+Huffman format of [MS-XCA]): compressor and
+// decompressor for whole buffers.
+//
+// Two layers:
+//  - The buffer-mode stream, shaped after the Windows Compression API for
+//    COMPRESS_ALGORITHM_XPRESS_HUFF: a 24-byte header, a 4-byte block length,
+//    then one raw stream.  Create a handle for algorithm 4, compress or
+//    decompress whole buffers, close the handle.
+//  - The raw stream on its own (DecompressRaw / CompressRaw), for tools and
+//    tests.  A raw stream does not record its uncompressed size; the caller
+//    must know it.
+//
+// Buffer-mode layout (little-endian):
+//   0  4  signature 0A 51 E5 C0
+//   4  2  header length, 24
+//   6  1  the compression level that made the stream (1..kStrongestLevel);
+//         informational only, the decompressor accepts any value
+//   7  1  algorithm, 04
+//   8  8  uncompressed size
+//  16  8  uncompressed size again (must be equal)
+//  24  4  length L of the raw stream that follows
+//  28  L  raw stream; the whole buffer is exactly 28 + L bytes
+//
+// Handles are not thread-safe; use one per thread.  No call allocates
+// memory except the Create functions.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace xpress {
+
+constexpr std::uint32_t COMPRESS_ALGORITHM_XPRESS_HUFF = 4;
+
+// Levels 1..9.  1-2 greedy and 3-6 lazy parsing with hash chains (level 1,
+// the default, keeps pace with wimlib's default on speed); 7-9
+// near-optimal parsing (binary-tree match finder, costs from the block's own
+// Huffman code lengths, iterated).  Larger is smaller and slower.
+constexpr int kFastestLevel = 1;
+constexpr int kDefaultLevel = 1;
+constexpr int kStrongestLevel = 9;
+
+constexpr std::size_t kBufferHeaderBytes = 28;
+
+struct Compressor;
+struct Decompressor;
+
+// ---- Buffer mode -----------------------------------------------------------
+
+// Creates a decompressor; false for any algorithm but 4 or when out of memory.
+bool CreateDecompressor(std::uint32_t algorithm, Decompressor** handle);
+
+// Decodes one buffer-mode stream of exactly compressedSize bytes.  On success
+// writes exactly the recorded uncompressed size to output and *outputSize.
+// Returns false for a bad header, a size above outputCapacity, or a truncated
+// or corrupt stream; the output is then zeroed up to the recorded size (when
+// that fits) and *outputSize is 0.
+bool Decompress(Decompressor* handle, const void* compressed, std::size_t compressedSize,
+                void* output, std::size_t outputCapacity, std::size_t* outputSize);
+
+void CloseDecompressor(Decompressor* handle);
+
+// Creates a compressor for algorithm 4 at `level` (kFastestLevel..
+// kStrongestLevel); false for anything else or when out of memory.
+bool CreateCompressor(std::uint32_t algorithm, int level, Compressor** handle);
+
+// Worst-case size of a buffer-mode stream for inputSize bytes.
+std::size_t CompressBound(std::size_t inputSize);
+
+// Writes a buffer-mode stream.  False when outputCapacity is too small (never
+// with CompressBound(inputSize)) or when inputSize exceeds 2^32 - 1 (the block
+// length field is 32 bits).
+bool Compress(Compressor* handle, const void* input, std::size_t inputSize,
+              void* output, std::size_t outputCapacity, std::size_t* compressedSize);
+
+void CloseCompressor(Compressor* handle);
+
+// ---- Raw stream ------------------------------------------------------------
+
+enum class DecodeResult {
+    kSuccess,    // exactly the requested number of bytes decoded
+    kTruncated,  // the stream ended before the output was complete
+    kBadTable,   // a code-length table is over-subscribed, incomplete or empty
+    kBadLength,  // a length escape is malformed or a match runs past the output's end
+    kBadOffset,  // a match reaches before the start of the output
+};
+
+// Short lowercase text for a result, e.g. "truncated stream".
+const char* DecodeResultText(DecodeResult result);
+
+// Decodes a raw stream into exactly outputSize bytes.  Trailing input after
+// the output is complete is ignored.  On failure the output is meaningless.
+DecodeResult DecompressRaw(Decompressor* handle, const void* compressed, std::size_t compressedSize,
+                           void* output, std::size_t outputSize);
+
+// Worst-case raw stream size for inputSize bytes.
+std::size_t CompressRawBound(std::size_t inputSize);
+
+// Writes a raw stream (empty for empty input).  False when outputCapacity is
+// too small.
+bool CompressRaw(Compressor* handle, const void* input, std::size_t inputSize,
+                 void* output, std::size_t outputCapacity, std::size_t* compressedSize);
+
+// The level a compressor was created with.
+int CompressorLevel(const Compressor* handle);
+
+}  // namespace xpress

@@ -1,0 +1,71 @@
+#include "maintenance/self_delete_script.h"
+
+#include <windows.h>
+
+#include "app/bounded_text.h"
+#include "app/product.h"
+
+namespace {
+
+// The script, one format string per line.  The loop retries as long as the
+// uninstaller copy is there: it is in use until our process has ended.
+constexpr char kScriptFormat[] =
+    "@echo off\r\n"
+    ":loop\r\n"
+    "del /f /q \"%s\" >nul 2>&1\r\n"
+    "if exist \"%s\" (\r\n"
+    "  ping -n 2 127.0.0.1 >nul\r\n"
+    "  goto loop\r\n"
+    ")\r\n"
+    "del /f /q \"%%~f0\"\r\n";
+
+// The command processor expands "%" in a batch file even inside quotes; "%%"
+// stands for one literal percent sign.
+bool EscapePercentSigns(char* escaped, std::size_t capacity, const char* path)
+{
+    std::size_t length = 0;
+    for (const char* c = path; *c != '\0'; ++c) {
+        std::size_t needed = *c == '%' ? 2 : 1;
+        if (length + needed >= capacity)
+            return false;
+        escaped[length++] = *c;
+        if (*c == '%')
+            escaped[length++] = '%';
+    }
+    escaped[length] = '\0';
+    return true;
+}
+
+}  // namespace
+
+std::size_t FormatSelfDeleteScript(char* script, std::size_t capacity, const char* uninstallerPath)
+{
+    char escapedPath[2 * kPathCapacity];
+    if (!EscapePercentSigns(escapedPath, sizeof escapedPath, uninstallerPath))
+        return 0;
+    if (FormatBounded(script, capacity, kScriptFormat, escapedPath, escapedPath) != kFormatOk)
+        return 0;
+    return lstrlenA(script);
+}
+
+bool WriteSelfDeleteScript(const char* scriptPath, const char* uninstallerPath)
+{
+    char script[kSelfDeleteScriptCapacity];
+    std::size_t length = FormatSelfDeleteScript(script, sizeof script, uninstallerPath);
+    if (length == 0)
+        return false;
+
+    // Remove whatever is there, then insist on a new file: if the old one
+    // cannot go (held open, or only marked for deletion), CREATE_NEW fails.
+    DeleteFileA(scriptPath);
+    HANDLE file = CreateFileA(scriptPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    bool complete = WriteFile(file, script, DWORD(length), &written, nullptr) && written == length;
+    CloseHandle(file);
+    if (!complete)
+        DeleteFileA(scriptPath);  // a cut-off script must not run
+    return complete;
+}

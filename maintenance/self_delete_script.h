@@ -1,0 +1,19 @@
+// The self-delete script: a batch file that removes the uninstaller copy once
+// the uninstaller has ended, and then removes itself.
+#pragma once
+
+#include <cstddef>
+
+// Room for the script: its fixed text and two paths with every "%" doubled.
+constexpr std::size_t kSelfDeleteScriptCapacity = 2048;
+
+// Fills script with the eight CRLF lines that delete uninstallerPath (retrying
+// about once a second while it is in use) and then the script itself.  Returns
+// the script's length, or 0 when it does not fit.
+std::size_t FormatSelfDeleteScript(char* script, std::size_t capacity, const char* uninstallerPath);
+
+// Writes the script to scriptPath as a new file.  A file already at that path
+// is removed first and never reused: in a shared temporary folder someone else
+// may have planted it and kept a handle to rewrite it before it runs.  False
+// when the new file cannot be created exclusively or written whole.
+bool WriteSelfDeleteScript(const char* scriptPath, const char* uninstallerPath);

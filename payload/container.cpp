@@ -1,0 +1,31 @@
+#include "payload/container.h"
+
+namespace payload {
+
+bool LocateEntry(const std::uint32_t* container, std::size_t containerWords, std::uint32_t index,
+                 EntryView* entry)
+{
+    if (index >= kEntryCount)
+        return false;
+    std::size_t word = kFirstEntryWord;
+    for (std::uint32_t i = 0;; ++i) {
+        if (containerWords < 2 || word > containerWords - 2)
+            return false;
+        const std::uint32_t compressedSize = container[word];
+        const std::uint32_t uncompressedSize = container[word + 1];
+        word += 2;
+        const std::size_t bodyWords = BodyWords(compressedSize);
+        if (bodyWords > containerWords - word)
+            return false;
+        if (i == index) {
+            entry->body = container + word;
+            entry->bodyWords = bodyWords;
+            entry->compressedSize = compressedSize;
+            entry->uncompressedSize = uncompressedSize;
+            return true;
+        }
+        word += bodyWords;
+    }
+}
+
+}  // namespace payload

@@ -1,0 +1,45 @@
+// The payload container: the block of read-only data that carries the setup
+// program's two files.
+//
+// Layout, all integers unsigned 32-bit little-endian, read as 32-bit words:
+//   word 0      magic "TPIZ"
+//   word 1      entry count, 2
+//   then per entry, in index order and without gaps:
+//     1 word    c, the size of the entry's stream in bytes
+//     1 word    u, the size of the file it decodes to
+//     ceil(c/4) words: the stream (XPRESS Huffman, buffer mode), then zero
+//               bytes up to the next multiple of 4
+// There is no table of offsets: an entry is found by walking the ones before it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace payload {
+
+constexpr std::uint32_t kContainerMagic = 0x5A495054;  // "TPIZ" read as a little-endian word
+constexpr std::uint32_t kEntryCount = 2;
+constexpr std::size_t kFirstEntryWord = 2;
+
+// Words of an entry body holding c stream bytes: ceil(c / 4).
+constexpr std::size_t BodyWords(std::uint32_t compressedSize)
+{
+    return compressedSize / 4 + (compressedSize % 4 != 0 ? 1 : 0);
+}
+
+struct EntryView {
+    const std::uint32_t* body = nullptr;  // first word of the stream
+    std::size_t bodyWords = 0;
+    std::uint32_t compressedSize = 0;
+    std::uint32_t uncompressedSize = 0;
+};
+
+// Finds entry `index` in a container of `containerWords` words by walking the
+// entries before it.  Neither the magic nor the count word is read: indices
+// 0 and 1 are accepted by the fixed bound kEntryCount.  False for any other
+// index, and when a size word or a body would lie past the container's end, so
+// a damaged layout is never read out of bounds.
+bool LocateEntry(const std::uint32_t* container, std::size_t containerWords, std::uint32_t index,
+                 EntryView* entry);
+
+}  // namespace payload

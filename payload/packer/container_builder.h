@@ -1,0 +1,33 @@
+// Building the payload container on the build host: compressing the files,
+// laying out the container's bytes, and emitting them as an assembler source.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace payload {
+
+// One file as the container carries it: its buffer-mode stream and the size it
+// decodes to.
+struct PackedEntry {
+    std::vector<std::uint8_t> stream;
+    std::uint32_t uncompressedSize = 0;
+};
+
+// Compresses `data` (1 byte to 4 GiB - 1) into one XPRESS Huffman buffer-mode
+// stream at `level`.  False, with a short reason in *error, when the codec
+// fails or the stream would not fit the container's 32-bit size field.
+bool PackFile(const std::vector<std::uint8_t>& data, int level, PackedEntry* entry, std::string* error);
+
+// The container's bytes: "TPIZ", the entry count, then each entry's two size
+// words and its stream padded with zero bytes to a multiple of 4.  The caller
+// guarantees each stream is shorter than 4 GiB.
+std::vector<std::uint8_t> BuildContainer(const std::vector<PackedEntry>& entries);
+
+// An assembler source (GNU as, PE/COFF) that puts the container into read-only
+// data as the 4-byte-aligned word array `symbol`, followed by the 64-bit word
+// count `symbol`Words.  `container` holds whole words.
+std::string ContainerAssembly(const std::vector<std::uint8_t>& container, const std::string& symbol);
+
+}  // namespace payload

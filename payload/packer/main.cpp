@@ -1,0 +1,215 @@
+// payload-pack: builds the setup program's payload container from the
+// application executable and the help file.
+//
+//   payload-pack APP HELP -o OUT [--level N] [--binary] [--symbol NAME]
+//
+// Writes OUT as an assembler source holding the container (or, with --binary,
+// the container's raw bytes) and prints each entry's sizes.  The same inputs and
+// level always give the same bytes.  Exit status: 0 done, 1 a file could not be
+// read, compressed or written, 2 wrong usage.
+#include "compression/xpress.h"
+#include "payload/packer/container_builder.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: payload-pack APP HELP -o OUT [--level N] [--binary] [--symbol NAME]\n"
+    "  APP, HELP     the files to carry as entries 0 and 1\n"
+    "  -o OUT        the file to write\n"
+    "  --level N     compression level 1..9 (default 9, the strongest)\n"
+    "  --binary      write the raw container bytes instead of an assembler source\n"
+    "  --symbol NAME name of the array in the assembler source (default PayloadContainer)\n";
+
+struct Options {
+    std::string inputs[2];
+    std::string output;
+    int level = xpress::kStrongestLevel;
+    bool binary = false;
+    std::string symbol = "PayloadContainer";
+};
+
+bool IsSymbol(const std::string& name)
+{
+    if (name.empty() || std::isdigit(static_cast<unsigned char>(name[0])))
+        return false;
+    for (char c : name) {
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_')
+            return false;
+    }
+    return true;
+}
+
+bool ParseLevel(const char* text, int* level)
+{
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || value < xpress::kFastestLevel ||
+        value > xpress::kStrongestLevel)
+        return false;
+    *level = static_cast<int>(value);
+    return true;
+}
+
+// Fills *options; on a usage error prints why and returns false.
+bool ParseArguments(int argc, char** argv, Options* options)
+{
+    int positional = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (argument == "-o" && hasValue) {
+            options->output = argv[++i];
+        } else if (argument == "--level" && hasValue) {
+            if (!ParseLevel(argv[++i], &options->level)) {
+                std::fprintf(stderr, "payload-pack: level must be %d..%d, not '%s'\n",
+                             xpress::kFastestLevel, xpress::kStrongestLevel, argv[i]);
+                return false;
+            }
+        } else if (argument == "--symbol" && hasValue) {
+            options->symbol = argv[++i];
+            if (!IsSymbol(options->symbol)) {
+                std::fprintf(stderr, "payload-pack: '%s' is not a valid symbol name\n", argv[i]);
+                return false;
+            }
+        } else if (argument == "--binary") {
+            options->binary = true;
+        } else if (!argument.empty() && argument[0] == '-') {
+            std::fprintf(stderr, "payload-pack: unknown option or missing value: %s\n", argv[i]);
+            return false;
+        } else if (positional < 2) {
+            options->inputs[positional++] = argument;
+        } else {
+            std::fprintf(stderr, "payload-pack: too many input files: %s\n", argv[i]);
+            return false;
+        }
+    }
+    if (positional < 2 || options->output.empty()) {
+        std::fprintf(stderr, "payload-pack: need two input files and -o OUT\n");
+        return false;
+    }
+    return true;
+}
+
+// Reads a whole input file of 1 byte to 4 GiB - 1; otherwise *error says why.
+bool ReadInput(const std::string& path, std::vector<std::uint8_t>* data, std::string* error)
+{
+    std::error_code code;
+    const std::filesystem::file_status status = std::filesystem::status(path, code);
+    if (code) {
+        *error = code.message();
+        return false;
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        *error = "not a regular file";
+        return false;
+    }
+    const std::uintmax_t size = std::filesystem::file_size(path, code);
+    if (code) {
+        *error = code.message();
+        return false;
+    }
+    if (size == 0) {
+        *error = "file is empty";
+        return false;
+    }
+    if (size > std::numeric_limits<std::uint32_t>::max()) {
+        *error = "file is 4 GiB or larger";
+        return false;
+    }
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        *error = std::strerror(errno);
+        return false;
+    }
+    data->resize(static_cast<std::size_t>(size));
+    const std::size_t read = std::fread(data->data(), 1, data->size(), file);
+    const bool failed = std::ferror(file) != 0;
+    const int readErrno = errno;
+    std::fclose(file);
+    if (failed) {
+        *error = std::strerror(readErrno);
+        return false;
+    }
+    if (read != data->size()) {
+        *error = "file changed while it was read";
+        return false;
+    }
+    return true;
+}
+
+// Writes through a temporary file and a rename, so a build never sees half an output.
+bool WriteOutput(const std::string& path, const void* bytes, std::size_t size, std::string* error)
+{
+    const std::string temporary = path + ".tmp";
+    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (file == nullptr) {
+        *error = std::strerror(errno);
+        return false;
+    }
+    const bool written = std::fwrite(bytes, 1, size, file) == size;
+    const int writeErrno = errno;
+    if (std::fclose(file) != 0 || !written) {
+        *error = std::strerror(written ? errno : writeErrno);
+        std::remove(temporary.c_str());
+        return false;
+    }
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        *error = std::strerror(errno);
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    if (!ParseArguments(argc, argv, &options)) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+
+    std::vector<payload::PackedEntry> entries(2);
+    for (int i = 0; i < 2; ++i) {
+        const std::string& path = options.inputs[i];
+        std::vector<std::uint8_t> data;
+        std::string error;
+        if (!ReadInput(path, &data, &error) || !payload::PackFile(data, options.level, &entries[i], &error)) {
+            std::fprintf(stderr, "payload-pack: %s: %s\n", path.c_str(), error.c_str());
+            return 1;
+        }
+        const double ratio = 100.0 * double(entries[i].stream.size()) / double(data.size());
+        std::printf("entry %d  %s  %zu -> %zu bytes (%.1f%%)\n", i, path.c_str(), data.size(),
+                    entries[i].stream.size(), ratio);
+    }
+
+    const std::vector<std::uint8_t> container = payload::BuildContainer(entries);
+    std::string error;
+    bool written;
+    if (options.binary) {
+        written = WriteOutput(options.output, container.data(), container.size(), &error);
+    } else {
+        const std::string text = payload::ContainerAssembly(container, options.symbol);
+        written = WriteOutput(options.output, text.data(), text.size(), &error);
+    }
+    if (!written) {
+        std::fprintf(stderr, "payload-pack: %s: %s\n", options.output.c_str(), error.c_str());
+        return 1;
+    }
+    std::printf("container  %zu bytes, level %d\n", container.size(), options.level);
+    return 0;
+}

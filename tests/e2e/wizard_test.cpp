@@ -1,0 +1,416 @@
+// The setup wizard, driven through the built program by its buttons: what each
+// page shows, how Next, Cancel and the close box act on it, the licence viewer,
+// the title font at two DPIs, and the wizard without its rich edit library or
+// its licence text.
+#include "resources/resource.h"
+#include "tests/support/registry.h"
+#include "tests/support/setup_driver.h"
+#include "tests/support/test_paths.h"
+
+#include <gtest/gtest.h>
+#include <shlobj.h>
+#include <tlhelp32.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kUninstallKey =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VEK_LumovaraRemote";
+const char kWelcomeText[] =
+    "This installer will install VEK Lumovara Remote 2.0 release candidate 1 on this computer.";
+
+enum Page { kWelcome, kLicence, kOptions, kFinish };
+
+// The page view: which controls each page shows.  IDOK, IDCANCEL and the heading
+// are always shown; the placeholder 1006 never is.
+struct ControlView {
+    int id;
+    const char* name;
+    bool shownOn[4];
+};
+const ControlView kControlViews[] = {
+    {IDC_HEADING, "heading", {true, true, true, true}},
+    {IDC_WELCOME_TEXT, "welcome text", {true, false, false, false}},
+    {IDC_LICENCE_LABEL, "licence label", {false, true, false, false}},
+    {IDC_LICENCE_PLACEHOLDER, "placeholder", {false, false, false, false}},
+    {IDC_ACCEPT, "acceptance box", {false, true, false, false}},
+    {IDC_START_MENU, "Start Menu option", {false, false, true, false}},
+    {IDC_DESKTOP, "Desktop option", {false, false, true, false}},
+    {IDC_ALL_USERS, "all-users option", {false, false, true, false}},
+    {IDC_PROGRESS, "progress bar", {false, false, false, true}},
+    {IDC_STATUS, "status line", {false, false, false, true}},
+    // Hidden until the installation has ended; page 3 is only seen after it.
+    {IDC_START_APP, "Start box", {false, false, false, true}},
+    {IDOK, "IDOK", {true, true, true, true}},
+    {IDCANCEL, "IDCANCEL", {true, true, true, true}},
+};
+
+HWND LicenceViewer(HWND wizard)
+{
+    return ui::FindChild(wizard, "RICHEDIT50W");
+}
+
+// Every control's visibility, the viewer's and the buttons' text and state on `page`.
+void ExpectPageView(HWND wizard, Page page, bool accepted = false)
+{
+    SCOPED_TRACE("page " + std::to_string(page));
+    for (const ControlView& view : kControlViews)
+        EXPECT_EQ(view.shownOn[page], ui::ControlVisible(wizard, view.id)) << view.name;
+    HWND viewer = LicenceViewer(wizard);
+    if (viewer != nullptr) {
+        EXPECT_EQ(page == kLicence, (GetWindowLongA(viewer, GWL_STYLE) & WS_VISIBLE) != 0);
+    }
+
+    const char* okText[] = {"Next", "Next", "Install", "Finish"};
+    EXPECT_EQ(okText[page], ui::ControlText(wizard, IDOK));
+    EXPECT_EQ(page != kLicence || accepted, ui::ControlEnabled(wizard, IDOK));
+    EXPECT_EQ(page != kFinish, ui::ControlEnabled(wizard, IDCANCEL));
+    EXPECT_EQ("Cancel", ui::ControlText(wizard, IDCANCEL));
+}
+
+// No two visible controls of the page cover each other.
+void ExpectNoOverlap(HWND wizard)
+{
+    std::vector<std::pair<HWND, RECT>> shown;
+    for (HWND child = GetWindow(wizard, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT rect;
+        if ((GetWindowLongA(child, GWL_STYLE) & WS_VISIBLE) && GetWindowRect(child, &rect))
+            shown.emplace_back(child, rect);
+    }
+    for (size_t i = 0; i < shown.size(); ++i) {
+        for (size_t j = i + 1; j < shown.size(); ++j) {
+            RECT common;
+            EXPECT_FALSE(IntersectRect(&common, &shown[i].second, &shown[j].second))
+                << "controls " << GetDlgCtrlID(shown[i].first) << " and "
+                << GetDlgCtrlID(shown[j].first) << " overlap";
+        }
+    }
+}
+
+// The heading's font, read back from the wizard's process.
+LOGFONTA HeadingFont(HWND wizard)
+{
+    LOGFONTA font = {};
+    DWORD_PTR handle = 0;
+    SendMessageTimeoutA(GetDlgItem(wizard, IDC_HEADING), WM_GETFONT, 0, 0, SMTO_ABORTIFHUNG, 5000,
+                        &handle);
+    EXPECT_NE(0u, handle) << "the heading has no font of its own";
+    EXPECT_EQ(int(sizeof font), GetObjectA(reinterpret_cast<HFONT>(handle), sizeof font, &font))
+        << "cannot read the heading's font";
+    return font;
+}
+
+void ExpectTitleFont(HWND wizard, LONG height)
+{
+    LOGFONTA font = HeadingFont(wizard);
+    EXPECT_EQ(height, font.lfHeight);
+    EXPECT_EQ(FW_BOLD, font.lfWeight);
+    EXPECT_EQ(ANSI_CHARSET, font.lfCharSet);
+    EXPECT_STREQ("Verdana", font.lfFaceName);
+}
+
+// Waits until the wizard has handled every message queued for it so far (such as
+// the IDCANCEL command that the default dialog handling posts for a close
+// request): flips the hidden acceptance box by posted messages and waits for them.
+void WaitForQueuedMessages(HWND wizard)
+{
+    HWND box = GetDlgItem(wizard, IDC_ACCEPT);
+    int before = ui::CheckState(wizard, IDC_ACCEPT);
+    int flipped = before == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED;
+    for (int state : {flipped, before}) {
+        PostMessageA(box, BM_SETCHECK, WPARAM(state), 0);
+        ui::WaitUntil([&] { return !IsWindow(wizard) || ui::CheckState(wizard, IDC_ACCEPT) == state; },
+                      5000);
+    }
+}
+
+std::string ShellFolder(int csidl)
+{
+    char path[MAX_PATH] = {};
+    return SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE) ? path : "";
+}
+
+bool ApplicationRunning()
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    bool found = false;
+    for (BOOL more = Process32First(snapshot, &entry); more && !found;
+         more = Process32Next(snapshot, &entry))
+        found = lstrcmpiA(entry.szExeFile, "LumovaraRemote.exe") == 0;
+    CloseHandle(snapshot);
+    return found;
+}
+
+void ExpectNothingInstalled()
+{
+    EXPECT_FALSE(FileExists(ShellFolder(CSIDL_PROGRAM_FILES) + "\\VEK"));
+    EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_FALSE(FileExists(ShellFolder(CSIDL_PROGRAMS) + "\\VEK"));
+    EXPECT_FALSE(FileExists(ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\VEK"));
+    EXPECT_FALSE(FileExists(ShellFolder(CSIDL_DESKTOPDIRECTORY) + "\\VEK Lumovara Remote.lnk"));
+    EXPECT_FALSE(FileExists(ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\VEK Lumovara Remote.lnk"));
+    EXPECT_FALSE(ApplicationRunning());
+}
+
+class Wizard : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kUninstallKey));
+        RemoveTree(ShellFolder(CSIDL_PROGRAM_FILES) + "\\VEK");
+    }
+    void TearDown() override { CloseSetup(setup_); }
+
+    HWND StartWizard(const std::string& program = SetupProgramPath())
+    {
+        setup_ = ui::Start(program);
+        EXPECT_TRUE(setup_.started());
+        HWND wizard = WaitForWizard(setup_.id());
+        EXPECT_NE(nullptr, wizard);
+        return wizard;
+    }
+
+    // Next from the welcome page to `page`, accepting the licence on the way.
+    void GoTo(HWND wizard, Page page)
+    {
+        if (page >= kLicence) {
+            ASSERT_TRUE(ui::Press(wizard, IDOK));
+        }
+        if (page >= kOptions) {
+            ASSERT_TRUE(ui::Press(wizard, IDC_ACCEPT));
+            ASSERT_TRUE(ui::Press(wizard, IDOK));
+        }
+    }
+
+    void ExpectExitWithZero()
+    {
+        DWORD exitCode = 99;
+        ASSERT_TRUE(setup_.WaitForExit(10000, &exitCode)) << "the setup program is still running";
+        EXPECT_EQ(0u, exitCode);
+    }
+
+    ui::Process setup_;
+};
+
+TEST_F(Wizard, WalksEveryPageToAFailedInstallAndFinish)
+{
+    HWND wizard = StartWizard();
+    ASSERT_NE(nullptr, wizard);
+
+    // Welcome: the text formatted at start, never the template's; the options preset.
+    ExpectPageView(wizard, kWelcome);
+    EXPECT_EQ(kWelcomeText, ui::ControlText(wizard, IDC_WELCOME_TEXT));
+    EXPECT_EQ("Lumovara Remote Setup", ui::ControlText(wizard, IDC_HEADING));
+    ExpectTitleFont(wizard, -16);
+    for (int option : {IDC_START_MENU, IDC_DESKTOP, IDC_ALL_USERS, IDC_START_APP})
+        EXPECT_EQ(BST_CHECKED, ui::CheckState(wizard, option)) << option;
+    EXPECT_EQ(BST_UNCHECKED, ui::CheckState(wizard, IDC_ACCEPT));
+    ExpectNoOverlap(wizard);
+    ui::SaveScreenshot(wizard, "e2e-wizard-1-welcome");
+
+    // Licence: the viewer over the placeholder, holding our licence as rich text.
+    ASSERT_TRUE(ui::Press(wizard, IDOK));
+    ExpectPageView(wizard, kLicence);
+    HWND viewer = LicenceViewer(wizard);
+    ASSERT_NE(nullptr, viewer) << "no licence viewer";
+    EXPECT_EQ(0x50210844, GetWindowLongA(viewer, GWL_STYLE));
+    EXPECT_EQ(WS_EX_CLIENTEDGE, GetWindowLongA(viewer, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+    EXPECT_EQ(0, GetDlgCtrlID(viewer));
+    RECT viewerRect, placeholderRect;
+    GetWindowRect(viewer, &viewerRect);
+    GetWindowRect(GetDlgItem(wizard, IDC_LICENCE_PLACEHOLDER), &placeholderRect);
+    EXPECT_TRUE(EqualRect(&viewerRect, &placeholderRect));
+    std::string licence = ui::WindowText(viewer);
+    EXPECT_EQ(0u, licence.find("VEK Lumovara Remote\r")) << licence.substr(0, 80);
+    EXPECT_NE(std::string::npos, licence.find("End-User License Agreement"));
+    EXPECT_NE(std::string::npos, licence.find("9. Entire agreement"));
+    EXPECT_NE(std::string::npos, licence.find("2026 VEK. All rights reserved."));
+    EXPECT_EQ(std::string::npos, licence.find("\\rtf")) << "RTF shown as plain text";
+    ExpectNoOverlap(wizard);
+
+    // Next follows the acceptance box, each time it changes.
+    for (int state : {BST_CHECKED, BST_UNCHECKED, BST_CHECKED, BST_UNCHECKED, BST_CHECKED}) {
+        ASSERT_TRUE(ui::Press(wizard, IDC_ACCEPT));
+        EXPECT_EQ(state, ui::CheckState(wizard, IDC_ACCEPT));
+        EXPECT_EQ(state == BST_CHECKED, ui::ControlEnabled(wizard, IDOK));
+    }
+    ExpectPageView(wizard, kLicence, true);
+    ui::SaveScreenshot(wizard, "e2e-wizard-2-licence");
+
+    // Options: all three chosen, Install.
+    ASSERT_TRUE(ui::Press(wizard, IDOK));
+    ExpectPageView(wizard, kOptions);
+    for (int option : {IDC_START_MENU, IDC_DESKTOP, IDC_ALL_USERS})
+        EXPECT_EQ(BST_CHECKED, ui::CheckState(wizard, option)) << option;
+    ExpectNoOverlap(wizard);
+    ui::SaveScreenshot(wizard, "e2e-wizard-3-options");
+
+    // Install with nothing to install: the failure text, Finish, Cancel disabled for good.
+    ASSERT_TRUE(ui::Click(wizard, IDOK));
+    ASSERT_TRUE(WaitForFinishButton(wizard));
+    ExpectPageView(wizard, kFinish);
+    EXPECT_EQ("The install operation did fail!", ui::ControlText(wizard, IDC_STATUS));
+    EXPECT_EQ(BST_CHECKED, ui::CheckState(wizard, IDC_START_APP));
+    ExpectNoOverlap(wizard);
+    ui::SaveScreenshot(wizard, "e2e-wizard-4-finish");
+
+    // The close box and WM_CLOSE are refused now that Cancel is disabled.
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(wizard, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, 5000, &result);
+    WaitForQueuedMessages(wizard);
+    SendMessageTimeoutA(wizard, WM_SYSCOMMAND, SC_CLOSE, 0, SMTO_ABORTIFHUNG, 5000, &result);
+    WaitForQueuedMessages(wizard);
+    ASSERT_TRUE(setup_.Running()) << "a close request ended the wizard on the last page";
+    ExpectPageView(wizard, kFinish);
+
+    // Finish ends the program and starts nothing: the application was never written.
+    ASSERT_TRUE(ui::Click(wizard, IDOK));
+    ExpectExitWithZero();
+    ExpectNothingInstalled();
+}
+
+// Cancel, WM_CLOSE and the close box each end the wizard on pages 0 to 2, with
+// nothing installed.
+TEST_F(Wizard, CancelAndCloseRequestsEndTheWizardBeforeInstall)
+{
+    enum Way { kCancelButton, kCloseMessage, kCloseBox };
+    for (Page page : {kWelcome, kLicence, kOptions}) {
+        for (Way way : {kCancelButton, kCloseMessage, kCloseBox}) {
+            SCOPED_TRACE("page " + std::to_string(page) + ", way " + std::to_string(way));
+            HWND wizard = StartWizard();
+            ASSERT_NE(nullptr, wizard);
+            GoTo(wizard, page);
+            ExpectPageView(wizard, page, page == kOptions);
+            if (way == kCancelButton)
+                ASSERT_TRUE(ui::Click(wizard, IDCANCEL));
+            else if (way == kCloseMessage)
+                ASSERT_TRUE(PostMessageA(wizard, WM_CLOSE, 0, 0));
+            else
+                ASSERT_TRUE(PostMessageA(wizard, WM_SYSCOMMAND, SC_CLOSE, 0));
+            ExpectExitWithZero();
+            ExpectNothingInstalled();
+        }
+    }
+}
+
+// The prefix's DPI, as Wine reads it at a program's start.
+class ScreenDpi {
+public:
+    explicit ScreenDpi(DWORD dpi)
+    {
+        saved_ = ReadRegistryValue(HKEY_CURRENT_USER, kKey, kName);
+        SetRegistryValue(HKEY_CURRENT_USER, kKey, kName, REG_DWORD,
+                         std::string(reinterpret_cast<const char*>(&dpi), sizeof dpi));
+    }
+    ~ScreenDpi()
+    {
+        if (saved_.exists)
+            SetRegistryValue(HKEY_CURRENT_USER, kKey, kName, saved_.type, saved_.bytes);
+        else
+            DeleteRegistryValue(HKEY_CURRENT_USER, kKey, kName);
+    }
+
+private:
+    static constexpr const char* kKey = "Control Panel\\Desktop";
+    static constexpr const char* kName = "LogPixels";
+    RegistryValue saved_;
+};
+
+TEST_F(Wizard, TheTitleFontIsTwelvePointsAtTheWindowsDpi)
+{
+    {
+        ScreenDpi dpi(144);
+        HWND wizard = StartWizard();
+        ASSERT_NE(nullptr, wizard);
+        ExpectTitleFont(wizard, -24);
+        ExpectNoOverlap(wizard);
+        ui::SaveScreenshot(wizard, "e2e-wizard-144dpi");
+        CloseSetup(setup_);
+    }
+    HWND wizard = StartWizard();
+    ASSERT_NE(nullptr, wizard);
+    ExpectTitleFont(wizard, -16);
+}
+
+// Sets an environment variable for the programs started while this lives.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char* name, const std::string& value) : name_(name)
+    {
+        const char* old = std::getenv(name);
+        hadValue_ = old != nullptr;
+        if (hadValue_)
+            saved_ = old;
+        SetEnvironmentVariableA(name, value.c_str());
+    }
+    ~ScopedEnvironment() { SetEnvironmentVariableA(name_, hadValue_ ? saved_.c_str() : nullptr); }
+
+private:
+    const char* name_;
+    bool hadValue_ = false;
+    std::string saved_;
+};
+
+// Wine loads no DLL that WINEDLLOVERRIDES disables: the wizard runs without
+// Msftedit.dll, as on a system that lacks it.
+TEST_F(Wizard, WithoutTheRichEditLibraryTheLicencePageStillWorks)
+{
+    const char* overrides = std::getenv("WINEDLLOVERRIDES");
+    ScopedEnvironment noRichEdit(
+        "WINEDLLOVERRIDES", std::string(overrides != nullptr ? overrides : "") + ";msftedit,riched20=d");
+    HWND wizard = StartWizard();
+    ASSERT_NE(nullptr, wizard);
+    ASSERT_TRUE(ui::Press(wizard, IDOK));
+    EXPECT_EQ(nullptr, LicenceViewer(wizard));
+    ExpectPageView(wizard, kLicence);
+    ui::SaveScreenshot(wizard, "e2e-wizard-licence-without-viewer");
+    ASSERT_TRUE(ui::Press(wizard, IDC_ACCEPT));
+    ExpectPageView(wizard, kLicence, true);
+    ASSERT_TRUE(ui::Press(wizard, IDOK));
+    ExpectPageView(wizard, kOptions);
+    ASSERT_TRUE(ui::Click(wizard, IDOK));
+    ASSERT_TRUE(WaitForFinishButton(wizard));
+    ExpectPageView(wizard, kFinish);
+    ASSERT_TRUE(ui::Click(wizard, IDOK));
+    ExpectExitWithZero();
+}
+
+// A copy of the program with the licence resource taken out: the viewer is
+// there but empty, and the wizard works as before.
+TEST_F(Wizard, WithoutTheLicenceTextTheViewerStaysEmpty)
+{
+    std::string copy = MakeScratchFolder("no-licence") + "\\LumovaraSetup.exe";
+    ASSERT_TRUE(CopyFileA(SetupProgramPath().c_str(), copy.c_str(), FALSE));
+    HANDLE update = BeginUpdateResourceA(copy.c_str(), FALSE);
+    ASSERT_NE(nullptr, update);
+    ASSERT_TRUE(UpdateResourceA(update, RT_RCDATA, MAKEINTRESOURCEA(IDR_LICENCE),
+                                MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), nullptr, 0));
+    ASSERT_TRUE(EndUpdateResourceA(update, FALSE));
+    HMODULE image = LoadLibraryExA(copy.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, image);
+    EXPECT_EQ(nullptr, FindResourceA(image, MAKEINTRESOURCEA(IDR_LICENCE), RT_RCDATA));
+    EXPECT_NE(nullptr, FindResourceA(image, MAKEINTRESOURCEA(IDD_WIZARD), RT_DIALOG));
+    FreeLibrary(image);
+
+    HWND wizard = StartWizard(copy);
+    ASSERT_NE(nullptr, wizard);
+    ASSERT_TRUE(ui::Press(wizard, IDOK));
+    HWND viewer = LicenceViewer(wizard);
+    ASSERT_NE(nullptr, viewer);
+    EXPECT_EQ("", ui::WindowText(viewer));
+    ExpectPageView(wizard, kLicence);
+    ASSERT_TRUE(ui::Press(wizard, IDC_ACCEPT));
+    ASSERT_TRUE(ui::Press(wizard, IDOK));
+    ExpectPageView(wizard, kOptions);
+    ASSERT_TRUE(ui::Click(wizard, IDCANCEL));
+    ExpectExitWithZero();
+    RemoveTree(MakeScratchFolder("no-licence"));
+}
+
+}  // namespace
