@@ -49,8 +49,10 @@ void SetTitleFont(HWND dialog)
     font.lfCharSet = ANSI_CHARSET;
     lstrcpynA(font.lfFaceName, "Verdana", LF_FACESIZE);
     titleFont = CreateFontIndirectA(&font);
-    SendDlgItemMessageA(dialog, IDC_HEADING, WM_SETFONT, reinterpret_cast<WPARAM>(titleFont),
-                        FALSE);
+    // Without a font of its own the heading keeps the dialog's.
+    if (titleFont != nullptr)
+        SendDlgItemMessageA(dialog, IDC_HEADING, WM_SETFONT,
+                            reinterpret_cast<WPARAM>(titleFont), FALSE);
 }
 
 void InitializeWizard(HWND dialog)
@@ -58,7 +60,8 @@ void InitializeWizard(HWND dialog)
     SetTitleFont(dialog);
 
     char welcome[256];
-    FormatBounded(welcome, sizeof welcome, "This installer will install VEK Lumovara Remote %s on this computer.",
+    FormatBounded(welcome, sizeof welcome,
+                  "This installer will install VEK Lumovara Remote %s on this computer.",
                   ProductVersion);
     SetDlgItemTextA(dialog, IDC_WELCOME_TEXT, welcome);
 

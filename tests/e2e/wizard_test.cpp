@@ -3,6 +3,7 @@
 // the title font at two DPIs, and the wizard without its rich edit library or
 // its licence text.
 #include "resources/resource.h"
+#include "tests/support/pe_resources.h"
 #include "tests/support/registry.h"
 #include "tests/support/setup_driver.h"
 #include "tests/support/test_paths.h"
@@ -11,7 +12,9 @@
 #include <shlobj.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -91,26 +94,102 @@ void ExpectNoOverlap(HWND wizard)
     }
 }
 
-// The heading's font, read back from the wizard's process.
-LOGFONTA HeadingFont(HWND wizard)
+// The bounding box of the text's ink: pixels clearly unlike the background (the
+// top-left pixel), so that anti-aliased fringes do not count.
+struct InkBox {
+    int left = 0, top = 0, right = -1, bottom = -1;
+    bool operator==(const InkBox& other) const
+    {
+        return left == other.left && top == other.top && right == other.right &&
+               bottom == other.bottom;
+    }
+    bool operator!=(const InkBox& other) const { return !(*this == other); }
+};
+
+std::ostream& operator<<(std::ostream& out, const InkBox& box)
 {
-    LOGFONTA font = {};
-    DWORD_PTR handle = 0;
-    SendMessageTimeoutA(GetDlgItem(wizard, IDC_HEADING), WM_GETFONT, 0, 0, SMTO_ABORTIFHUNG, 5000,
-                        &handle);
-    EXPECT_NE(0u, handle) << "the heading has no font of its own";
-    EXPECT_EQ(int(sizeof font), GetObjectA(reinterpret_cast<HFONT>(handle), sizeof font, &font))
-        << "cannot read the heading's font";
-    return font;
+    return out << box.left << "," << box.top << " to " << box.right << "," << box.bottom;
 }
 
+InkBox InkOf(const ui::Pixels& pixels)
+{
+    InkBox box{pixels.width, pixels.height, -1, -1};
+    if (pixels.rgb.empty())
+        return box;
+    DWORD background = pixels.at(0, 0);
+    for (int y = 0; y < pixels.height; ++y) {
+        for (int x = 0; x < pixels.width; ++x) {
+            DWORD pixel = pixels.at(x, y);
+            int distance = 0;
+            for (int shift : {0, 8, 16})
+                distance += std::abs(int((pixel >> shift) & 0xFF) - int((background >> shift) & 0xFF));
+            if (distance > 192) {
+                box.left = std::min(box.left, x);
+                box.top = std::min(box.top, y);
+                box.right = std::max(box.right, x);
+                box.bottom = std::max(box.bottom, y);
+            }
+        }
+    }
+    return box;
+}
+
+// The ink of `text` drawn as a left-aligned static control draws it, in a bold
+// "Verdana" of the given height, on an area of the given size.
+InkBox RenderedInk(const std::string& text, LONG height, int width, int areaHeight)
+{
+    ui::Pixels pixels;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -areaHeight;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    HDC memory = CreateCompatibleDC(nullptr);
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ previousBitmap = SelectObject(memory, bitmap);
+    RECT area = {0, 0, width, areaHeight};
+    FillRect(memory, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    LOGFONTA font = {};
+    font.lfHeight = height;
+    font.lfWeight = FW_BOLD;
+    font.lfCharSet = ANSI_CHARSET;
+    lstrcpynA(font.lfFaceName, "Verdana", LF_FACESIZE);
+    HFONT handle = CreateFontIndirectA(&font);
+    HGDIOBJ previousFont = SelectObject(memory, handle);
+    SetBkMode(memory, TRANSPARENT);
+    SetTextColor(memory, RGB(0, 0, 0));
+    DrawTextA(memory, text.c_str(), -1, &area, DT_LEFT | DT_EXPANDTABS | DT_WORDBREAK);
+    GdiFlush();
+    const DWORD* first = static_cast<const DWORD*>(bits);
+    pixels.rgb.assign(first, first + size_t(width) * size_t(areaHeight));
+    pixels.width = width;
+    pixels.height = areaHeight;
+    SelectObject(memory, previousFont);
+    DeleteObject(handle);
+    SelectObject(memory, previousBitmap);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    return InkOf(pixels);
+}
+
+// Another process's font handle cannot be read under Wine (WM_GETFONT across
+// processes answers 0), so the heading is checked by what it shows: its ink on
+// the screen must be exactly that of its text in bold "Verdana" of `height`,
+// and the measure must tell that height from its neighbours.
 void ExpectTitleFont(HWND wizard, LONG height)
 {
-    LOGFONTA font = HeadingFont(wizard);
-    EXPECT_EQ(height, font.lfHeight);
-    EXPECT_EQ(FW_BOLD, font.lfWeight);
-    EXPECT_EQ(ANSI_CHARSET, font.lfCharSet);
-    EXPECT_STREQ("Verdana", font.lfFaceName);
+    HWND heading = GetDlgItem(wizard, IDC_HEADING);
+    ui::Pixels shown = ui::CaptureWindow(heading);
+    ASSERT_FALSE(shown.rgb.empty());
+    std::string text = ui::WindowText(heading);
+    InkBox expected = RenderedInk(text, height, shown.width, shown.height);
+    ASSERT_NE(expected, RenderedInk(text, height - 1, shown.width, shown.height));
+    ASSERT_NE(expected, RenderedInk(text, height + 1, shown.width, shown.height));
+    EXPECT_EQ(expected, InkOf(shown)) << "the heading is not drawn in bold Verdana of height "
+                                      << height;
 }
 
 // Waits until the wizard has handled every message queued for it so far (such as
@@ -200,6 +279,12 @@ protected:
 
 TEST_F(Wizard, WalksEveryPageToAFailedInstallAndFinish)
 {
+    // Another program holds the application's file, so the installation fails.
+    std::string installDirectory = ShellFolder(CSIDL_PROGRAM_FILES) + "\\VEK\\LumovaraRemote";
+    SHCreateDirectoryExA(nullptr, installDirectory.c_str(), nullptr);
+    ui::FileHolder holder(installDirectory + "\\LumovaraRemote.exe");
+    ASSERT_TRUE(holder.holding());
+
     HWND wizard = StartWizard();
     ASSERT_NE(nullptr, wizard);
 
@@ -251,7 +336,7 @@ TEST_F(Wizard, WalksEveryPageToAFailedInstallAndFinish)
     ExpectNoOverlap(wizard);
     ui::SaveScreenshot(wizard, "e2e-wizard-3-options");
 
-    // Install with nothing to install: the failure text, Finish, Cancel disabled for good.
+    // Install fails: the failure text, Finish, Cancel disabled for good.
     ASSERT_TRUE(ui::Click(wizard, IDOK));
     ASSERT_TRUE(WaitForFinishButton(wizard));
     ExpectPageView(wizard, kFinish);
@@ -272,30 +357,38 @@ TEST_F(Wizard, WalksEveryPageToAFailedInstallAndFinish)
     // Finish ends the program and starts nothing: the application was never written.
     ASSERT_TRUE(ui::Click(wizard, IDOK));
     ExpectExitWithZero();
-    ExpectNothingInstalled();
+    EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_FALSE(FileExists(installDirectory + "\\Uninstall.exe"));
+    EXPECT_FALSE(FileExists(ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\VEK"));
+    EXPECT_FALSE(FileExists(ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\VEK Lumovara Remote.lnk"));
+    EXPECT_FALSE(ApplicationRunning());
 }
 
-// Cancel, WM_CLOSE and the close box each end the wizard on pages 0 to 2, with
-// nothing installed.
+// Cancel on each of pages 0 to 2, and a close request (WM_CLOSE, or the close
+// box's SC_CLOSE), end the wizard with nothing installed.  Close requests reach
+// the wizard the same way on every page before the installation, so each is
+// tried on one page only to keep the run short.
 TEST_F(Wizard, CancelAndCloseRequestsEndTheWizardBeforeInstall)
 {
     enum Way { kCancelButton, kCloseMessage, kCloseBox };
-    for (Page page : {kWelcome, kLicence, kOptions}) {
-        for (Way way : {kCancelButton, kCloseMessage, kCloseBox}) {
-            SCOPED_TRACE("page " + std::to_string(page) + ", way " + std::to_string(way));
-            HWND wizard = StartWizard();
-            ASSERT_NE(nullptr, wizard);
-            GoTo(wizard, page);
-            ExpectPageView(wizard, page, page == kOptions);
-            if (way == kCancelButton)
-                ASSERT_TRUE(ui::Click(wizard, IDCANCEL));
-            else if (way == kCloseMessage)
-                ASSERT_TRUE(PostMessageA(wizard, WM_CLOSE, 0, 0));
-            else
-                ASSERT_TRUE(PostMessageA(wizard, WM_SYSCOMMAND, SC_CLOSE, 0));
-            ExpectExitWithZero();
-            ExpectNothingInstalled();
-        }
+    const std::pair<Page, Way> cases[] = {
+        {kWelcome, kCancelButton}, {kLicence, kCancelButton}, {kOptions, kCancelButton},
+        {kWelcome, kCloseBox},     {kLicence, kCloseMessage}, {kOptions, kCloseBox},
+    };
+    for (auto [page, way] : cases) {
+        SCOPED_TRACE("page " + std::to_string(page) + ", way " + std::to_string(way));
+        HWND wizard = StartWizard();
+        ASSERT_NE(nullptr, wizard);
+        GoTo(wizard, page);
+        ExpectPageView(wizard, page, page == kOptions);
+        if (way == kCancelButton)
+            ASSERT_TRUE(ui::Click(wizard, IDCANCEL));
+        else if (way == kCloseMessage)
+            ASSERT_TRUE(PostMessageA(wizard, WM_CLOSE, 0, 0));
+        else
+            ASSERT_TRUE(PostMessageA(wizard, WM_SYSCOMMAND, SC_CLOSE, 0));
+        ExpectExitWithZero();
+        ExpectNothingInstalled();
     }
 }
 
@@ -338,33 +431,29 @@ TEST_F(Wizard, TheTitleFontIsTwelvePointsAtTheWindowsDpi)
     ExpectTitleFont(wizard, -16);
 }
 
-// Sets an environment variable for the programs started while this lives.
-class ScopedEnvironment {
+// Wine's per-program DLL override: `dll` is disabled for programs named
+// `programName` while this lives, as on a system that lacks the library.
+class DisabledDll {
 public:
-    ScopedEnvironment(const char* name, const std::string& value) : name_(name)
+    DisabledDll(const std::string& programName, const std::string& dll)
+        : key_("Software\\Wine\\AppDefaults\\" + programName)
     {
-        const char* old = std::getenv(name);
-        hadValue_ = old != nullptr;
-        if (hadValue_)
-            saved_ = old;
-        SetEnvironmentVariableA(name, value.c_str());
+        EXPECT_TRUE(SetRegistryString(HKEY_CURRENT_USER, key_ + "\\DllOverrides", dll, ""));
     }
-    ~ScopedEnvironment() { SetEnvironmentVariableA(name_, hadValue_ ? saved_.c_str() : nullptr); }
+    ~DisabledDll() { DeleteRegistryTree(HKEY_CURRENT_USER, key_); }
 
 private:
-    const char* name_;
-    bool hadValue_ = false;
-    std::string saved_;
+    std::string key_;
 };
 
-// Wine loads no DLL that WINEDLLOVERRIDES disables: the wizard runs without
-// Msftedit.dll, as on a system that lacks it.
 TEST_F(Wizard, WithoutTheRichEditLibraryTheLicencePageStillWorks)
 {
-    const char* overrides = std::getenv("WINEDLLOVERRIDES");
-    ScopedEnvironment noRichEdit(
-        "WINEDLLOVERRIDES", std::string(overrides != nullptr ? overrides : "") + ";msftedit,riched20=d");
-    HWND wizard = StartWizard();
+    const std::string name = "LumovaraSetupNoRichEdit.exe";
+    std::string copy = MakeScratchFolder("no-rich-edit") + "\\" + name;
+    ASSERT_TRUE(CopyFileA(SetupProgramPath().c_str(), copy.c_str(), FALSE));
+    DisabledDll noRichEdit(name, "msftedit");
+
+    HWND wizard = StartWizard(copy);
     ASSERT_NE(nullptr, wizard);
     ASSERT_TRUE(ui::Press(wizard, IDOK));
     EXPECT_EQ(nullptr, LicenceViewer(wizard));
@@ -379,6 +468,7 @@ TEST_F(Wizard, WithoutTheRichEditLibraryTheLicencePageStillWorks)
     ExpectPageView(wizard, kFinish);
     ASSERT_TRUE(ui::Click(wizard, IDOK));
     ExpectExitWithZero();
+    RemoveTree(MakeScratchFolder("no-rich-edit"));
 }
 
 // A copy of the program with the licence resource taken out: the viewer is
@@ -387,11 +477,7 @@ TEST_F(Wizard, WithoutTheLicenceTextTheViewerStaysEmpty)
 {
     std::string copy = MakeScratchFolder("no-licence") + "\\LumovaraSetup.exe";
     ASSERT_TRUE(CopyFileA(SetupProgramPath().c_str(), copy.c_str(), FALSE));
-    HANDLE update = BeginUpdateResourceA(copy.c_str(), FALSE);
-    ASSERT_NE(nullptr, update);
-    ASSERT_TRUE(UpdateResourceA(update, RT_RCDATA, MAKEINTRESOURCEA(IDR_LICENCE),
-                                MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), nullptr, 0));
-    ASSERT_TRUE(EndUpdateResourceA(update, FALSE));
+    ASSERT_TRUE(RemoveResource(copy, RT_RCDATA, MAKEINTRESOURCEA(IDR_LICENCE)));
     HMODULE image = LoadLibraryExA(copy.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(nullptr, image);
     EXPECT_EQ(nullptr, FindResourceA(image, MAKEINTRESOURCEA(IDR_LICENCE), RT_RCDATA));

@@ -39,6 +39,15 @@ session_start() {
     fi
 
     wineboot -i </dev/null >/dev/null 2>&1 || { echo "session: wineboot failed" >&2; return 1; }
+    # Wine links the user's Desktop, Documents, ... to $HOME, which every prefix on
+    # the machine shares: give this prefix folders of its own, so that tests
+    # neither see nor leave files (shortcuts) outside it.
+    local folder
+    for folder in "$WINEPREFIX"/drive_c/users/*/*; do
+        if [ -L "$folder" ]; then
+            rm -f "$folder" && mkdir -p "$folder"
+        fi
+    done
     # A persistent wineserver and one warm-up process: later programs start in
     # milliseconds, and Wine's services do not inherit a test's output pipe.
     wineserver -p </dev/null >/dev/null 2>&1 &

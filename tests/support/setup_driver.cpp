@@ -53,8 +53,20 @@ FirstWindow WaitForWizardOrMessageBox(DWORD processId, DWORD timeoutMs)
 
 HWND WaitForWizard(DWORD processId, DWORD timeoutMs)
 {
-    FirstWindow first = WaitForWizardOrMessageBox(processId, timeoutMs);
-    return first.wizard;
+    // Only the wizard counts: a question just answered may still be on screen.
+    HWND wizard = nullptr;
+    ui::WaitUntil(
+        [&] {
+            for (HWND window : ui::FindTopLevelWindows(processId, "#32770", nullptr)) {
+                if (IsWindowVisible(window) && IsWizard(window)) {
+                    wizard = window;
+                    return true;
+                }
+            }
+            return false;
+        },
+        timeoutMs);
+    return wizard;
 }
 
 bool WaitForFinishButton(HWND wizard, DWORD timeoutMs)

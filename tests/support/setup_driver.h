@@ -23,6 +23,7 @@ struct FirstWindow {
 };
 FirstWindow WaitForWizardOrMessageBox(DWORD processId, DWORD timeoutMs = ui::kDefaultTimeoutMs);
 
+// Waits for the wizard alone, past any message box; null on timeout.
 HWND WaitForWizard(DWORD processId, DWORD timeoutMs = ui::kDefaultTimeoutMs);
 
 // Waits until the wizard's installation has ended: IDOK reads "Finish" and is enabled.

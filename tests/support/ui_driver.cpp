@@ -253,7 +253,51 @@ bool WriteBitmapFile(const std::string& path, HDC dc, HBITMAP bitmap, int width,
     return ok;
 }
 
+// Repaints the window (in its own process) and waits a moment for the paint.
+void RepaintAndSettle(HWND window)
+{
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Sleep(150);
+}
+
 }  // namespace
+
+Pixels CaptureWindow(HWND window)
+{
+    Pixels pixels;
+    RepaintAndSettle(window);
+    RECT rect;
+    if (!GetWindowRect(window, &rect))
+        return pixels;
+    int width = rect.right - rect.left;
+    int height = rect.bottom - rect.top;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap != nullptr) {
+        HGDIOBJ previous = SelectObject(memory, bitmap);
+        if (BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY)) {
+            GdiFlush();
+            const DWORD* first = static_cast<const DWORD*>(bits);
+            pixels.rgb.assign(first, first + size_t(width) * size_t(height));
+            pixels.width = width;
+            pixels.height = height;
+        }
+        SelectObject(memory, previous);
+        DeleteObject(bitmap);
+    }
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
 
 bool SaveScreenshot(HWND window, const std::string& name)
 {
@@ -264,8 +308,7 @@ bool SaveScreenshot(HWND window, const std::string& name)
     std::string path = folder[0] == '/' ? std::string("Z:") + folder : std::string(folder);
     path += "/" + name + ".bmp";
 
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    Sleep(150);  // let the other process finish painting
+    RepaintAndSettle(window);
     RECT rect;
     if (!GetWindowRect(window, &rect))
         return false;

@@ -100,6 +100,16 @@ bool WaitUntil(Predicate predicate, DWORD timeoutMs = kDefaultTimeoutMs)
     }
 }
 
+// The window's area of the screen, top row first, as 0x00RRGGBB pixels.
+struct Pixels {
+    int width = 0;
+    int height = 0;
+    std::vector<DWORD> rgb;
+    DWORD at(int x, int y) const { return rgb[size_t(y) * size_t(width) + size_t(x)]; }
+};
+// Asks the window to repaint first; empty on failure.
+Pixels CaptureWindow(HWND window);
+
 // Saves the window's area of the screen as SCREENSHOT_DIR\<name>.bmp (the test
 // harness turns it into PNG).  False when SCREENSHOT_DIR is unset or on failure.
 bool SaveScreenshot(HWND window, const std::string& name);
