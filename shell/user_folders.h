@@ -19,7 +19,7 @@ bool ConvertFolderPath(const wchar_t* widePath, UINT codePage, char* folderPath)
 // program never changes them from the real calls.
 struct AccountFacts {
     bool (*runsAsLocalSystem)();
-    DWORD (*activeConsoleSessionId)();
-    BOOL (*queryUserToken)(ULONG sessionId, HANDLE* token);
+    DWORD(WINAPI* activeConsoleSessionId)();
+    BOOL(WINAPI* queryUserToken)(ULONG sessionId, HANDLE* token);
 };
 extern AccountFacts accountFacts;
