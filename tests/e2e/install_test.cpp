@@ -9,8 +9,10 @@
 #include "tests/support/test_paths.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 namespace {
@@ -87,6 +89,19 @@ protected:
         EXPECT_EQ(0, FinishAndWaitForExit(wizard, setup_));
     }
 
+    // Another program holds `path` (in the install directory) open without sharing.
+    std::unique_ptr<ui::FileHolder> HoldInInstallDirectory(const std::string& path)
+    {
+        SHCreateDirectoryExA(nullptr, paths_.installDirectory.c_str(), nullptr);
+        return std::make_unique<ui::FileHolder>(path);
+    }
+
+    // The size the registration should report for the installed files.
+    DWORD InstalledKiB(const std::string& uninstallCommand)
+    {
+        return FileKiB(paths_.application) + FileKiB(paths_.helpFile) + FileKiB(uninstallCommand);
+    }
+
     void ExpectLink(const std::string& linkPath)
     {
         SCOPED_TRACE(linkPath);
@@ -150,8 +165,7 @@ TEST_F(Install, DefaultOptionsInstallEverything)
     EXPECT_FALSE(FileExists(paths_.userStartMenuLink));
     EXPECT_FALSE(FileExists(paths_.userDesktopLink));
 
-    ExpectRegistration(paths_.uninstaller, FileKiB(paths_.application) + FileKiB(paths_.helpFile) +
-                                               FileKiB(paths_.uninstaller));
+    ExpectRegistration(paths_.uninstaller, InstalledKiB(paths_.uninstaller));
     FinishQuietly(wizard);
 }
 
@@ -211,17 +225,14 @@ TEST_F(Install, AgainOverAnExistingInstallation)
     EXPECT_EQ(ReadFileBytes(BuildPath("sample/LumovaraRemote.exe")), ReadFileBytes(paths_.application));
     EXPECT_EQ(ReadFileBytes(BuildPath("sample/LumovaraRemote.chm")), ReadFileBytes(paths_.helpFile));
     ExpectValue("Comments", REG_SZ, Sz("foreign"));
-    ExpectRegistration(paths_.uninstaller, FileKiB(paths_.application) + FileKiB(paths_.helpFile) +
-                                               FileKiB(paths_.uninstaller));
+    ExpectRegistration(paths_.uninstaller, InstalledKiB(paths_.uninstaller));
     FinishQuietly(wizard);
 }
 
 TEST_F(Install, ALockedApplicationFailsBeforeAnythingElse)
 {
-    CreateDirectoryA((paths_.programFiles + "\\VEK").c_str(), nullptr);
-    CreateDirectoryA(paths_.installDirectory.c_str(), nullptr);
-    ui::FileHolder holder(paths_.application);
-    ASSERT_TRUE(holder.holding());
+    auto holder = HoldInInstallDirectory(paths_.application);
+    ASSERT_TRUE(holder->holding());
 
     HWND wizard = InstallWith(Options());
     ASSERT_NE(nullptr, wizard);
@@ -240,10 +251,8 @@ TEST_F(Install, ALockedApplicationFailsBeforeAnythingElse)
 
 TEST_F(Install, ALockedHelpFileFailsButTheRestIsInstalled)
 {
-    CreateDirectoryA((paths_.programFiles + "\\VEK").c_str(), nullptr);
-    CreateDirectoryA(paths_.installDirectory.c_str(), nullptr);
-    ui::FileHolder holder(paths_.helpFile);
-    ASSERT_TRUE(holder.holding());
+    auto holder = HoldInInstallDirectory(paths_.helpFile);
+    ASSERT_TRUE(holder->holding());
 
     HWND wizard = InstallWith(Options());
     ASSERT_NE(nullptr, wizard);
@@ -251,23 +260,20 @@ TEST_F(Install, ALockedHelpFileFailsButTheRestIsInstalled)
     ExpectLink(paths_.commonStartMenuLink);
     ExpectLink(paths_.commonDesktopLink);
     EXPECT_EQ(ReadFileBytes(SetupProgramPath()), ReadFileBytes(paths_.uninstaller));
-    // The help file held by another process is an empty file: 0 KiB either way.
-    ExpectRegistration(paths_.uninstaller, FileKiB(paths_.application) + FileKiB(paths_.uninstaller));
+    // The help file another program holds is empty: it adds 0 KiB.
+    ExpectRegistration(paths_.uninstaller, InstalledKiB(paths_.uninstaller));
     FinishQuietly(wizard);
 }
 
 TEST_F(Install, ALockedUninstallerCopyRegistersTheSetupProgramItself)
 {
-    CreateDirectoryA((paths_.programFiles + "\\VEK").c_str(), nullptr);
-    CreateDirectoryA(paths_.installDirectory.c_str(), nullptr);
-    ui::FileHolder holder(paths_.uninstaller);
-    ASSERT_TRUE(holder.holding());
+    auto holder = HoldInInstallDirectory(paths_.uninstaller);
+    ASSERT_TRUE(holder->holding());
 
     HWND wizard = InstallWith(Options());
     ASSERT_NE(nullptr, wizard);
     EXPECT_EQ(kSuccess, ui::ControlText(wizard, IDC_STATUS));
-    ExpectRegistration(SetupProgramPath(), FileKiB(paths_.application) + FileKiB(paths_.helpFile) +
-                                               FileKiB(SetupProgramPath()));
+    ExpectRegistration(SetupProgramPath(), InstalledKiB(SetupProgramPath()));
     FinishQuietly(wizard);
 }
 

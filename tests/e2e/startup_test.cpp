@@ -55,6 +55,17 @@ protected:
         return first.box;
     }
 
+    // The setup program asks first; No opens the wizard, whose Cancel ends with 0.
+    void ExpectQuestionThenWizardOnNo()
+    {
+        ui::MessageBoxInfo box = ExpectQuestion("", kSetupQuestion);
+        ASSERT_NE(nullptr, box.window);
+        ASSERT_TRUE(ui::Answer(box.window, IDNO));
+        HWND wizard = WaitForWizard(setup_.id());
+        ASSERT_NE(nullptr, wizard);
+        ExpectCancelEndsWithZero(wizard);
+    }
+
     void ExpectCancelEndsWithZero(HWND wizard)
     {
         ASSERT_TRUE(ui::Click(wizard, IDCANCEL));
@@ -119,22 +130,13 @@ TEST_F(Startup, AVersionOfAnotherTypeIsComparedByItsBytes)
 
     // The type is not looked at: the right bytes in a binary value count.
     RegisterVersion(REG_BINARY, std::string("2.0 release candidate 1") + '\0');
-    ui::MessageBoxInfo box = ExpectQuestion("", kSetupQuestion);
-    ui::Answer(box.window, IDNO);
-    HWND wizard = WaitForWizard(setup_.id());
-    ASSERT_NE(nullptr, wizard);
-    ExpectCancelEndsWithZero(wizard);
+    ExpectQuestionThenWizardOnNo();
 }
 
 TEST_F(Startup, NoInTheSetupProgramOpensTheWizard)
 {
     RegisterVersion(REG_SZ, std::string("2.0 release candidate 1") + '\0');
-    ui::MessageBoxInfo box = ExpectQuestion("", kSetupQuestion);
-    ASSERT_NE(nullptr, box.window);
-    ASSERT_TRUE(ui::Answer(box.window, IDNO));
-    HWND wizard = WaitForWizard(setup_.id());
-    ASSERT_NE(nullptr, wizard);
-    ExpectCancelEndsWithZero(wizard);
+    ExpectQuestionThenWizardOnNo();
 }
 
 TEST_F(Startup, YesInTheSetupProgramUninstallsWithoutTheWizard)
