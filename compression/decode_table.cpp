@@ -46,7 +46,12 @@ bool BuildDecodeTable(const u8* table_bytes, DecodeTable* table) {
     unsigned i = 0;
     for (unsigned len = 1; len <= kMaxCodeLength; len++) {
         for (; i < offsets[len]; i++) {
-            const u32 sym_field = u32(sorted[i]) << 4;
+            const u32 sym = sorted[i];
+            const u32 sym_field =
+                sym < kNumLiterals
+                    ? kLiteralFlag | sym << kEntryLengthShift
+                    : ((sym - kNumLiterals) % 16 + kMinMatchLength) << kEntryLengthShift |
+                          ((sym - kNumLiterals) / 16) << kEntryOffsetBitsShift;
             if (len <= kRootBits) {
                 Fill(root + (pos >> kSubBits), std::size_t(1) << (kRootBits - len), sym_field | len);
             } else {

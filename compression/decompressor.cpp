@@ -23,10 +23,6 @@ struct Decompressor {
 
 namespace {
 
-// One symbol reads at most: a refill after its code (2 bytes), escape bytes
-// (1 + 2 + 4) and a refill after its offset bits (2 bytes).
-constexpr std::size_t kFastInputMargin = 2 + 7 + 2;
-
 // A match copy may store up to this many bytes past its end.
 constexpr std::size_t kCopyOvershoot = 16;
 
@@ -86,38 +82,6 @@ XPRESS_FORCEINLINE void CopyMatch(u8* dst, std::size_t offset, std::size_t lengt
     }
 }
 
-// Decodes symbols until the output reaches `stop` or, in the fast variant,
-// until the input comes within kFastInputMargin of its end.
-template <bool kChecked>
-XPRESS_FORCEINLINE DecodeResult DecodeSymbols(BitReader& br, const DecodeTable& table, u8* out_begin,
-                                              u8*& out_next_ref, u8* stop, u8* out_end) {
-    u8* out_next = out_next_ref;
-    const u8* const in_fast_end = br.end - (kChecked ? 0 : kFastInputMargin);
-    u32 reg = br.reg;
-    unsigned avail = br.avail;
-    DecodeResult result = DecodeResult::kSuccess;
-
-    // The fast loop refills without a branch: whether a field leaves fewer
-    // than 16 bits is a coin flip, and mispredicting it cost a tenth of the
-    // decode time.  The word is always loaded (the margin allows it) and
-    // only added when needed; (16 - avail) & 15 keeps the unused shift defined.
-#define XPRESS_REFILL()                                                 \
-    do {                                                                \
-        if (!kChecked) {                                                \
-            const u32 need = avail < 16;                                \
-            reg |= (u32(LoadU16(br.next)) << ((16 - avail) & 15)) & (0u - need); \
-            br.next += need << 1;                                       \
-            avail += need << 4;                                         \
-        } else if (avail < 16) {                                        \
-            if (XPRESS_UNLIKELY(br.end - br.next < 2)) {                \
-                result = DecodeResult::kTruncated;                      \
-                goto out;                                               \
-            }                                                           \
-            reg |= u32(LoadU16(br.next)) << (16 - avail);               \
-            br.next += 2;                                               \
-            avail += 16;                                                \
-        }                                                               \
-    } while (0)
 #define XPRESS_FAIL_IF(cond, why)           \
     do {                                    \
         if (XPRESS_UNLIKELY(cond)) {        \
@@ -126,45 +90,63 @@ XPRESS_FORCEINLINE DecodeResult DecodeSymbols(BitReader& br, const DecodeTable& 
         }                                   \
     } while (0)
 
-    while (out_next < stop && (kChecked || br.next <= in_fast_end)) {
+// Decodes symbols with the exact reader until the output reaches `stop`,
+// checking every read against the input's end.  Used for each block's last
+// symbols and for the input's tail.
+DecodeResult DecodeSymbolsChecked(BitReader& br, const DecodeTable& table, u8* out_begin, u8*& out_next_ref,
+                                  u8* stop, u8* out_end) {
+    u8* out_next = out_next_ref;
+    u32 reg = br.reg;
+    unsigned avail = br.avail;
+    DecodeResult result = DecodeResult::kSuccess;
+
+#define XPRESS_REFILL()                                    \
+    do {                                                   \
+        if (avail < 16) {                                  \
+            XPRESS_FAIL_IF(br.end - br.next < 2, kTruncated); \
+            reg |= u32(LoadU16(br.next)) << (16 - avail);  \
+            br.next += 2;                                  \
+            avail += 16;                                   \
+        }                                                  \
+    } while (0)
+
+    while (out_next < stop) {
         u32 entry = table.entries[reg >> (32 - kRootBits)];
-        if (XPRESS_UNLIKELY(entry & kSubtableFlag)) {
+        if (entry & kSubtableFlag) {
             // avail >= 16 before the code, so kSubBits bits remain after the root's.
             reg <<= kRootBits;
             avail -= kRootBits;
             entry = table.entries[(entry & ~kSubtableFlag) + (reg >> (32 - kSubBits))];
         }
-        const unsigned code_length = entry & 15;
-        const unsigned sym = entry >> 4;
-        reg <<= code_length;
-        avail -= code_length;
+        reg <<= entry & 15;
+        avail -= entry & 15;
         XPRESS_REFILL();
-        if (sym < kNumLiterals) {
-            *out_next++ = u8(sym);
+        if (entry & kLiteralFlag) {
+            *out_next++ = u8(entry >> kEntryLengthShift);
             continue;
         }
 
-        const unsigned offset_bits = (sym - kNumLiterals) >> 4;
-        std::size_t length = (sym - kNumLiterals) & 15;  // length - 3 until the end
-        if (length == kLengthNibbleEscape) {
-            XPRESS_FAIL_IF(kChecked && br.end - br.next < 1, kTruncated);
+        const unsigned offset_bits = (entry >> kEntryOffsetBitsShift) & 15;
+        std::size_t length = entry >> kEntryLengthShift;
+        if (length == kEscapedLength) {
+            XPRESS_FAIL_IF(br.end - br.next < 1, kTruncated);
             const unsigned b = *br.next++;
             if (b <= kMaxOneByteExtra) {
                 length = kLengthNibbleEscape + b;
             } else {
-                XPRESS_FAIL_IF(kChecked && br.end - br.next < 2, kTruncated);
+                XPRESS_FAIL_IF(br.end - br.next < 2, kTruncated);
                 length = LoadU16(br.next);
                 br.next += 2;
                 if (length == 0) {
-                    XPRESS_FAIL_IF(kChecked && br.end - br.next < 4, kTruncated);
+                    XPRESS_FAIL_IF(br.end - br.next < 4, kTruncated);
                     length = LoadU32(br.next);
                     br.next += 4;
                 }
                 // Values below 15 would have fitted the nibble: no encoder writes them.
                 XPRESS_FAIL_IF(length < kLengthNibbleEscape, kBadLength);
             }
+            length += kMinMatchLength;
         }
-        length += kMinMatchLength;
 
         std::size_t offset = 1;
         if (offset_bits != 0) {  // a shift by 32 - 0 would be undefined
@@ -180,12 +162,147 @@ XPRESS_FORCEINLINE DecodeResult DecodeSymbols(BitReader& br, const DecodeTable& 
     }
 out:
 #undef XPRESS_REFILL
-#undef XPRESS_FAIL_IF
     br.reg = reg;
     br.avail = avail;
     out_next_ref = out_next;
     return result;
 }
+
+// The fast loop's reader holds up to 63 bits and fetches up to two words at
+// once, so it runs ahead of the exact reader, but only ever by whole words
+// of the same word sequence.  Both hold the same number of bits modulo 16,
+// and between fields the exact reader holds 16..31 of them, so its state is
+// recovered from ours whenever it matters: at an escape (the bytes sit right
+// after the exact reader's last word) and on leaving the loop.
+//
+// An iteration reads at most: 4 bytes for a refill after a literal, 7 escape
+// bytes (from at or before the pointer so far), 4 for the refill after them
+// and 4 for the refill at its end.
+constexpr std::size_t kFastInputMargin = 4 + 7 + 4 + 4;
+
+// Two symbols per iteration at most, so the loop runs while out_next + 1 <
+// stop: the block-limit test between symbols then never fails inside it.
+constexpr std::size_t kFastOutputMargin = 1;
+
+// Decodes symbols while at least kFastInputMargin input bytes remain and
+// kFastOutputMargin bytes before `stop`; the caller has checked both hold at
+// entry.  Leaves `br` as the exact reader would be at the same point.
+DecodeResult DecodeSymbolsFast(BitReader& br, const DecodeTable& table, u8* out_begin, u8*& out_next_ref, u8* stop,
+                               u8* out_end) {
+    u8* out_next = out_next_ref;
+    u8* const out_fast_end = stop - kFastOutputMargin;
+    const u8* in_next = br.next;
+    const u8* const in_fast_end = br.end - kFastInputMargin;
+    // Valid bits at the top; below them zeros or the next bits of the stream.
+    u64 bitbuf = u64(br.reg) << 32;
+    u64 bitsleft = br.avail;
+    DecodeResult result = DecodeResult::kSuccess;
+
+    // With 16 or more bits left, adds the whole words that fit of the next
+    // two (rotating the little-endian pair puts the first word on top):
+    // 48..63 bits remain.  Without a branch, as whether a word is due is a
+    // coin flip.  Bits of a word only partly added are the stream's own and
+    // are simply added again next time.
+#define XPRESS_REFILL()                                                                  \
+    do {                                                                                 \
+        const u32 pair = LoadU32(in_next);                                               \
+        bitbuf |= (u64(pair << 16 | pair >> 16) << 32) >> bitsleft;                      \
+        const u64 added = (63 - bitsleft) & ~u64(15);                                    \
+        in_next += added >> 3;                                                           \
+        bitsleft += added;                                                               \
+    } while (0)
+#define XPRESS_CONSUME(n)  \
+    do {                   \
+        bitbuf <<= (n);    \
+        bitsleft -= (n);   \
+    } while (0)
+    // The next entry is looked up before the refill (11 or more bits are
+    // left whenever it is), which keeps the refill off the chain of
+    // dependent loads.
+#define XPRESS_LOOKUP() (table.entries[bitbuf >> (64 - kRootBits)])
+
+    XPRESS_REFILL();
+    u32 entry = XPRESS_LOOKUP();
+    do {
+        // 48 or more bits left here.
+        if (XPRESS_LIKELY(entry & kLiteralFlag)) {
+            XPRESS_CONSUME(entry & 15);
+            *out_next++ = u8(entry >> kEntryLengthShift);
+            entry = XPRESS_LOOKUP();
+            if (XPRESS_LIKELY(entry & kLiteralFlag)) {
+                XPRESS_CONSUME(entry & 15);
+                *out_next++ = u8(entry >> kEntryLengthShift);
+                entry = XPRESS_LOOKUP();
+                XPRESS_REFILL();
+                continue;
+            }
+            XPRESS_REFILL();
+        }
+        // 48 or more bits left: a code, 15 offset bits and 11 for the next
+        // lookup, and after the code 16 for the exact reader's state.
+        if (XPRESS_UNLIKELY(entry & kSubtableFlag)) {
+            XPRESS_CONSUME(kRootBits);
+            entry = table.entries[(entry & ~kSubtableFlag) + (bitbuf >> (64 - kSubBits))];
+        }
+        XPRESS_CONSUME(entry & 15);
+        if (entry & kLiteralFlag) {
+            *out_next++ = u8(entry >> kEntryLengthShift);
+            entry = XPRESS_LOOKUP();
+            XPRESS_REFILL();
+            continue;
+        }
+
+        std::size_t length = entry >> kEntryLengthShift;
+        const unsigned offset_bits = (entry >> kEntryOffsetBitsShift) & 15;
+        if (XPRESS_UNLIKELY(length == kEscapedLength)) {
+            // Step back to the exact reader: keep its 16..31 bits, drop the
+            // words fetched after them, and read the bytes where it would.
+            const u64 avail = 16 + (bitsleft & 15);
+            in_next -= (bitsleft - avail) >> 3;
+            bitsleft = avail;
+            bitbuf &= ~(~u64(0) >> avail);
+            const unsigned b = *in_next++;
+            if (b <= kMaxOneByteExtra) {
+                length = kLengthNibbleEscape + b;
+            } else {
+                length = LoadU16(in_next);
+                in_next += 2;
+                if (length == 0) {
+                    length = LoadU32(in_next);
+                    in_next += 4;
+                }
+                XPRESS_FAIL_IF(length < kLengthNibbleEscape, kBadLength);
+            }
+            length += kMinMatchLength;
+            XPRESS_REFILL();
+        }
+        // The top bit set above the offset bits gives 2^k + bits, and 1 for
+        // k = 0, with no shift by 64.
+        const std::size_t offset = ((bitbuf >> 1) | (u64(1) << 63)) >> (63 - offset_bits);
+        XPRESS_CONSUME(offset_bits);
+        entry = XPRESS_LOOKUP();
+        XPRESS_REFILL();
+        XPRESS_FAIL_IF(offset > std::size_t(out_next - out_begin), kBadOffset);
+        XPRESS_FAIL_IF(length > std::size_t(out_end - out_next), kBadLength);
+        CopyMatch(out_next, offset, length, out_end);
+        out_next += length;
+    } while (in_next <= in_fast_end && out_next < out_fast_end);
+
+    {
+        // At least one symbol was decoded and bitsleft >= 48 (see above).
+        const u64 avail = 16 + (bitsleft & 15);
+        br.next = in_next - ((bitsleft - avail) >> 3);
+        br.avail = unsigned(avail);
+        br.reg = u32(bitbuf >> 32) & ~(~u32(0) >> avail);
+    }
+out:
+#undef XPRESS_REFILL
+#undef XPRESS_CONSUME
+#undef XPRESS_LOOKUP
+    out_next_ref = out_next;
+    return result;
+}
+#undef XPRESS_FAIL_IF
 
 }  // namespace
 
@@ -210,10 +327,10 @@ DecodeResult DecompressRaw(Decompressor* handle, const void* compressed, std::si
         // check is made between symbols, so the last match may run past it.
         u8* const stop = std::size_t(out_end - out_next) > kBlockSpan ? out_next + kBlockSpan : out_end;
         DecodeResult r = DecodeResult::kSuccess;
-        if (std::size_t(br.end - br.next) >= kFastInputMargin)
-            r = DecodeSymbols<false>(br, handle->table, out_begin, out_next, stop, out_end);
+        if (std::size_t(br.end - br.next) >= kFastInputMargin && std::size_t(stop - out_next) > kFastOutputMargin)
+            r = DecodeSymbolsFast(br, handle->table, out_begin, out_next, stop, out_end);
         if (r == DecodeResult::kSuccess)
-            r = DecodeSymbols<true>(br, handle->table, out_begin, out_next, stop, out_end);
+            r = DecodeSymbolsChecked(br, handle->table, out_begin, out_next, stop, out_end);
         if (r != DecodeResult::kSuccess) return r;
         // Unread bits of the register are padding; the next table starts at br.next.
     }
