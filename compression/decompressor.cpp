@@ -10,6 +10,7 @@
 // Each block is decoded by a fast loop that skips the input checks while at
 // least kFastInputMargin bytes remain, then by a checked loop for the tail.
 // Output checks are never skipped: a match length may exceed any margin.
+#include <algorithm>
 #include <new>
 
 #include "decode_table.h"
@@ -34,51 +35,56 @@ struct BitReader {
 };
 
 // Copies `length` bytes from `offset` back, forward, correct when the ranges
-// overlap.  The caller has checked both against the buffer.  With
-// kCopyOvershoot bytes of room past the match, whole words are stored:
+// overlap, storing whole words up to kCopyOvershoot bytes past the match
+// (the caller guarantees the room and has checked offset and length):
 //  - offset >= 8: each 8-byte load ends at or before dst, i.e. reads
 //    finished output;
 //  - offset 1: the byte broadcast to a word (short runs of one byte are
 //    common; long ones go to memset);
 //  - offsets 2..7: a word load and store stepping by `offset`: each store's
 //    first `offset` bytes are final, and the next store begins there.
-// Near the end of the output, one byte at a time.
-XPRESS_FORCEINLINE void CopyMatch(u8* dst, std::size_t offset, std::size_t length, u8* out_end) {
+XPRESS_FORCEINLINE void CopyMatchWithSlack(u8* dst, std::size_t offset, std::size_t length) {
     const u8* src = dst - offset;
     u8* const end = dst + length;
-    if (XPRESS_LIKELY(std::size_t(out_end - end) >= kCopyOvershoot)) {
-        if (offset >= 8) {
-            // Most matches are short: two stores without a loop test.
-            StoreU64(dst, LoadU64(src));
-            StoreU64(dst + 8, LoadU64(src + 8));
-            if (XPRESS_UNLIKELY(length > 16)) {
-                dst += 16;
-                src += 16;
-                do {
-                    StoreU64(dst, LoadU64(src));
-                    dst += 8;
-                    src += 8;
-                } while (dst < end);
-            }
-        } else if (offset == 1) {
-            if (length > 64) {  // long runs: the library's wide stores win
-                std::memset(dst, dst[-1], length);
-                return;
-            }
-            const u64 v = dst[-1] * 0x0101010101010101ull;
-            do {
-                StoreU64(dst, v);
-                dst += 8;
-            } while (dst < end);
-        } else {
+    if (offset >= 8) {
+        // Most matches are short: two stores without a loop test.
+        StoreU64(dst, LoadU64(src));
+        StoreU64(dst + 8, LoadU64(src + 8));
+        if (XPRESS_UNLIKELY(length > 16)) {
+            dst += 16;
+            src += 16;
             do {
                 StoreU64(dst, LoadU64(src));
-                dst += offset;
-                src += offset;
+                dst += 8;
+                src += 8;
             } while (dst < end);
         }
+    } else if (offset == 1) {
+        if (length > 64) {  // long runs: the library's wide stores win
+            std::memset(dst, dst[-1], length);
+            return;
+        }
+        const u64 v = dst[-1] * 0x0101010101010101ull;
+        do {
+            StoreU64(dst, v);
+            dst += 8;
+        } while (dst < end);
     } else {
-        while (dst < end) *dst++ = *src++;
+        do {
+            StoreU64(dst, LoadU64(src));
+            dst += offset;
+            src += offset;
+        } while (dst < end);
+    }
+}
+
+// As above, but one byte at a time near the end of the output.
+XPRESS_FORCEINLINE void CopyMatch(u8* dst, std::size_t offset, std::size_t length, u8* out_end) {
+    if (XPRESS_LIKELY(std::size_t(out_end - dst) - length >= kCopyOvershoot)) {
+        CopyMatchWithSlack(dst, offset, length);
+    } else {
+        const u8* src = dst - offset;
+        for (std::size_t i = 0; i < length; i++) dst[i] = src[i];
     }
 }
 
@@ -180,17 +186,23 @@ out:
 // and 4 for the refill at its end.
 constexpr std::size_t kFastInputMargin = 4 + 7 + 4 + 4;
 
-// Two symbols per iteration at most, so the loop runs while out_next + 1 <
-// stop: the block-limit test between symbols then never fails inside it.
-constexpr std::size_t kFastOutputMargin = 1;
+// The loop runs while out_next < out_fast_end, which the caller sets to at
+// most stop - 1 and out_end - kFastOutputSlack.  An iteration decodes two
+// literals, or a literal and a match, or one symbol, so:
+//  - the block-limit test between symbols never fails inside it;
+//  - one literal and a match of up to 17 bytes (no escape) with its copy's
+//    overshoot stay within the output: such matches need no length check.
+constexpr std::size_t kMaxUnescapedLength = kLengthNibbleEscape - 1 + kMinMatchLength;
+constexpr std::size_t kFastOutputSlack = 1 + kMaxUnescapedLength + kCopyOvershoot;
 
 // Decodes symbols while at least kFastInputMargin input bytes remain and
-// kFastOutputMargin bytes before `stop`; the caller has checked both hold at
-// entry.  Leaves `br` as the exact reader would be at the same point.
-DecodeResult DecodeSymbolsFast(BitReader& br, const DecodeTable& table, u8* out_begin, u8*& out_next_ref, u8* stop,
-                               u8* out_end) {
+// out_next < out_fast_end; the caller has checked both hold at entry.
+// Offsets need checking only within kMaxOffset bytes of the output's start.
+// Leaves `br` as the exact reader would be at the same point.
+template <bool kCheckOffsets>
+DecodeResult DecodeSymbolsFast(BitReader& br, const DecodeTable& table, u8* out_begin, u8*& out_next_ref,
+                               u8* out_fast_end, u8* out_end) {
     u8* out_next = out_next_ref;
-    u8* const out_fast_end = stop - kFastOutputMargin;
     const u8* in_next = br.next;
     const u8* const in_fast_end = br.end - kFastInputMargin;
     // Valid bits at the top; below them zeros or the next bits of the stream.
@@ -200,16 +212,17 @@ DecodeResult DecodeSymbolsFast(BitReader& br, const DecodeTable& table, u8* out_
 
     // With 16 or more bits left, adds the whole words that fit of the next
     // two (rotating the little-endian pair puts the first word on top):
-    // 48..63 bits remain.  Without a branch, as whether a word is due is a
-    // coin flip.  Bits of a word only partly added are the stream's own and
-    // are simply added again next time.
-#define XPRESS_REFILL()                                                                  \
-    do {                                                                                 \
-        const u32 pair = LoadU32(in_next);                                               \
-        bitbuf |= (u64(pair << 16 | pair >> 16) << 32) >> bitsleft;                      \
-        const u64 added = (63 - bitsleft) & ~u64(15);                                    \
-        in_next += added >> 3;                                                           \
-        bitsleft += added;                                                               \
+    // 48..63 bits remain.  Setting bits 4 and 5 of the count adds exactly
+    // those words' 32, 16 or 0 bits.  Without a branch, as whether a word is
+    // due is a coin flip.  Bits of a word only partly added are the stream's
+    // own and are simply added again next time.
+#define XPRESS_REFILL()                                                       \
+    do {                                                                      \
+        const u32 pair = LoadU32(in_next);                                    \
+        bitbuf |= (u64(pair << 16 | pair >> 16) << 32) >> bitsleft;           \
+        const u64 refilled = bitsleft | 48;                                   \
+        in_next += (refilled - bitsleft) >> 3;                                \
+        bitsleft = refilled;                                                  \
     } while (0)
 #define XPRESS_CONSUME(n)  \
     do {                   \
@@ -282,9 +295,13 @@ DecodeResult DecodeSymbolsFast(BitReader& br, const DecodeTable& table, u8* out_
         XPRESS_CONSUME(offset_bits);
         entry = XPRESS_LOOKUP();
         XPRESS_REFILL();
-        XPRESS_FAIL_IF(offset > std::size_t(out_next - out_begin), kBadOffset);
-        XPRESS_FAIL_IF(length > std::size_t(out_end - out_next), kBadLength);
-        CopyMatch(out_next, offset, length, out_end);
+        if (kCheckOffsets) XPRESS_FAIL_IF(offset > std::size_t(out_next - out_begin), kBadOffset);
+        if (XPRESS_LIKELY(length <= kMaxUnescapedLength)) {
+            CopyMatchWithSlack(out_next, offset, length);
+        } else {
+            XPRESS_FAIL_IF(length > std::size_t(out_end - out_next), kBadLength);
+            CopyMatch(out_next, offset, length, out_end);
+        }
         out_next += length;
     } while (in_next <= in_fast_end && out_next < out_fast_end);
 
@@ -327,8 +344,15 @@ DecodeResult DecompressRaw(Decompressor* handle, const void* compressed, std::si
         // check is made between symbols, so the last match may run past it.
         u8* const stop = std::size_t(out_end - out_next) > kBlockSpan ? out_next + kBlockSpan : out_end;
         DecodeResult r = DecodeResult::kSuccess;
-        if (std::size_t(br.end - br.next) >= kFastInputMargin && std::size_t(stop - out_next) > kFastOutputMargin)
-            r = DecodeSymbolsFast(br, handle->table, out_begin, out_next, stop, out_end);
+        if (std::size_t(br.end - br.next) >= kFastInputMargin && std::size_t(out_end - out_next) > kFastOutputSlack) {
+            u8* const out_fast_end = std::min(stop - 1, out_end - kFastOutputSlack);
+            if (out_next < out_fast_end) {
+                if (std::size_t(out_next - out_begin) < kMaxOffset)
+                    r = DecodeSymbolsFast<true>(br, handle->table, out_begin, out_next, out_fast_end, out_end);
+                else
+                    r = DecodeSymbolsFast<false>(br, handle->table, out_begin, out_next, out_fast_end, out_end);
+            }
+        }
         if (r == DecodeResult::kSuccess)
             r = DecodeSymbolsChecked(br, handle->table, out_begin, out_next, stop, out_end);
         if (r != DecodeResult::kSuccess) return r;
