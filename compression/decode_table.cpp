@@ -52,8 +52,13 @@ bool BuildDecodeTable(const u8* table_bytes, DecodeTable* table) {
                     ? kLiteralFlag | sym << kEntryLengthShift
                     : ((sym - kNumLiterals) % 16 + kMinMatchLength) << kEntryLengthShift |
                           ((sym - kNumLiterals) / 16) << kEntryOffsetBitsShift;
+            // Escape bytes come between a code and its offset bits.
+            const u32 offset_bits = sym < kNumLiterals || (sym - kNumLiterals) % 16 == kLengthNibbleEscape
+                                        ? 0
+                                        : (sym - kNumLiterals) / 16;
             if (len <= kRootBits) {
-                Fill(root + (pos >> kSubBits), std::size_t(1) << (kRootBits - len), sym_field | len);
+                Fill(root + (pos >> kSubBits), std::size_t(1) << (kRootBits - len),
+                     sym_field | (len + offset_bits) << kEntrySymbolBitsShift | len);
             } else {
                 const u32 root_index = pos >> kSubBits;
                 if (pos % (u32(1) << kSubBits) == 0) {  // first code under this prefix
@@ -62,7 +67,7 @@ bool BuildDecodeTable(const u8* table_bytes, DecodeTable* table) {
                 }
                 u32* const sub = table->entries + (root[root_index] & ~kSubtableFlag);
                 Fill(sub + pos % (u32(1) << kSubBits), std::size_t(1) << (kMaxCodeLength - len),
-                     sym_field | (len - kRootBits));
+                     sym_field | (len - kRootBits + offset_bits) << kEntrySymbolBitsShift | (len - kRootBits));
             }
             pos += u32(1) << (kMaxCodeLength - len);
         }

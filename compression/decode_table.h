@@ -14,6 +14,8 @@
 //   match:    bits 31, 30 clear; bits 16..20 the length nibble + 3 (18 means
 //             escape bytes follow); bits 8..11 the offset's extra bit count;
 //             bits 0..3 bits to consume
+//   literal and match: bits 24..28 bits to consume with the offset bits,
+//             which follow the code directly unless escape bytes come first
 //   subtable: bit 30 set; bits 0..29 index of the subtable's first entry
 // "Bits to consume" is the code length at the root and length - kRootBits
 // in a subtable.
@@ -34,6 +36,7 @@ constexpr u32 kLiteralFlag = 0x80000000u;
 constexpr u32 kSubtableFlag = 0x40000000u;
 constexpr unsigned kEntryLengthShift = 16;  // literal byte or match length
 constexpr unsigned kEntryOffsetBitsShift = 8;
+constexpr unsigned kEntrySymbolBitsShift = 24;
 constexpr u32 kEscapedLength = kLengthNibbleEscape + kMinMatchLength;
 static_assert(kDecodeTableEntries < kSubtableFlag, "subtable index fits below the flag");
 

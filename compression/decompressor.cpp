@@ -1,15 +1,17 @@
 // Raw LZ77+Huffman decoder.
 //
-// The bit reader follows the format's exact refill rule: a 32-bit register
-// with its valid bits at the top, and after each field (a Huffman code or an
-// offset's extra bits) one 16-bit word fetched if fewer than 16 bits remain.
-// Escape bytes of long lengths are read from the same pointer, i.e. after
-// every word fetched so far, so the register may never read ahead: a wider
-// branchless refill would swallow those bytes.
+// The format's exact bit reader: a 32-bit register with its valid bits at
+// the top, and after each field (a Huffman code or an offset's extra bits)
+// one 16-bit word fetched if fewer than 16 bits remain.  Escape bytes of
+// long lengths are read from the same pointer, i.e. after every word fetched
+// so far, and the next block's table starts there too.
 //
-// Each block is decoded by a fast loop that skips the input checks while at
-// least kFastInputMargin bytes remain, then by a checked loop for the tail.
-// Output checks are never skipped: a match length may exceed any margin.
+// Each block is decoded by a fast loop while at least kFastInputMargin input
+// bytes and kFastOutputSlack output bytes remain, then by the exact reader
+// with every read checked.  The fast loop reads ahead with a 64-bit buffer
+// and recomputes the exact reader's position where it matters (see
+// DecodeSymbolsFast); escaped lengths are checked against the output in
+// both loops, as they may exceed any margin.
 #include <algorithm>
 #include <new>
 
@@ -133,7 +135,7 @@ DecodeResult DecodeSymbolsChecked(BitReader& br, const DecodeTable& table, u8* o
         }
 
         const unsigned offset_bits = (entry >> kEntryOffsetBitsShift) & 15;
-        std::size_t length = entry >> kEntryLengthShift;
+        std::size_t length = (entry >> kEntryLengthShift) & 31;
         if (length == kEscapedLength) {
             XPRESS_FAIL_IF(br.end - br.next < 1, kTruncated);
             const unsigned b = *br.next++;
@@ -181,19 +183,17 @@ out:
 // recovered from ours whenever it matters: at an escape (the bytes sit right
 // after the exact reader's last word) and on leaving the loop.
 //
-// An iteration reads at most: 4 bytes for a refill after a literal, 7 escape
-// bytes (from at or before the pointer so far), 4 for the refill after them
-// and 4 for the refill at its end.
-constexpr std::size_t kFastInputMargin = 4 + 7 + 4 + 4;
+// An iteration reads at most 7 escape bytes (from at or before the pointer
+// so far), 4 for the refill after them and 4 for the refill at its end.
+constexpr std::size_t kFastInputMargin = 7 + 4 + 4;
 
 // The loop runs while out_next < out_fast_end, which the caller sets to at
-// most stop - 1 and out_end - kFastOutputSlack.  An iteration decodes two
-// literals, or a literal and a match, or one symbol, so:
-//  - the block-limit test between symbols never fails inside it;
-//  - one literal and a match of up to 17 bytes (no escape) with its copy's
-//    overshoot stay within the output: such matches need no length check.
+// most `stop` and out_end - kFastOutputSlack.  An iteration decodes one
+// symbol, so the block-limit test between symbols never fails inside it,
+// and a match of up to 17 bytes (no escape) with its copy's overshoot stays
+// within the output: such matches need no length check.
 constexpr std::size_t kMaxUnescapedLength = kLengthNibbleEscape - 1 + kMinMatchLength;
-constexpr std::size_t kFastOutputSlack = 1 + kMaxUnescapedLength + kCopyOvershoot;
+constexpr std::size_t kFastOutputSlack = kMaxUnescapedLength + kCopyOvershoot;
 
 // Decodes symbols while at least kFastInputMargin input bytes remain and
 // out_next < out_fast_end; the caller has checked both hold at entry.
@@ -229,47 +229,42 @@ DecodeResult DecodeSymbolsFast(BitReader& br, const DecodeTable& table, u8* out_
         bitbuf <<= (n);    \
         bitsleft -= (n);   \
     } while (0)
-    // The next entry is looked up before the refill (11 or more bits are
-    // left whenever it is), which keeps the refill off the chain of
-    // dependent loads.
 #define XPRESS_LOOKUP() (table.entries[bitbuf >> (64 - kRootBits)])
 
+    // Each symbol's bits, offset bits included, leave in one shift, and the
+    // next entry is looked up before branching on this one and before the
+    // refill: the chain of dependent loads then waits neither for a
+    // mispredicted literal/match branch nor for the refill.
     XPRESS_REFILL();
     u32 entry = XPRESS_LOOKUP();
     do {
-        // 48 or more bits left here.
-        if (XPRESS_LIKELY(entry & kLiteralFlag)) {
-            XPRESS_CONSUME(entry & 15);
-            *out_next++ = u8(entry >> kEntryLengthShift);
-            entry = XPRESS_LOOKUP();
-            if (XPRESS_LIKELY(entry & kLiteralFlag)) {
-                XPRESS_CONSUME(entry & 15);
-                *out_next++ = u8(entry >> kEntryLengthShift);
-                entry = XPRESS_LOOKUP();
-                XPRESS_REFILL();
-                continue;
-            }
-            XPRESS_REFILL();
-        }
-        // 48 or more bits left: a code, 15 offset bits and 11 for the next
-        // lookup, and after the code 16 for the exact reader's state.
+        // 48 or more bits left here: up to 30 for the symbol, 11 for the
+        // next lookup, and 16 after a code for the exact reader's state.
         if (XPRESS_UNLIKELY(entry & kSubtableFlag)) {
             XPRESS_CONSUME(kRootBits);
             entry = table.entries[(entry & ~kSubtableFlag) + (bitbuf >> (64 - kSubBits))];
         }
-        XPRESS_CONSUME(entry & 15);
-        if (entry & kLiteralFlag) {
-            *out_next++ = u8(entry >> kEntryLengthShift);
-            entry = XPRESS_LOOKUP();
+        const u32 symbol = entry;
+        const u64 code_bits = bitbuf;
+        XPRESS_CONSUME((symbol >> kEntrySymbolBitsShift) & 31);
+        entry = XPRESS_LOOKUP();
+        if (symbol & kLiteralFlag) {
+            *out_next++ = u8(symbol >> kEntryLengthShift);
             XPRESS_REFILL();
             continue;
         }
 
-        std::size_t length = entry >> kEntryLengthShift;
-        const unsigned offset_bits = (entry >> kEntryOffsetBitsShift) & 15;
-        if (XPRESS_UNLIKELY(length == kEscapedLength)) {
-            // Step back to the exact reader: keep its 16..31 bits, drop the
-            // words fetched after them, and read the bytes where it would.
+        std::size_t length = (symbol >> kEntryLengthShift) & 31;
+        const unsigned offset_shift = 63 - ((symbol >> kEntryOffsetBitsShift) & 15);
+        std::size_t offset;
+        if (XPRESS_LIKELY(length != kEscapedLength)) {
+            // The top bit set above the offset bits gives 2^k + bits, and 1
+            // for k = 0, with no shift by 64.
+            offset = (((code_bits << (symbol & 15)) >> 1) | (u64(1) << 63)) >> offset_shift;
+        } else {
+            // Only the code has been consumed.  Step back to the exact
+            // reader: keep its 16..31 bits, drop the words fetched after
+            // them, and read the bytes where it would.
             const u64 avail = 16 + (bitsleft & 15);
             in_next -= (bitsleft - avail) >> 3;
             bitsleft = avail;
@@ -288,12 +283,10 @@ DecodeResult DecodeSymbolsFast(BitReader& br, const DecodeTable& table, u8* out_
             }
             length += kMinMatchLength;
             XPRESS_REFILL();
+            offset = ((bitbuf >> 1) | (u64(1) << 63)) >> offset_shift;
+            XPRESS_CONSUME(63 - offset_shift);
+            entry = XPRESS_LOOKUP();
         }
-        // The top bit set above the offset bits gives 2^k + bits, and 1 for
-        // k = 0, with no shift by 64.
-        const std::size_t offset = ((bitbuf >> 1) | (u64(1) << 63)) >> (63 - offset_bits);
-        XPRESS_CONSUME(offset_bits);
-        entry = XPRESS_LOOKUP();
         XPRESS_REFILL();
         if (kCheckOffsets) XPRESS_FAIL_IF(offset > std::size_t(out_next - out_begin), kBadOffset);
         if (XPRESS_LIKELY(length <= kMaxUnescapedLength)) {
@@ -345,7 +338,7 @@ DecodeResult DecompressRaw(Decompressor* handle, const void* compressed, std::si
         u8* const stop = std::size_t(out_end - out_next) > kBlockSpan ? out_next + kBlockSpan : out_end;
         DecodeResult r = DecodeResult::kSuccess;
         if (std::size_t(br.end - br.next) >= kFastInputMargin && std::size_t(out_end - out_next) > kFastOutputSlack) {
-            u8* const out_fast_end = std::min(stop - 1, out_end - kFastOutputSlack);
+            u8* const out_fast_end = std::min(stop, out_end - kFastOutputSlack);
             if (out_next < out_fast_end) {
                 if (std::size_t(out_next - out_begin) < kMaxOffset)
                     r = DecodeSymbolsFast<true>(br, handle->table, out_begin, out_next, out_fast_end, out_end);
