@@ -58,7 +58,7 @@ bool BuildDecodeTable(const u8* table_bytes, DecodeTable* table) {
                                         : (sym - kNumLiterals) / 16;
             if (len <= kRootBits) {
                 Fill(root + (pos >> kSubBits), std::size_t(1) << (kRootBits - len),
-                     sym_field | (len + offset_bits) << kEntrySymbolBitsShift | len);
+                     sym_field | len << kEntryCodeBitsShift | (len + offset_bits));
             } else {
                 const u32 root_index = pos >> kSubBits;
                 if (pos % (u32(1) << kSubBits) == 0) {  // first code under this prefix
@@ -67,7 +67,7 @@ bool BuildDecodeTable(const u8* table_bytes, DecodeTable* table) {
                 }
                 u32* const sub = table->entries + (root[root_index] & ~kSubtableFlag);
                 Fill(sub + pos % (u32(1) << kSubBits), std::size_t(1) << (kMaxCodeLength - len),
-                     sym_field | (len - kRootBits + offset_bits) << kEntrySymbolBitsShift | (len - kRootBits));
+                     sym_field | (len - kRootBits) << kEntryCodeBitsShift | (len - kRootBits + offset_bits));
             }
             pos += u32(1) << (kMaxCodeLength - len);
         }

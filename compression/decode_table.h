@@ -10,15 +10,16 @@
 //
 // Each entry carries what the decode loop needs without looking at the
 // symbol again (32 bits):
-//   literal:  bit 31 set; bits 16..23 the byte; bits 0..3 bits to consume
+//   literal:  bit 31 set; bits 16..23 the byte
 //   match:    bits 31, 30 clear; bits 16..20 the length nibble + 3 (18 means
-//             escape bytes follow); bits 8..11 the offset's extra bit count;
-//             bits 0..3 bits to consume
-//   literal and match: bits 24..28 bits to consume with the offset bits,
-//             which follow the code directly unless escape bytes come first
+//             escape bytes follow); bits 8..11 the offset's extra bit count
+//   both:     bits 12..15 the code's bits; bits 0..4 those plus the offset
+//             bits, which follow the code directly unless escape bytes come
+//             first (then the code's bits only).  At the bottom, the count
+//             serves as a shift amount without extracting it.
 //   subtable: bit 30 set; bits 0..29 index of the subtable's first entry
-// "Bits to consume" is the code length at the root and length - kRootBits
-// in a subtable.
+// A code's bits are its length at the root and length - kRootBits in a
+// subtable.
 #pragma once
 
 #include "xpress_constants.h"
@@ -36,7 +37,8 @@ constexpr u32 kLiteralFlag = 0x80000000u;
 constexpr u32 kSubtableFlag = 0x40000000u;
 constexpr unsigned kEntryLengthShift = 16;  // literal byte or match length
 constexpr unsigned kEntryOffsetBitsShift = 8;
-constexpr unsigned kEntrySymbolBitsShift = 24;
+constexpr unsigned kEntryCodeBitsShift = 12;
+constexpr u32 kEntrySymbolBitsMask = 31;
 constexpr u32 kEscapedLength = kLengthNibbleEscape + kMinMatchLength;
 static_assert(kDecodeTableEntries < kSubtableFlag, "subtable index fits below the flag");
 

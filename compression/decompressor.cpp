@@ -126,8 +126,9 @@ DecodeResult DecodeSymbolsChecked(BitReader& br, const DecodeTable& table, u8* o
             avail -= kRootBits;
             entry = table.entries[(entry & ~kSubtableFlag) + (reg >> (32 - kSubBits))];
         }
-        reg <<= entry & 15;
-        avail -= entry & 15;
+        const unsigned code_bits = (entry >> kEntryCodeBitsShift) & 15;
+        reg <<= code_bits;
+        avail -= code_bits;
         XPRESS_REFILL();
         if (entry & kLiteralFlag) {
             *out_next++ = u8(entry >> kEntryLengthShift);
@@ -245,8 +246,8 @@ DecodeResult DecodeSymbolsFast(BitReader& br, const DecodeTable& table, u8* out_
             entry = table.entries[(entry & ~kSubtableFlag) + (bitbuf >> (64 - kSubBits))];
         }
         const u32 symbol = entry;
-        const u64 code_bits = bitbuf;
-        XPRESS_CONSUME((symbol >> kEntrySymbolBitsShift) & 31);
+        const u64 symbol_bits = bitbuf;  // for the offset bits
+        XPRESS_CONSUME(symbol & kEntrySymbolBitsMask);
         entry = XPRESS_LOOKUP();
         if (symbol & kLiteralFlag) {
             *out_next++ = u8(symbol >> kEntryLengthShift);
@@ -260,7 +261,7 @@ DecodeResult DecodeSymbolsFast(BitReader& br, const DecodeTable& table, u8* out_
         if (XPRESS_LIKELY(length != kEscapedLength)) {
             // The top bit set above the offset bits gives 2^k + bits, and 1
             // for k = 0, with no shift by 64.
-            offset = (((code_bits << (symbol & 15)) >> 1) | (u64(1) << 63)) >> offset_shift;
+            offset = (((symbol_bits << ((symbol >> kEntryCodeBitsShift) & 15)) >> 1) | (u64(1) << 63)) >> offset_shift;
         } else {
             // Only the code has been consumed.  Step back to the exact
             // reader: keep its 16..31 bits, drop the words fetched after
