@@ -247,7 +247,10 @@ DecodeResult DecodeSymbolsFast(BitReader& br, const DecodeTable& table, u8* out_
         }
         const u32 symbol = entry;
         const u64 symbol_bits = bitbuf;  // for the offset bits
-        XPRESS_CONSUME(symbol & kEntrySymbolBitsMask);
+        // The count's bits 5 and up are zero below bit 8, and x86 shifts
+        // ignore count bits above 5: masking with 63 costs no instruction.
+        bitbuf <<= symbol & 63;
+        bitsleft -= symbol & kEntrySymbolBitsMask;
         entry = XPRESS_LOOKUP();
         if (symbol & kLiteralFlag) {
             *out_next++ = u8(symbol >> kEntryLengthShift);
