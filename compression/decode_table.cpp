@@ -31,13 +31,14 @@ bool BuildDecodeTable(const u8* table_bytes, DecodeTable* table) {
     for (unsigned len = 1; len <= kMaxCodeLength; len++) space += counts[len] << (kMaxCodeLength - len);
     if (space != u32(1) << kMaxCodeLength) return false;
 
+    // Unused symbols are sorted too, after all others, which spares the
+    // loop an unpredictable branch.
     unsigned offsets[kMaxCodeLength + 2];
     offsets[1] = 0;
     for (unsigned len = 1; len <= kMaxCodeLength; len++) offsets[len + 1] = offsets[len] + counts[len];
+    offsets[0] = offsets[kMaxCodeLength + 1];
     u16 sorted[kNumSymbols];
-    for (unsigned sym = 0; sym < kNumSymbols; sym++) {
-        if (lengths[sym] != 0) sorted[offsets[lengths[sym]]++] = u16(sym);
-    }
+    for (unsigned sym = 0; sym < kNumSymbols; sym++) sorted[offsets[lengths[sym]]++] = u16(sym);
 
     // offsets[len] now ends the run of length-len symbols.
     u32* const root = table->entries;
