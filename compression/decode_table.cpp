@@ -31,13 +31,14 @@ bool BuildDecodeTable(const u8* table_bytes, DecodeTable* table) {
     for (unsigned len = 1; len <= kMaxCodeLength; len++) space += counts[len] << (kMaxCodeLength - len);
     if (space != u32(1) << kMaxCodeLength) return false;
 
+    // Unused symbols are sorted too, after all others, which spares the
+    // loop an unpredictable branch.
     unsigned offsets[kMaxCodeLength + 2];
     offsets[1] = 0;
     for (unsigned len = 1; len <= kMaxCodeLength; len++) offsets[len + 1] = offsets[len] + counts[len];
+    offsets[0] = offsets[kMaxCodeLength + 1];
     u16 sorted[kNumSymbols];
-    for (unsigned sym = 0; sym < kNumSymbols; sym++) {
-        if (lengths[sym] != 0) sorted[offsets[lengths[sym]]++] = u16(sym);
-    }
+    for (unsigned sym = 0; sym < kNumSymbols; sym++) sorted[offsets[lengths[sym]]++] = u16(sym);
 
     // offsets[len] now ends the run of length-len symbols.
     u32* const root = table->entries;
@@ -46,9 +47,19 @@ bool BuildDecodeTable(const u8* table_bytes, DecodeTable* table) {
     unsigned i = 0;
     for (unsigned len = 1; len <= kMaxCodeLength; len++) {
         for (; i < offsets[len]; i++) {
-            const u32 sym_field = u32(sorted[i]) << 4;
+            const u32 sym = sorted[i];
+            const u32 sym_field =
+                sym < kNumLiterals
+                    ? kLiteralFlag | sym << kEntryLengthShift
+                    : ((sym - kNumLiterals) % 16 + kMinMatchLength) << kEntryLengthShift |
+                          ((sym - kNumLiterals) / 16) << kEntryOffsetBitsShift;
+            // Escape bytes come between a code and its offset bits.
+            const u32 offset_bits = sym < kNumLiterals || (sym - kNumLiterals) % 16 == kLengthNibbleEscape
+                                        ? 0
+                                        : (sym - kNumLiterals) / 16;
             if (len <= kRootBits) {
-                Fill(root + (pos >> kSubBits), std::size_t(1) << (kRootBits - len), sym_field | len);
+                Fill(root + (pos >> kSubBits), std::size_t(1) << (kRootBits - len),
+                     sym_field | len << kEntryCodeBitsShift | (len + offset_bits));
             } else {
                 const u32 root_index = pos >> kSubBits;
                 if (pos % (u32(1) << kSubBits) == 0) {  // first code under this prefix
@@ -57,7 +68,7 @@ bool BuildDecodeTable(const u8* table_bytes, DecodeTable* table) {
                 }
                 u32* const sub = table->entries + (root[root_index] & ~kSubtableFlag);
                 Fill(sub + pos % (u32(1) << kSubBits), std::size_t(1) << (kMaxCodeLength - len),
-                     sym_field | (len - kRootBits));
+                     sym_field | (len - kRootBits) << kEntryCodeBitsShift | (len - kRootBits + offset_bits));
             }
             pos += u32(1) << (kMaxCodeLength - len);
         }

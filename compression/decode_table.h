@@ -8,10 +8,18 @@
 // table (8 KiB for 11 bits) stays in L1 cache; a flat 2^15-entry table did
 // not, and decoded PE files about a third slower.
 //
-// Entry layout (32 bits):
-//   direct:   bit 31 clear; bits 4..12 symbol; bits 0..3 bits to consume
-//             (the code length at the root, length - kRootBits in a subtable)
-//   subtable: bit 31 set; bits 0..30 index of the subtable's first entry
+// Each entry carries what the decode loop needs without looking at the
+// symbol again (32 bits):
+//   literal:  bit 31 set; bits 16..23 the byte
+//   match:    bits 31, 30 clear; bits 16..20 the length nibble + 3 (18 means
+//             escape bytes follow); bits 8..11 the offset's extra bit count
+//   both:     bits 12..15 the code's bits; bits 0..4 those plus the offset
+//             bits, which follow the code directly unless escape bytes come
+//             first (then the code's bits only).  At the bottom, the count
+//             serves as a shift amount without extracting it.
+//   subtable: bit 30 set; bits 0..29 index of the subtable's first entry
+// A code's bits are its length at the root and length - kRootBits in a
+// subtable.
 #pragma once
 
 #include "xpress_constants.h"
@@ -20,11 +28,19 @@ namespace xpress {
 
 constexpr unsigned kRootBits = 11;
 constexpr unsigned kSubBits = kMaxCodeLength - kRootBits;
-constexpr u32 kSubtableFlag = 0x80000000u;
 constexpr std::size_t kRootEntries = std::size_t(1) << kRootBits;
 // Worst case: every root entry leads to a subtable.
 constexpr std::size_t kDecodeTableEntries = kRootEntries + (kRootEntries << kSubBits);
 static_assert(kRootBits + kSubBits == kMaxCodeLength, "two lookups cover the longest code");
+
+constexpr u32 kLiteralFlag = 0x80000000u;
+constexpr u32 kSubtableFlag = 0x40000000u;
+constexpr unsigned kEntryLengthShift = 16;  // literal byte or match length
+constexpr unsigned kEntryOffsetBitsShift = 8;
+constexpr unsigned kEntryCodeBitsShift = 12;
+constexpr u32 kEntrySymbolBitsMask = 31;
+constexpr u32 kEscapedLength = kLengthNibbleEscape + kMinMatchLength;
+static_assert(kDecodeTableEntries < kSubtableFlag, "subtable index fits below the flag");
 
 struct DecodeTable {
     u32 entries[kDecodeTableEntries];

@@ -1,4 +1,5 @@
-// Package-merge (Larmore and Hirschberg) for optimal length-limited codes.
+// Optimal length-limited codes: an unlimited minimum-redundancy code when
+// it fits, else package-merge (Larmore and Hirschberg).
 //
 // Level 0 lists the symbols by weight.  Each further level merges the leaves
 // with packages formed by pairing adjacent items of the level before.  The
@@ -26,6 +27,48 @@ void CountLeaves(Item* const* levels, unsigned level, int index, u8* lengths) {
     CountLeaves(levels, level - 1, item.left + 1, lengths);
 }
 
+// Moffat and Katajainen's in-place minimum-redundancy code: `a` holds n >= 2
+// weights in ascending order and receives their code lengths (unlimited).
+// Three passes over the array: pair items left to right, turning weights
+// into parent indexes; set internal node depths right to left; then hand
+// out leaf depths level by level.
+void InPlaceCodeLengths(u32* a, int n) {
+    a[0] += a[1];
+    int root = 0, leaf = 2;
+    for (int next = 1; next < n - 1; next++) {
+        if (leaf >= n || a[root] < a[leaf]) {
+            a[next] = a[root];
+            a[root++] = u32(next);
+        } else {
+            a[next] = a[leaf++];
+        }
+        if (leaf >= n || (root < next && a[root] < a[leaf])) {
+            a[next] += a[root];
+            a[root++] = u32(next);
+        } else {
+            a[next] += a[leaf++];
+        }
+    }
+    a[n - 2] = 0;
+    for (int next = n - 3; next >= 0; next--) a[next] = a[a[next]] + 1;
+    int avail = 1, used = 0, next = n - 1;
+    u32 depth = 0;
+    root = n - 2;
+    while (avail > 0) {
+        while (root >= 0 && a[root] == depth) {
+            used++;
+            root--;
+        }
+        while (avail > used) {
+            a[next--] = depth;
+            avail--;
+        }
+        avail = 2 * used;
+        depth++;
+        used = 0;
+    }
+}
+
 }  // namespace
 
 void BuildCodeLengths(const u32* freqs, unsigned num_syms, unsigned max_length, u8* lengths,
@@ -43,6 +86,17 @@ void BuildCodeLengths(const u32* freqs, unsigned num_syms, unsigned max_length, 
     std::sort(leaves, leaves + n, [](const Item& a, const Item& b) {
         return a.weight != b.weight ? a.weight < b.weight : a.symbol < b.symbol;
     });
+
+    // Most blocks' optimal code needs no more than max_length bits; it is
+    // then also the optimal limited code, found in linear time.  Package-
+    // merge runs only for the others.
+    u32 depths[kNumSymbols] = {};
+    for (unsigned i = 0; i < n; i++) depths[i] = leaves[i].weight;
+    InPlaceCodeLengths(depths, int(n));
+    if (depths[0] <= max_length) {  // the rarest symbol has the longest code
+        for (unsigned i = 0; i < n; i++) lengths[leaves[i].symbol] = u8(depths[i]);
+        return;
+    }
 
     Item (&storage)[kMaxCodeLength][2 * kNumSymbols] = scratch->levels;
     Item* levels[kMaxCodeLength];
