@@ -3,6 +3,7 @@
 // the title font at two DPIs, and the wizard without its rich edit library or
 // its licence text.
 #include "resources/resource.h"
+#include "tests/support/installation.h"
 #include "tests/support/pe_resources.h"
 #include "tests/support/registry.h"
 #include "tests/support/setup_driver.h"
@@ -20,8 +21,6 @@
 
 namespace {
 
-const std::string kUninstallKey =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VEK_LumovaraRemote";
 const char kWelcomeText[] =
     "This installer will install VEK Lumovara Remote 2.0 release candidate 1 on this computer.";
 
@@ -138,17 +137,9 @@ InkBox InkOf(const ui::Pixels& pixels)
 // "Verdana" of the given height, on an area of the given size.
 InkBox RenderedInk(const std::string& text, LONG height, int width, int areaHeight)
 {
-    ui::Pixels pixels;
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -areaHeight;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    HDC memory = CreateCompatibleDC(nullptr);
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, areaHeight);
     HGDIOBJ previousBitmap = SelectObject(memory, bitmap);
     RECT area = {0, 0, width, areaHeight};
     FillRect(memory, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
@@ -162,16 +153,13 @@ InkBox RenderedInk(const std::string& text, LONG height, int width, int areaHeig
     SetBkMode(memory, TRANSPARENT);
     SetTextColor(memory, RGB(0, 0, 0));
     DrawTextA(memory, text.c_str(), -1, &area, DT_LEFT | DT_EXPANDTABS | DT_WORDBREAK);
-    GdiFlush();
-    const DWORD* first = static_cast<const DWORD*>(bits);
-    pixels.rgb.assign(first, first + size_t(width) * size_t(areaHeight));
-    pixels.width = width;
-    pixels.height = areaHeight;
+    ui::Pixels pixels = ui::ReadPixels(memory, area);
     SelectObject(memory, previousFont);
     DeleteObject(handle);
     SelectObject(memory, previousBitmap);
     DeleteObject(bitmap);
     DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
     return InkOf(pixels);
 }
 
@@ -207,12 +195,6 @@ void WaitForQueuedMessages(HWND wizard)
     }
 }
 
-std::string ShellFolder(int csidl)
-{
-    char path[MAX_PATH] = {};
-    return SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE) ? path : "";
-}
-
 bool ApplicationRunning()
 {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
@@ -228,22 +210,18 @@ bool ApplicationRunning()
 
 void ExpectNothingInstalled()
 {
-    EXPECT_FALSE(FileExists(ShellFolder(CSIDL_PROGRAM_FILES) + "\\VEK"));
+    InstallationPaths paths = Installation();
+    for (const std::string& path :
+         {paths.programFiles + "\\VEK", paths.userStartMenuFolder, paths.commonStartMenuFolder,
+          paths.userDesktopLink, paths.commonDesktopLink})
+        EXPECT_FALSE(FileExists(path)) << path;
     EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
-    EXPECT_FALSE(FileExists(ShellFolder(CSIDL_PROGRAMS) + "\\VEK"));
-    EXPECT_FALSE(FileExists(ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\VEK"));
-    EXPECT_FALSE(FileExists(ShellFolder(CSIDL_DESKTOPDIRECTORY) + "\\VEK Lumovara Remote.lnk"));
-    EXPECT_FALSE(FileExists(ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\VEK Lumovara Remote.lnk"));
     EXPECT_FALSE(ApplicationRunning());
 }
 
 class Wizard : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kUninstallKey));
-        RemoveTree(ShellFolder(CSIDL_PROGRAM_FILES) + "\\VEK");
-    }
+    void SetUp() override { RemoveInstallationTraces(); }
     void TearDown() override
     {
         CloseSetup(setup_);
@@ -285,9 +263,9 @@ protected:
 TEST_F(Wizard, WalksEveryPageToAFailedInstallAndFinish)
 {
     // Another program holds the application's file, so the installation fails.
-    std::string installDirectory = ShellFolder(CSIDL_PROGRAM_FILES) + "\\VEK\\LumovaraRemote";
-    SHCreateDirectoryExA(nullptr, installDirectory.c_str(), nullptr);
-    ui::FileHolder holder(installDirectory + "\\LumovaraRemote.exe");
+    InstallationPaths paths = Installation();
+    SHCreateDirectoryExA(nullptr, paths.installDirectory.c_str(), nullptr);
+    ui::FileHolder holder(paths.application);
     ASSERT_TRUE(holder.holding());
 
     HWND wizard = StartWizard();
@@ -363,9 +341,9 @@ TEST_F(Wizard, WalksEveryPageToAFailedInstallAndFinish)
     ASSERT_TRUE(ui::Click(wizard, IDOK));
     ExpectExitWithZero();
     EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
-    EXPECT_FALSE(FileExists(installDirectory + "\\Uninstall.exe"));
-    EXPECT_FALSE(FileExists(ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\VEK"));
-    EXPECT_FALSE(FileExists(ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\VEK Lumovara Remote.lnk"));
+    for (const std::string& path :
+         {paths.uninstaller, paths.commonStartMenuFolder, paths.commonDesktopLink})
+        EXPECT_FALSE(FileExists(path)) << path;
     EXPECT_FALSE(ApplicationRunning());
 }
 

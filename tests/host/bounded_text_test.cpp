@@ -23,61 +23,35 @@ struct Guarded {
     }
     bool Intact() const
     {
-        for (char c : before)
-            if (c != 'G')
-                return false;
-        for (char c : after)
-            if (c != 'G')
-                return false;
-        return true;
+        return std::string(before, 16) == std::string(16, 'G') &&
+               std::string(after, 16) == std::string(16, 'G');
     }
 };
 
-TEST(FormatBounded, OutputThatFitsExactlyIsWholeAndTerminated)
+// Return code and the whole buffer afterwards, for each capacity at and around the limits.
+TEST(FormatBounded, ReturnCodesAndTruncation)
 {
-    Guarded<8> buffer;
-    EXPECT_EQ(kFormatOk, FormatBounded(buffer.data, 8, "%s-%d", "abcd", 12));  // 7 chars
-    EXPECT_STREQ("abcd-12", buffer.data);
-    EXPECT_TRUE(buffer.Intact());
-}
-
-TEST(FormatBounded, OutputOneTooLongIsCutToCapacityMinusOne)
-{
-    Guarded<8> buffer;
-    EXPECT_EQ(kFormatInsufficientBuffer, FormatBounded(buffer.data, 8, "%s", "abcdefgh"));
-    EXPECT_STREQ("abcdefg", buffer.data);
-    EXPECT_EQ('\0', buffer.data[7]);
-    EXPECT_TRUE(buffer.Intact());
-}
-
-TEST(FormatBounded, CapacityOneHoldsOnlyTheTerminator)
-{
-    Guarded<4> buffer;
-    EXPECT_EQ(kFormatInsufficientBuffer, FormatBounded(buffer.data, 1, "%s", "a"));
-    EXPECT_EQ('\0', buffer.data[0]);
-    EXPECT_EQ('x', buffer.data[1]);
-    EXPECT_TRUE(buffer.Intact());
-
-    Guarded<4> empty;
-    EXPECT_EQ(kFormatOk, FormatBounded(empty.data, 1, "%s", ""));
-    EXPECT_EQ('\0', empty.data[0]);
-}
-
-TEST(FormatBounded, CapacityZeroLeavesTheBufferUntouched)
-{
-    Guarded<4> buffer;
-    EXPECT_EQ(kFormatInvalidArg, FormatBounded(buffer.data, 0, "%s", "abc"));
-    EXPECT_EQ(std::string(4, 'x'), std::string(buffer.data, 4));
-    EXPECT_TRUE(buffer.Intact());
-}
-
-TEST(FormatBounded, CapacityAboveTheLimitEmptiesTheBuffer)
-{
-    Guarded<4> buffer;
-    EXPECT_EQ(kFormatInvalidArg, FormatBounded(buffer.data, 0x80000000u, "%s", "abc"));
-    EXPECT_EQ('\0', buffer.data[0]);
-    EXPECT_EQ('x', buffer.data[1]);
-    EXPECT_TRUE(buffer.Intact());
+    using namespace std::string_literals;
+    const struct {
+        std::size_t capacity;
+        const char* text;
+        std::int32_t expected;
+        std::string buffer;
+    } cases[] = {
+        {8, "abcd-12", kFormatOk, "abcd-12\0"s},                       // fits exactly
+        {8, "abcdefgh", kFormatInsufficientBuffer, "abcdefg\0"s},      // one too long
+        {1, "a", kFormatInsufficientBuffer, "\0xxxxxxx"s},              // only the terminator
+        {1, "", kFormatOk, "\0xxxxxxx"s},
+        {0, "abc", kFormatInvalidArg, "xxxxxxxx"},                      // untouched
+        {0x80000000u, "abc", kFormatInvalidArg, "\0xxxxxxx"s},          // above the limit
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "capacity " << c.capacity << ", \"" << c.text << '"');
+        Guarded<8> buffer;
+        EXPECT_EQ(c.expected, FormatBounded(buffer.data, c.capacity, "%s", c.text));
+        EXPECT_EQ(c.buffer, std::string(buffer.data, 8));
+        EXPECT_TRUE(buffer.Intact());
+    }
 }
 
 TEST(FormatBounded, ProducesTheProgramsMessages)

@@ -1,5 +1,7 @@
 #include "tests/support/ui_driver.h"
 
+#include "tests/support/test_paths.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -234,57 +236,18 @@ void EndProgramsWithWindowClass(const char* className)
     }
 }
 
-namespace {
-
-bool WriteBitmapFile(const std::string& path, HDC dc, HBITMAP bitmap, int width, int height)
-{
-    BITMAPINFOHEADER header = {};
-    header.biSize = sizeof header;
-    header.biWidth = width;
-    header.biHeight = height;  // bottom-up, as BMP files store rows
-    header.biPlanes = 1;
-    header.biBitCount = 24;
-    header.biCompression = BI_RGB;
-    DWORD stride = (DWORD(width) * 3 + 3) & ~3u;
-    std::string pixels(size_t(stride) * height, '\0');
-    if (!GetDIBits(dc, bitmap, 0, UINT(height), pixels.data(),
-                   reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS))
-        return false;
-
-    BITMAPFILEHEADER file = {};
-    file.bfType = 0x4D42;  // "BM"
-    file.bfOffBits = sizeof file + sizeof header;
-    file.bfSize = DWORD(file.bfOffBits + pixels.size());
-    HANDLE out = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (out == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    bool ok = WriteFile(out, &file, sizeof file, &written, nullptr) &&
-              WriteFile(out, &header, sizeof header, &written, nullptr) &&
-              WriteFile(out, pixels.data(), DWORD(pixels.size()), &written, nullptr);
-    CloseHandle(out);
-    return ok;
-}
-
 // Repaints the window (in its own process) and waits a moment for the paint.
-void RepaintAndSettle(HWND window)
+static void RepaintAndSettle(HWND window)
 {
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     Sleep(150);
 }
 
-}  // namespace
-
-Pixels CaptureWindow(HWND window)
+Pixels ReadPixels(HDC source, const RECT& area)
 {
     Pixels pixels;
-    RepaintAndSettle(window);
-    RECT rect;
-    if (!GetWindowRect(window, &rect))
-        return pixels;
-    int width = rect.right - rect.left;
-    int height = rect.bottom - rect.top;
+    int width = area.right - area.left;
+    int height = area.bottom - area.top;
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = width;
@@ -292,13 +255,12 @@ Pixels CaptureWindow(HWND window)
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
+    HDC memory = CreateCompatibleDC(source);
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (bitmap != nullptr) {
         HGDIOBJ previous = SelectObject(memory, bitmap);
-        if (BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY)) {
+        if (BitBlt(memory, 0, 0, width, height, source, area.left, area.top, SRCCOPY)) {
             GdiFlush();
             const DWORD* first = static_cast<const DWORD*>(bits);
             pixels.rgb.assign(first, first + size_t(width) * size_t(height));
@@ -309,6 +271,17 @@ Pixels CaptureWindow(HWND window)
         DeleteObject(bitmap);
     }
     DeleteDC(memory);
+    return pixels;
+}
+
+Pixels CaptureWindow(HWND window)
+{
+    RepaintAndSettle(window);
+    RECT rect;
+    if (!GetWindowRect(window, &rect))
+        return Pixels();
+    HDC screen = GetDC(nullptr);
+    Pixels pixels = ReadPixels(screen, rect);
     ReleaseDC(nullptr, screen);
     return pixels;
 }
@@ -321,31 +294,35 @@ bool SaveScreenshot(HWND window, const std::string& name)
     // The harness gives a Unix folder; Wine maps / to Z:.
     std::string path = folder[0] == '/' ? std::string("Z:") + folder : std::string(folder);
     path += "/" + name + ".bmp";
-
-    RepaintAndSettle(window);
-    RECT rect;
-    if (!GetWindowRect(window, &rect))
+    Pixels pixels = CaptureWindow(window);
+    if (pixels.rgb.empty())
         return false;
-    int width = rect.right - rect.left;
-    int height = rect.bottom - rect.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ previous = SelectObject(memory, bitmap);
-    bool copied = BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-    SelectObject(memory, previous);  // GetDIBits wants the bitmap out of any DC
-    bool ok = copied && WriteBitmapFile(path, screen, bitmap, width, height);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    for (DWORD& pixel : pixels.rgb)
+        pixel |= 0xFF000000;  // opaque: viewers read the fourth byte as alpha
+
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof header;
+    header.biWidth = pixels.width;
+    header.biHeight = -pixels.height;  // top row first
+    header.biPlanes = 1;
+    header.biBitCount = 32;
+    header.biCompression = BI_RGB;
+    DWORD bytes = DWORD(pixels.rgb.size() * sizeof(DWORD));
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;  // "BM"
+    file.bfOffBits = sizeof file + sizeof header;
+    file.bfSize = file.bfOffBits + bytes;
+    HANDLE out = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (out == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    bool ok = WriteFile(out, &file, sizeof file, &written, nullptr) &&
+              WriteFile(out, &header, sizeof header, &written, nullptr) &&
+              WriteFile(out, pixels.rgb.data(), bytes, &written, nullptr);
+    CloseHandle(out);
     return ok;
 }
-
-}  // namespace ui
-
-#include "tests/support/test_paths.h"
-
-namespace ui {
 
 FileHolder::FileHolder(const std::string& path)
 {

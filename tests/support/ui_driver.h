@@ -109,6 +109,8 @@ struct Pixels {
 };
 // Asks the window to repaint first; empty on failure.
 Pixels CaptureWindow(HWND window);
+// The pixels of `area` of a device context; empty on failure.
+Pixels ReadPixels(HDC source, const RECT& area);
 
 // Ends the processes that own top-level windows of `className` (a program a
 // test had started, such as the installed application), by their ids.
@@ -117,10 +119,6 @@ void EndProgramsWithWindowClass(const char* className);
 // Saves the window's area of the screen as SCREENSHOT_DIR\<name>.bmp (the test
 // harness turns it into PNG).  False when SCREENSHOT_DIR is unset or on failure.
 bool SaveScreenshot(HWND window, const std::string& name);
-
-}  // namespace ui
-
-namespace ui {
 
 // A helper process holding `path` open without sharing until it is ended.
 class FileHolder {

@@ -147,6 +147,21 @@ protected:
         EXPECT_NE(-1, handlesBefore);
         EXPECT_EQ(handlesBefore, handlesAfter);
     }
+
+    // Puts the seam in place; with a shell, the test's own window stands in for
+    // the shell's, so the token road opens this process and its token for real.
+    void UseSeam(bool elevated, bool withShell)
+    {
+        if (withShell) {
+            fakeShellWindow = CreateWindowExA(0, "STATIC", "shell", 0, 0, 0, 10, 10, nullptr,
+                                              nullptr, nullptr, nullptr);
+            ASSERT_NE(nullptr, fakeShellWindow);
+        }
+        platform_ = {elevated ? Elevated : NotElevated, FakeShellWindow, RecordTokenStart};
+        SetLaunchPlatformForTesting(&platform_);
+    }
+
+    LaunchPlatform platform_ = {};
 };
 
 // Without a seam Wine gives the facts of an elevated process with no shell:
@@ -174,22 +189,15 @@ TEST_F(Launch, PlantedProgramRunsFromTheUnquotedPath)
 
 TEST_F(Launch, NotElevatedStartsWithoutLookingForTheShell)
 {
-    LaunchPlatform platform = {NotElevated, FakeShellWindow, RecordTokenStart};
-    SetLaunchPlatformForTesting(&platform);
+    UseSeam(false, false);
     LaunchAndExpectApplication();
     EXPECT_EQ(0, roadLog.shellLookups);
     EXPECT_EQ(0, roadLog.tokenStarts);
 }
 
-// The test's own window stands in for the shell's: the road opens this
-// process and its token for real.
 TEST_F(Launch, ElevatedWithShellStartsUnderAPrimaryCopyOfTheShellToken)
 {
-    fakeShellWindow = CreateWindowExA(0, "STATIC", "shell", 0, 0, 0, 10, 10, nullptr, nullptr,
-                                      nullptr, nullptr);
-    ASSERT_NE(nullptr, fakeShellWindow);
-    LaunchPlatform platform = {Elevated, FakeShellWindow, RecordTokenStart};
-    SetLaunchPlatformForTesting(&platform);
+    UseSeam(true, true);
     LaunchAndExpectApplication();
     EXPECT_EQ(1, roadLog.tokenStarts);
     EXPECT_TRUE(roadLog.primaryToken);
@@ -203,12 +211,8 @@ TEST_F(Launch, ElevatedWithShellStartsUnderAPrimaryCopyOfTheShellToken)
 // The three handles of the token road are closed before the ordinary road runs.
 TEST_F(Launch, FailedTokenStartFallsBackToTheOrdinaryRoad)
 {
-    fakeShellWindow = CreateWindowExA(0, "STATIC", "shell", 0, 0, 0, 10, 10, nullptr, nullptr,
-                                      nullptr, nullptr);
-    ASSERT_NE(nullptr, fakeShellWindow);
     tokenStartFails = true;
-    LaunchPlatform platform = {Elevated, FakeShellWindow, RecordTokenStart};
-    SetLaunchPlatformForTesting(&platform);
+    UseSeam(true, true);
     LaunchAndExpectApplication();
     EXPECT_EQ(1, roadLog.tokenStarts);
     EXPECT_TRUE(roadLog.primaryToken);
@@ -216,12 +220,8 @@ TEST_F(Launch, FailedTokenStartFallsBackToTheOrdinaryRoad)
 
 TEST_F(Launch, ShellWindowThatIsGoneFallsBackToTheOrdinaryRoad)
 {
-    fakeShellWindow = CreateWindowExA(0, "STATIC", "shell", 0, 0, 0, 10, 10, nullptr, nullptr,
-                                      nullptr, nullptr);
-    ASSERT_NE(nullptr, fakeShellWindow);
+    UseSeam(true, true);
     DestroyWindow(fakeShellWindow);
-    LaunchPlatform platform = {Elevated, FakeShellWindow, RecordTokenStart};
-    SetLaunchPlatformForTesting(&platform);
     LaunchAndExpectApplication();
     fakeShellWindow = nullptr;
     EXPECT_EQ(1, roadLog.shellLookups);

@@ -3,6 +3,7 @@
 #include "app/application_path.h"
 #include "shell/shortcuts.h"
 #include "shell/user_folders.h"
+#include "tests/support/installation.h"
 #include "tests/support/shell_link.h"
 #include "tests/support/test_paths.h"
 
@@ -11,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
+#include <utility>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,24 +22,19 @@ namespace {
 const std::string kLinkName = "\\VEK Lumovara Remote.lnk";
 const std::string kProductName = "VEK Lumovara Remote";
 
-std::string ShellFolder(int csidl)
-{
-    char path[MAX_PATH] = {};
-    SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE);
-    return path;
-}
-
 // The four places a shortcut can go.
 struct Places {
-    std::string userVek = ShellFolder(CSIDL_PROGRAMS) + "\\VEK";
-    std::string commonVek = ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\VEK";
-    std::string userDesktop = ShellFolder(CSIDL_DESKTOPDIRECTORY);
-    std::string commonDesktop = ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY);
+    InstallationPaths paths = Installation();
+    std::string& userVek = paths.userStartMenuFolder;
+    std::string& commonVek = paths.commonStartMenuFolder;
 
-    std::string StartMenuLink(bool allUsers) const { return (allUsers ? commonVek : userVek) + kLinkName; }
+    std::string StartMenuLink(bool allUsers) const
+    {
+        return allUsers ? paths.commonStartMenuLink : paths.userStartMenuLink;
+    }
     std::string DesktopLink(bool allUsers) const
     {
-        return (allUsers ? commonDesktop : userDesktop) + kLinkName;
+        return allUsers ? paths.commonDesktopLink : paths.userDesktopLink;
     }
 };
 
@@ -102,56 +98,34 @@ protected:
     std::string appPath_;
 };
 
-struct Options {
-    bool startMenu;
-    bool desktop;
-    bool allUsers;
-};
-
-void PrintTo(const Options& options, std::ostream* out)
+// Each of start menu and desktop alone and together, and none at all, for
+// each scope: the links exist exactly where chosen, and nowhere else.
+TEST_F(Shortcuts, GoExactlyWhereChosen)
 {
-    *out << "startMenu " << options.startMenu << ", desktop " << options.desktop << ", allUsers "
-         << options.allUsers;
-}
-
-class ShortcutChoices : public Shortcuts, public testing::WithParamInterface<Options> {};
-
-TEST_P(ShortcutChoices, GoExactlyWhereChosen)
-{
-    const Options options = GetParam();
-    CreateShortcuts(options.startMenu, options.desktop, options.allUsers);
-
-    for (bool allUsers : {false, true}) {
-        bool chosenScope = allUsers == options.allUsers;
-        std::string vek = allUsers ? places_.commonVek : places_.userVek;
-        if (chosenScope && options.startMenu) {
-            ExpectLink(places_.StartMenuLink(allUsers), appPath_);
-            EXPECT_EQ(std::vector<std::string>{kLinkName.substr(1)}, FilesIn(vek));
-        } else {
-            EXPECT_FALSE(FileExists(vek)) << vek;
+    for (bool chosenAllUsers : {false, true}) {
+        for (auto [startMenu, desktop] : {std::pair{true, false}, {false, true}, {true, true},
+                                          {false, false}}) {
+            SCOPED_TRACE(testing::Message() << "startMenu " << startMenu << ", desktop " << desktop
+                                            << ", allUsers " << chosenAllUsers);
+            RemoveAll();
+            CreateShortcuts(startMenu, desktop, chosenAllUsers);
+            for (bool allUsers : {false, true}) {
+                bool chosenScope = allUsers == chosenAllUsers;
+                std::string vek = allUsers ? places_.commonVek : places_.userVek;
+                if (chosenScope && startMenu) {
+                    ExpectLink(places_.StartMenuLink(allUsers), appPath_);
+                    EXPECT_EQ(std::vector<std::string>{kLinkName.substr(1)}, FilesIn(vek));
+                } else {
+                    EXPECT_FALSE(FileExists(vek)) << vek;
+                }
+                if (chosenScope && desktop)
+                    ExpectLink(places_.DesktopLink(allUsers), appPath_);
+                else
+                    EXPECT_FALSE(FileExists(places_.DesktopLink(allUsers)));
+            }
         }
-        if (chosenScope && options.desktop)
-            ExpectLink(places_.DesktopLink(allUsers), appPath_);
-        else
-            EXPECT_FALSE(FileExists(places_.DesktopLink(allUsers)));
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(, ShortcutChoices,
-                         testing::Values(Options{true, false, false}, Options{false, true, false},
-                                         Options{true, true, false}, Options{false, false, false},
-                                         Options{true, false, true}, Options{false, true, true},
-                                         Options{true, true, true}, Options{false, false, true}),
-                         [](const testing::TestParamInfo<Options>& info) {
-                             std::string name = info.param.allUsers ? "AllUsers" : "PerUser";
-                             if (info.param.startMenu)
-                                 name += "StartMenu";
-                             if (info.param.desktop)
-                                 name += "Desktop";
-                             if (!info.param.startMenu && !info.param.desktop)
-                                 name += "None";
-                             return name;
-                         });
 
 TEST_F(Shortcuts, SecondCallRewritesTheSameFiles)
 {
@@ -244,16 +218,13 @@ private:
     AccountFacts saved_{};
 };
 
-TEST_F(ShortcutsAsLocalSystemAlone, PerUserShortcutsAreSkippedSilently)
+TEST_F(ShortcutsAsLocalSystemAlone, PerUserShortcutsAreSkippedSilentlyAllUsersOnesMade)
 {
     CreateShortcuts(true, true, false);
     EXPECT_FALSE(FileExists(places_.userVek));
     EXPECT_FALSE(FileExists(places_.DesktopLink(false)));
     EXPECT_FALSE(FileExists(places_.commonVek));
-}
 
-TEST_F(ShortcutsAsLocalSystemAlone, AllUsersShortcutsAreMade)
-{
     CreateShortcuts(true, true, true);
     ExpectLink(places_.StartMenuLink(true), appPath_);
     ExpectLink(places_.DesktopLink(true), appPath_);

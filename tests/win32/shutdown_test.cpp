@@ -99,6 +99,16 @@ protected:
         return copy;
     }
 
+    // `count` pauses of 100 ms, each with the first copy still running.
+    static void ExpectPollsWhileRunning(std::size_t count)
+    {
+        ASSERT_EQ(count, pauses.size());
+        for (const Pause& pause : pauses) {
+            EXPECT_EQ(100u, pause.milliseconds);
+            EXPECT_TRUE(pause.running[0]);
+        }
+    }
+
     static bool StillRunningAfterAWhile(const ui::Process& copy) { return !copy.WaitForExit(500); }
 
 private:
@@ -132,11 +142,7 @@ TEST_F(Shutdown, CallReturnsAtTheFirstPollThatNoLongerSeesTheCopy)
     endFirstCopyAtPause = 3;
     ShutDownRunningInstances();
 
-    EXPECT_EQ(3u, pauses.size());
-    for (const Pause& pause : pauses) {
-        EXPECT_EQ(100u, pause.milliseconds);
-        EXPECT_TRUE(pause.running[0]);
-    }
+    ExpectPollsWhileRunning(3);
     DWORD exitCode = 99;
     ASSERT_TRUE(copy.WaitForExit(0, &exitCode));
     EXPECT_EQ(kEndedByTest, exitCode) << "the call terminated it";
@@ -147,11 +153,7 @@ TEST_F(Shutdown, StubbornCopyIsTerminatedWithExitCodeOneAfterTenPolls)
     const ui::Process& copy = StartCopy(kStubbornSample, "LumovaraRemote.exe");
     ShutDownRunningInstances();
 
-    ASSERT_EQ(10u, pauses.size());
-    for (const Pause& pause : pauses) {
-        EXPECT_EQ(100u, pause.milliseconds);
-        EXPECT_TRUE(pause.running[0]);
-    }
+    ExpectPollsWhileRunning(10);
     DWORD exitCode = 99;
     ASSERT_TRUE(copy.WaitForExit(5000, &exitCode));
     EXPECT_EQ(1u, exitCode);
@@ -171,7 +173,7 @@ TEST_F(Shutdown, NameWithTheSearchWordOnlyIsWaitedForButNotTerminated)
     const ui::Process& copy = StartCopy(kStubbornSample, "LumovaraRemoteHelper.exe");
     ShutDownRunningInstances();
 
-    EXPECT_EQ(10u, pauses.size());
+    ExpectPollsWhileRunning(10);
     EXPECT_TRUE(StillRunningAfterAWhile(copy));
 }
 
@@ -181,7 +183,7 @@ TEST_F(Shutdown, OfTwoStubbornCopiesExactlyOneIsTerminated)
     const ui::Process& second = StartCopy(kStubbornSample, "LumovaraRemote.exe");
     ShutDownRunningInstances();
 
-    EXPECT_EQ(10u, pauses.size());
+    ExpectPollsWhileRunning(10);
     HANDLE both[] = {first.handle(), second.handle()};
     DWORD ended = WaitForMultipleObjects(2, both, FALSE, 5000);
     ASSERT_LT(ended - WAIT_OBJECT_0, 2u) << "neither copy was terminated";
