@@ -10,6 +10,8 @@
 namespace {
 
 const std::string kKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VEK_LumovaraRemote";
+// "DisplayVersion" as the installation writes it: the version and its NUL.
+const std::string kThisVersion = std::string("2.0 release candidate 1") + '\0';
 const std::string kTitle = "VEK Lumovara Remote Setup";
 const std::string kSetupQuestion =
     "VEK Lumovara Remote 2.0 release candidate 1 is already installed. Do you want to uninstall "
@@ -74,6 +76,15 @@ protected:
         EXPECT_EQ(0u, exitCode);
     }
 
+    // The program asks `question`; Yes runs the uninstall without the wizard.
+    void ExpectQuestionThenUninstallOnYes(const std::string& copyName, const std::string& question)
+    {
+        ui::MessageBoxInfo box = ExpectQuestion(copyName, question);
+        ASSERT_NE(nullptr, box.window);
+        ASSERT_TRUE(ui::Answer(box.window, IDYES));
+        ExpectUninstallAndExitZero();
+    }
+
     // After Yes the uninstall runs; its closing message (if any) is answered.
     void ExpectUninstallAndExitZero()
     {
@@ -129,28 +140,25 @@ TEST_F(Startup, AVersionOfAnotherTypeIsComparedByItsBytes)
     ExpectWizardDirectly();
 
     // The type is not looked at: the right bytes in a binary value count.
-    RegisterVersion(REG_BINARY, std::string("2.0 release candidate 1") + '\0');
+    RegisterVersion(REG_BINARY, kThisVersion);
     ExpectQuestionThenWizardOnNo();
 }
 
 TEST_F(Startup, NoInTheSetupProgramOpensTheWizard)
 {
-    RegisterVersion(REG_SZ, std::string("2.0 release candidate 1") + '\0');
+    RegisterVersion(REG_SZ, kThisVersion);
     ExpectQuestionThenWizardOnNo();
 }
 
 TEST_F(Startup, YesInTheSetupProgramUninstallsWithoutTheWizard)
 {
-    RegisterVersion(REG_SZ, std::string("2.0 release candidate 1") + '\0');
-    ui::MessageBoxInfo box = ExpectQuestion("", kSetupQuestion);
-    ASSERT_NE(nullptr, box.window);
-    ASSERT_TRUE(ui::Answer(box.window, IDYES));
-    ExpectUninstallAndExitZero();
+    RegisterVersion(REG_SZ, kThisVersion);
+    ExpectQuestionThenUninstallOnYes("", kSetupQuestion);
 }
 
 TEST_F(Startup, TheUninstallerNameInAnyCaseAsksTheShortQuestion)
 {
-    RegisterVersion(REG_SZ, std::string("2.0 release candidate 1") + '\0');
+    RegisterVersion(REG_SZ, kThisVersion);
     for (const char* name : {"Uninstall.exe", "UNINSTALL.EXE", "uninstall.Exe"}) {
         SCOPED_TRACE(name);
         ui::MessageBoxInfo box = ExpectQuestion(name, kUninstallerQuestion);
@@ -165,11 +173,8 @@ TEST_F(Startup, TheUninstallerNameInAnyCaseAsksTheShortQuestion)
 
 TEST_F(Startup, YesInTheUninstallerUninstalls)
 {
-    RegisterVersion(REG_SZ, std::string("2.0 release candidate 1") + '\0');
-    ui::MessageBoxInfo box = ExpectQuestion("Uninstall.exe", kUninstallerQuestion);
-    ASSERT_NE(nullptr, box.window);
-    ASSERT_TRUE(ui::Answer(box.window, IDYES));
-    ExpectUninstallAndExitZero();
+    RegisterVersion(REG_SZ, kThisVersion);
+    ExpectQuestionThenUninstallOnYes("Uninstall.exe", kUninstallerQuestion);
 }
 
 TEST_F(Startup, TheUninstallerWithoutRegistrationOpensTheWizard)
