@@ -57,16 +57,18 @@ session_start() {
 
 session_stop() {
     if [ -n "$SESSION_PREFIX" ]; then
-        WINEPREFIX=$SESSION_PREFIX wineserver -k >/dev/null 2>&1
-        WINEPREFIX=$SESSION_PREFIX wineserver -w >/dev/null 2>&1
+        # -k fails when the server has already gone; under set -e that must
+        # not end the caller before it reports its results.
+        WINEPREFIX=$SESSION_PREFIX wineserver -k >/dev/null 2>&1 || true
+        WINEPREFIX=$SESSION_PREFIX wineserver -w >/dev/null 2>&1 || true
         if [ "${KEEP_PREFIX:-0}" != 1 ]; then
             rm -rf "$SESSION_PREFIX"
         fi
         SESSION_PREFIX=
     fi
     if [ -n "$SESSION_XVFB_PID" ]; then
-        kill "$SESSION_XVFB_PID" 2>/dev/null
-        wait "$SESSION_XVFB_PID" 2>/dev/null
+        kill "$SESSION_XVFB_PID" 2>/dev/null || true
+        wait "$SESSION_XVFB_PID" 2>/dev/null || true
         SESSION_XVFB_PID=
     fi
 }
