@@ -53,48 +53,53 @@ bool ReadEncInt(const Bytes& bytes, std::size_t* at, std::size_t end, std::uint6
     return false;
 }
 
-// File offset of the #SYSTEM file's data, or 0 when the directory does not list it.
-std::size_t FindSystemFile(const Bytes& chm)
+struct Extent {
+    std::size_t offset = 0;  // 0: not found
+    std::size_t length = 0;
+};
+
+// Where the #SYSTEM file's data lies in the CHM file.
+Extent FindSystemFile(const Bytes& chm)
 {
     const std::uint64_t directory = ReadLe64(chm, 0x48);
     const std::uint64_t content = ReadLe64(chm, 0x58);
     if (directory > chm.size() || chm.size() - directory < 0x54 ||
         std::memcmp(&chm[directory], "ITSP", 4) != 0)
-        return 0;
+        return {};
     const std::uint32_t chunkSize = ReadLe32(chm, directory + 0x10);
     const std::uint32_t chunkCount = ReadLe32(chm, directory + 0x2C);
     const std::size_t chunks = directory + ReadLe32(chm, directory + 0x08);
     if (chunkSize < 0x14)
-        return 0;
+        return {};
     for (std::uint64_t i = 0; i < chunkCount; ++i) {
         const std::uint64_t start = chunks + i * chunkSize;
         if (start > chm.size() || chm.size() - start < chunkSize)
-            return 0;
+            return {};
         if (std::memcmp(&chm[start], "PMGL", 4) != 0)
             continue;  // an index chunk: the listing chunks hold every name anyway
         const std::uint32_t freeSpace = ReadLe32(chm, start + 4);
         if (freeSpace > chunkSize - 0x14)
-            return 0;
+            return {};
         const std::size_t end = start + chunkSize - freeSpace;
         std::size_t at = start + 0x14;
         while (at < end) {
             std::uint64_t nameLength, section, offset, length;
             if (!ReadEncInt(chm, &at, end, &nameLength) || nameLength > end - at)
-                return 0;
+                return {};
             const std::string name(chm.begin() + long(at), chm.begin() + long(at + nameLength));
             at += nameLength;
             if (!ReadEncInt(chm, &at, end, &section) || !ReadEncInt(chm, &at, end, &offset) ||
                 !ReadEncInt(chm, &at, end, &length))
-                return 0;
+                return {};
             if (name == "/#SYSTEM") {
                 if (section != 0 || content > chm.size() || offset > chm.size() - content ||
                     length > chm.size() - content - offset)
-                    return 0;
-                return content + offset;
+                    return {};
+                return {std::size_t(content + offset), std::size_t(length)};
             }
         }
     }
-    return 0;
+    return {};
 }
 
 // Rewrites both stamps; false with *error set when the file is not as expected.
@@ -108,17 +113,18 @@ bool Stamp(Bytes* chm, std::uint32_t stamp, std::string* error)
     for (int i = 0; i < 4; ++i)
         bytes[0x10 + i] = static_cast<unsigned char>(stamp >> (24 - 8 * i));
 
-    const std::size_t system = FindSystemFile(bytes);
-    if (system == 0) {
+    const Extent system = FindSystemFile(bytes);
+    if (system.offset == 0) {
         *error = "no #SYSTEM file in the directory";
         return false;
     }
     // #SYSTEM: a 4-byte version, then records of code (2 bytes), length (2 bytes), data.
-    std::size_t at = system + 4;
-    while (at + 4 <= bytes.size()) {
+    const std::size_t end = system.offset + system.length;
+    std::size_t at = system.offset + 4;
+    while (at + 4 <= end) {
         const unsigned code = bytes[at] | bytes[at + 1] << 8;
         const std::size_t length = bytes[at + 2] | bytes[at + 3] << 8;
-        if (length > bytes.size() - at - 4)
+        if (length > end - at - 4)
             break;
         if (code == 10 && length == 4) {
             for (int i = 0; i < 4; ++i)
