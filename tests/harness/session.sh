@@ -57,8 +57,10 @@ session_start() {
 
 session_stop() {
     if [ -n "$SESSION_PREFIX" ]; then
-        WINEPREFIX=$SESSION_PREFIX wineserver -k >/dev/null 2>&1
-        WINEPREFIX=$SESSION_PREFIX wineserver -w >/dev/null 2>&1
+        # The server may have ended already (no Wine process for a while): fine,
+        # and no reason for a caller under set -e to skip the rest.
+        WINEPREFIX=$SESSION_PREFIX wineserver -k >/dev/null 2>&1 || true
+        WINEPREFIX=$SESSION_PREFIX wineserver -w >/dev/null 2>&1 || true
         if [ "${KEEP_PREFIX:-0}" != 1 ]; then
             rm -rf "$SESSION_PREFIX"
         fi
