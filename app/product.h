@@ -8,6 +8,10 @@
 
 constexpr char ProductName[] = "VEK Lumovara Remote";
 constexpr char ProductVersion[] = "2.0 release candidate 1";
+// The version as Windows compares versions (major.minor.build.revision), shown in
+// the setup program's file properties: release candidate n of 2.0 is 2.0.0.n, and
+// 2.0 itself will be 2.0.1.0, above every candidate.
+constexpr char ProductVersionNumber[] = "2.0.0.1";
 constexpr char PublisherName[] = "VEK";
 constexpr char SetupTitle[] = "VEK Lumovara Remote Setup";
 constexpr char UninstallKeyPath[] =
