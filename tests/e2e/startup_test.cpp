@@ -1,185 +1,93 @@
-// Start-up: which version counts as installed, the uninstaller's file name, the
-// question and what each answer leads to, all with the built program under Wine.
-#include "tests/support/registry.h"
-#include "tests/support/setup_driver.h"
+// Start-up: which registered version counts as this one, the uninstaller's
+// file name in any case, the question and where each answer leads, with the
+// built program (or a copy of it under another name) started as a user would.
+#include "tests/support/support.h"
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 namespace {
 
-const std::string kKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VEK_LumovaraRemote";
-// "DisplayVersion" as the installation writes it: the version and its NUL.
-const std::string kThisVersion = std::string("2.0 release candidate 1") + '\0';
-const std::string kTitle = "VEK Lumovara Remote Setup";
-const std::string kSetupQuestion =
-    "VEK Lumovara Remote 2.0 release candidate 1 is already installed. Do you want to uninstall "
-    "VEK Lumovara Remote 2.0 release candidate 1 now?";
-const std::string kUninstallerQuestion =
-    "Do you want to uninstall VEK Lumovara Remote 2.0 release candidate 1 now?";
+const std::string kThisVersion = Sz("2.0 release candidate 1");
+const char kFullName[] = "VEK Lumovara Remote 2.0 release candidate 1";
 
-class Startup : public testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kKey)); }
-    void TearDown() override
-    {
-        CloseSetup(setup_);
-        DeleteRegistryTree(HKEY_LOCAL_MACHINE, kKey);
-    }
-
-    void RegisterVersion(DWORD type, const std::string& bytes)
-    {
-        ASSERT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "DisplayVersion", type, bytes));
-    }
-
-    // Starts the program and expects the wizard straight away; Cancel ends it with 0.
-    void ExpectWizardDirectly(const std::string& copyName = "")
-    {
-        setup_ = StartSetup(copyName);
-        ASSERT_TRUE(setup_.started());
-        FirstWindow first = WaitForWizardOrMessageBox(setup_.id());
-        ASSERT_EQ(nullptr, first.box.window) << "unexpected question: " << first.box.text;
-        ASSERT_NE(nullptr, first.wizard);
-        ExpectCancelEndsWithZero(first.wizard);
-    }
-
-    // Starts the program and expects the uninstall question with `text`.
-    ui::MessageBoxInfo ExpectQuestion(const std::string& copyName, const std::string& text)
-    {
-        setup_ = StartSetup(copyName);
-        EXPECT_TRUE(setup_.started());
-        FirstWindow first = WaitForWizardOrMessageBox(setup_.id());
-        EXPECT_EQ(nullptr, first.wizard) << "the wizard opened without a question";
-        EXPECT_NE(nullptr, first.box.window);
-        EXPECT_EQ(text, first.box.text);
-        EXPECT_EQ(kTitle, first.box.title);
-        return first.box;
-    }
-
-    // The setup program asks first; No opens the wizard, whose Cancel ends with 0.
-    void ExpectQuestionThenWizardOnNo()
-    {
-        ui::MessageBoxInfo box = ExpectQuestion("", kSetupQuestion);
-        ASSERT_NE(nullptr, box.window);
-        ASSERT_TRUE(ui::Answer(box.window, IDNO));
-        HWND wizard = WaitForWizard(setup_.id());
-        ASSERT_NE(nullptr, wizard);
-        ExpectCancelEndsWithZero(wizard);
-    }
-
-    void ExpectCancelEndsWithZero(HWND wizard)
-    {
-        ASSERT_TRUE(ui::Click(wizard, IDCANCEL));
-        DWORD exitCode = 99;
-        ASSERT_TRUE(setup_.WaitForExit(10000, &exitCode));
-        EXPECT_EQ(0u, exitCode);
-    }
-
-    // The program asks `question`; Yes runs the uninstall without the wizard.
-    void ExpectQuestionThenUninstallOnYes(const std::string& copyName, const std::string& question)
-    {
-        ui::MessageBoxInfo box = ExpectQuestion(copyName, question);
-        ASSERT_NE(nullptr, box.window);
-        ASSERT_TRUE(ui::Answer(box.window, IDYES));
-        ExpectUninstallAndExitZero();
-    }
-
-    // After Yes the uninstall runs; its closing message (if any) is answered.
-    void ExpectUninstallAndExitZero()
-    {
-        DWORD exitCode = 99;
-        bool ended = ui::WaitUntil([&] {
-            if (setup_.WaitForExit(0, &exitCode))
-                return true;
-            ui::MessageBoxInfo box = ui::WaitForMessageBox(setup_.id(), 0);
-            if (box.window != nullptr && box.text == "VEK Lumovara Remote has been uninstalled.")
-                ui::Answer(box.window, IDOK);
-            return false;
-        });
-        ASSERT_TRUE(ended);
-        EXPECT_EQ(0u, exitCode);
-        EXPECT_TRUE(ui::FindTopLevelWindows(setup_.id(), "#32770", nullptr).empty());
-    }
-
-    ui::Process setup_;
+enum class Outcome {
+    kWizard,               // no question: the wizard opens
+    kQuestionNoWizard,     // "... is already installed ...", No opens the wizard
+    kShortQuestionNoEnds,  // "Do you want to uninstall ...", No ends the program
+    kQuestionYesUninstalls,
 };
 
-TEST_F(Startup, NoRegistrationOpensTheWizard)
-{
-    ExpectWizardDirectly();
-}
+struct Start {
+    const char* name;
+    const char* fileName;  // of the program started
+    DWORD type;            // of "DisplayVersion"; REG_NONE: not registered
+    std::string version;
+    Outcome outcome;
+};
 
-TEST_F(Startup, KeyWithoutVersionOpensTheWizard)
-{
-    ASSERT_TRUE(SetRegistryString(HKEY_LOCAL_MACHINE, kKey, "DisplayName", "VEK Lumovara Remote"));
-    ExpectWizardDirectly();
-}
+const Start kStarts[] = {
+    {"NothingRegistered", "LumovaraSetup.exe", REG_NONE, "", Outcome::kWizard},
+    {"OtherCase", "LumovaraSetup.exe", REG_SZ, Sz("2.0 Release Candidate 1"), Outcome::kWizard},
+    {"TrailingBlank", "LumovaraSetup.exe", REG_SZ, Sz("2.0 release candidate 1 "), Outcome::kWizard},
+    {"ThirtyTwoBytesWithoutNul", "LumovaraSetup.exe", REG_SZ, "2.0 release candidate 1zzzzzzzzz", Outcome::kWizard},
+    {"RightBytesOfAnotherType", "LumovaraSetup.exe", REG_BINARY, kThisVersion, Outcome::kQuestionNoWizard},
+    {"YesUninstallsWithoutTheWizard", "LumovaraSetup.exe", REG_SZ, kThisVersion, Outcome::kQuestionYesUninstalls},
+    {"UninstallerNameInAnyCase", "uNINSTALL.EXE", REG_SZ, kThisVersion, Outcome::kShortQuestionNoEnds},
+    {"UninstallerWithoutRegistration", "Uninstall.exe", REG_NONE, "", Outcome::kWizard},
+};
 
-// Only the exact version string, whole, counts as this version.
-TEST_F(Startup, AnyOtherVersionOpensTheWizard)
+class Startup : public testing::TestWithParam<Start> {
+protected:
+    void SetUp() override { RemoveInstallation(); }
+    void TearDown() override { RemoveInstallation(); }
+};
+
+TEST_P(Startup, FirstWindowAndAnswers)
 {
-    const std::string others[] = {
-        std::string("2.0 Release Candidate 1") + '\0',  // other case
-        std::string("2.0 release candidate 1 ") + '\0', // trailing blank
-        std::string("2.0 release candidate") + '\0',    // shorter
-        std::string(31, '7') + '\0',                    // fills the buffer with its NUL
-        std::string(32, '7') + '\0',                    // does not fit
-        std::string("2.0 release candidate 1") + std::string(9, 'z'),  // 32 bytes, no NUL
-    };
-    for (const std::string& bytes : others) {
-        SCOPED_TRACE(bytes);
-        RegisterVersion(REG_SZ, bytes);
-        ExpectWizardDirectly();
+    const Start& start = GetParam();
+    if (start.type != REG_NONE) {
+        ASSERT_TRUE(WriteRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion", start.type, start.version));
     }
-}
+    const std::string program = ScratchFolder() + "\\" + start.fileName;
+    ASSERT_TRUE(CopyFileA(BuildPath("LumovaraSetup.exe").c_str(), program.c_str(), FALSE));
 
-TEST_F(Startup, AVersionOfAnotherTypeIsComparedByItsBytes)
-{
-    RegisterVersion(REG_DWORD, std::string("\x02\x00\x00\x00", 4));
-    ExpectWizardDirectly();
-
-    // The type is not looked at: the right bytes in a binary value count.
-    RegisterVersion(REG_BINARY, kThisVersion);
-    ExpectQuestionThenWizardOnNo();
-}
-
-TEST_F(Startup, NoInTheSetupProgramOpensTheWizard)
-{
-    RegisterVersion(REG_SZ, kThisVersion);
-    ExpectQuestionThenWizardOnNo();
-}
-
-TEST_F(Startup, YesInTheSetupProgramUninstallsWithoutTheWizard)
-{
-    RegisterVersion(REG_SZ, kThisVersion);
-    ExpectQuestionThenUninstallOnYes("", kSetupQuestion);
-}
-
-TEST_F(Startup, TheUninstallerNameInAnyCaseAsksTheShortQuestion)
-{
-    RegisterVersion(REG_SZ, kThisVersion);
-    for (const char* name : {"Uninstall.exe", "UNINSTALL.EXE", "uninstall.Exe"}) {
-        SCOPED_TRACE(name);
-        ui::MessageBoxInfo box = ExpectQuestion(name, kUninstallerQuestion);
-        ASSERT_NE(nullptr, box.window);
-        // No in the uninstaller ends the program: no wizard, exit code 0.
-        ASSERT_TRUE(ui::Answer(box.window, IDNO));
-        DWORD exitCode = 99;
-        ASSERT_TRUE(setup_.WaitForExit(10000, &exitCode));
-        EXPECT_EQ(0u, exitCode);
+    RunningSetup setup = StartSetup(program);
+    if (start.outcome == Outcome::kWizard) {
+        ASSERT_NE(nullptr, setup.wizard) << "asked: " << setup.box.text;
+    } else {
+        ASSERT_NE(nullptr, setup.box.window) << "no question";
+        const std::string shortQuestion = std::string("Do you want to uninstall ") + kFullName + " now?";
+        EXPECT_EQ(start.outcome == Outcome::kShortQuestionNoEnds
+                      ? shortQuestion
+                      : std::string(kFullName) + " is already installed. " + shortQuestion,
+                  setup.box.text);
+        EXPECT_EQ("VEK Lumovara Remote Setup", setup.box.title);
+        ASSERT_TRUE(Answer(setup.box, start.outcome == Outcome::kQuestionYesUninstalls ? IDYES : IDNO));
     }
+    switch (start.outcome) {
+    case Outcome::kWizard:
+    case Outcome::kQuestionNoWizard:
+        ASSERT_NE(nullptr, setup.wizard = WaitForWizard(setup.process.id()));
+        ASSERT_TRUE(Click(setup.wizard, IDCANCEL));
+        break;
+    case Outcome::kShortQuestionNoEnds:
+        break;
+    case Outcome::kQuestionYesUninstalls: {
+        MessageBoxInfo done;
+        ASSERT_TRUE(WaitFor([&] { return (done = FindMessageBox(setup.process.id())).text ==
+                                         "VEK Lumovara Remote has been uninstalled."; }));
+        EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+        ASSERT_TRUE(Answer(done, IDOK));
+        break;
+    }
+    }
+    EXPECT_EQ(0, setup.process.Wait());
+    EXPECT_TRUE(VisibleWindows(setup.process.id(), nullptr).empty());
+    // The uninstall's script removes itself; its command processor then ends.
+    EXPECT_TRUE(WaitFor([] { return JobProcesses().empty(); }));
 }
 
-TEST_F(Startup, YesInTheUninstallerUninstalls)
-{
-    RegisterVersion(REG_SZ, kThisVersion);
-    ExpectQuestionThenUninstallOnYes("Uninstall.exe", kUninstallerQuestion);
-}
-
-TEST_F(Startup, TheUninstallerWithoutRegistrationOpensTheWizard)
-{
-    ExpectWizardDirectly("Uninstall.exe");
-}
+INSTANTIATE_TEST_SUITE_P(Start, Startup, testing::ValuesIn(kStarts),
+                         [](const testing::TestParamInfo<Start>& start) { return std::string(start.param.name); });
 
 }  // namespace

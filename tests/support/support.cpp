@@ -1,0 +1,454 @@
+#include "tests/support/support.h"
+
+#include "resources/resource.h"
+
+#include <shellapi.h>
+#include <shlobj.h>
+#include <tlhelp32.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <utility>
+
+HANDLE testJob = nullptr;  // made by main.cpp
+
+Process::Process(const std::string& path, const std::string& arguments)
+{
+    std::string commandLine = "\"" + path + "\" " + arguments;
+    STARTUPINFOA startup = {sizeof startup};
+    PROCESS_INFORMATION info = {};
+    if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+        CloseHandle(info.hThread);
+        handle_ = info.hProcess;
+        id_ = info.dwProcessId;
+    }
+}
+
+Process::Process(DWORD id) : handle_(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE, id)), id_(id) {}
+
+Process::Process(Process&& other) noexcept
+    : handle_(std::exchange(other.handle_, nullptr)), id_(std::exchange(other.id_, 0)) {}
+
+Process& Process::operator=(Process&& other) noexcept
+{
+    End();
+    handle_ = std::exchange(other.handle_, nullptr);
+    id_ = std::exchange(other.id_, 0);
+    return *this;
+}
+
+bool Process::Running() const
+{
+    return handle_ != nullptr && WaitForSingleObject(handle_, 0) == WAIT_TIMEOUT;
+}
+
+long Process::Wait(DWORD timeoutMs) const
+{
+    DWORD exitCode = 0;
+    bool ended = handle_ != nullptr && WaitForSingleObject(handle_, timeoutMs) == WAIT_OBJECT_0;
+    return ended && GetExitCodeProcess(handle_, &exitCode) ? long(exitCode) : -1;
+}
+
+void Process::End()
+{
+    if (handle_ != nullptr && TerminateProcess(handle_, 99))
+        WaitForSingleObject(handle_, 5000);
+    if (handle_ != nullptr)
+        CloseHandle(std::exchange(handle_, nullptr));
+}
+
+std::vector<std::string> JobProcesses(bool end)
+{
+    // Wine does not list a job's processes: ask each process whether it is in ours.
+    std::vector<std::string> found;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry = {sizeof entry};
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE | SYNCHRONIZE, FALSE,
+                                     entry.th32ProcessID);
+        BOOL inJob = FALSE;
+        if (process != nullptr && entry.th32ProcessID != GetCurrentProcessId() &&
+            IsProcessInJob(process, testJob, &inJob) && inJob && WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
+            found.push_back(std::string(entry.szExeFile) + " (" + std::to_string(entry.th32ProcessID) + ")");
+            if (end && TerminateProcess(process, 99))
+                WaitForSingleObject(process, 5000);
+        }
+        if (process != nullptr)
+            CloseHandle(process);
+    }
+    CloseHandle(snapshot);
+    return found;
+}
+
+std::string BuildPath(const std::string& relative)
+{
+    std::string path = BUILD_DIR_WINDOWS "\\" + relative;
+    for (char& c : path)
+        c = c == '/' ? '\\' : c;
+    return path;
+}
+
+std::string ScratchFolder()
+{
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    std::string folder = temp + ("lvtest-" + std::to_string(GetCurrentProcessId()));
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
+bool FileExists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string ReadFileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes)
+{
+    return bool(std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size())));
+}
+
+void RemoveTree(const std::string& path)
+{
+    std::string from = path + '\0';  // a list of one path, ended by two NULs
+    SHFILEOPSTRUCTA operation = {nullptr, FO_DELETE, from.c_str()};
+    operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
+    if (FileExists(path))
+        SHFileOperationA(&operation);
+}
+
+HeldFile::HeldFile(const std::string& path)
+    : handle_(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr)) {}
+
+HeldFile::~HeldFile()
+{
+    if (holding())
+        CloseHandle(handle_);
+}
+
+const char kUninstallRoot[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VEK_LumovaraRemote";
+
+std::string Sz(const std::string& text)
+{
+    return text + '\0';
+}
+
+std::string Dword(DWORD value)
+{
+    return std::string(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+RegistryValue ReadRegistryValue(HKEY root, const std::string& key, const std::string& name)
+{
+    RegistryValue value;
+    char bytes[4096];
+    DWORD size = sizeof bytes;
+    value.exists = RegGetValueA(root, key.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &value.type, bytes,
+                                &size) == ERROR_SUCCESS;
+    value.bytes.assign(bytes, value.exists ? size : 0);
+    return value;
+}
+
+bool WriteRegistryValue(HKEY root, const std::string& key, const std::string& name, DWORD type,
+                        const std::string& bytes)
+{
+    return RegSetKeyValueA(root, key.c_str(), name.c_str(), type, bytes.data(), DWORD(bytes.size())) == ERROR_SUCCESS;
+}
+
+bool RegistryKeyExists(HKEY root, const std::string& key)
+{
+    HKEY opened;
+    bool exists = RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &opened) == ERROR_SUCCESS;
+    if (exists)
+        RegCloseKey(opened);
+    return exists;
+}
+
+void DeleteRegistryTree(HKEY root, const std::string& key)
+{
+    RegDeleteTreeA(root, key.c_str());
+    RegDeleteKeyA(root, key.c_str());
+}
+
+const InstallationPaths& Installation()
+{
+    static const InstallationPaths paths = [] {
+        auto folder = [](int csidl) {
+            char path[MAX_PATH] = {};
+            SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE);
+            return std::string(path);
+        };
+        const std::string link = "\\VEK Lumovara Remote.lnk";
+        InstallationPaths p;
+        p.programFiles = folder(CSIDL_PROGRAM_FILES);
+        p.installDirectory = p.programFiles + "\\VEK\\LumovaraRemote";
+        p.application = p.installDirectory + "\\LumovaraRemote.exe";
+        p.helpFile = p.installDirectory + "\\LumovaraRemote.chm";
+        p.uninstaller = p.installDirectory + "\\Uninstall.exe";
+        p.commonStartMenuFolder = folder(CSIDL_COMMON_PROGRAMS) + "\\VEK";
+        p.userStartMenuFolder = folder(CSIDL_PROGRAMS) + "\\VEK";
+        p.commonStartMenuLink = p.commonStartMenuFolder + link;
+        p.userStartMenuLink = p.userStartMenuFolder + link;
+        p.commonDesktopLink = folder(CSIDL_COMMON_DESKTOPDIRECTORY) + link;
+        p.userDesktopLink = folder(CSIDL_DESKTOPDIRECTORY) + link;
+        return p;
+    }();
+    return paths;
+}
+
+void RemoveInstallation()
+{
+    const InstallationPaths& paths = Installation();
+    for (const std::string& path : {paths.programFiles + "\\VEK", paths.commonStartMenuFolder,
+                                    paths.userStartMenuFolder, paths.commonDesktopLink, paths.userDesktopLink})
+        RemoveTree(path);
+    DeleteRegistryTree(HKEY_LOCAL_MACHINE, kUninstallKey);
+}
+
+ShellLink ReadShellLink(const std::string& path)
+{
+    ShellLink info;
+    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IShellLinkA* link = nullptr;
+    IPersistFile* file = nullptr;
+    wchar_t widePath[MAX_PATH] = {};
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath, MAX_PATH);
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                   reinterpret_cast<void**>(&link))) &&
+        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        char text[2 * MAX_PATH] = {};
+        info.loaded = SUCCEEDED(file->Load(widePath, STGM_READ)) &&
+                      SUCCEEDED(link->GetPath(text, sizeof text, nullptr, SLGP_RAWPATH));
+        info.target = text;
+        link->GetDescription(text, sizeof text);
+        info.description = info.loaded ? text : "";
+        link->GetArguments(text, sizeof text);
+        info.arguments = info.loaded ? text : "";
+        file->Release();
+    }
+    if (link != nullptr)
+        link->Release();
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    return info;
+}
+
+std::vector<HWND> VisibleWindows(DWORD processId, const char* className)
+{
+    struct Query {
+        DWORD processId;
+        const char* className;
+        std::vector<HWND> found;
+    } query{processId, className, {}};
+    EnumWindows(
+        [](HWND window, LPARAM context) -> BOOL {
+            auto* q = reinterpret_cast<Query*>(context);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            char name[256] = {};
+            GetClassNameA(window, name, sizeof name);
+            if ((q->processId == 0 || owner == q->processId) && IsWindowVisible(window) &&
+                (q->className == nullptr || std::strcmp(name, q->className) == 0))
+                q->found.push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&query));
+    return query.found;
+}
+
+std::string WindowText(HWND window)
+{
+    char text[8192] = {};
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, LPARAM(text), SMTO_ABORTIFHUNG, 5000, &copied);
+    return std::string(text, copied);
+}
+
+std::string ControlText(HWND dialog, int controlId)
+{
+    HWND control = GetDlgItem(dialog, controlId);
+    return control != nullptr ? WindowText(control) : "";
+}
+
+bool ControlVisible(HWND dialog, int controlId)
+{
+    return (GetWindowLongA(GetDlgItem(dialog, controlId), GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+bool ControlEnabled(HWND dialog, int controlId)
+{
+    HWND control = GetDlgItem(dialog, controlId);
+    return control != nullptr && IsWindowEnabled(control);
+}
+
+int CheckState(HWND dialog, int controlId)
+{
+    DWORD_PTR state = DWORD_PTR(-1);
+    SendMessageTimeoutA(GetDlgItem(dialog, controlId), BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &state);
+    return int(state);
+}
+
+bool Click(HWND dialog, int controlId)
+{
+    HWND control = GetDlgItem(dialog, controlId);
+    return control != nullptr && PostMessageA(control, BM_CLICK, 0, 0);
+}
+
+bool Press(HWND dialog, int controlId)
+{
+    DWORD_PTR result = 0;
+    HWND control = GetDlgItem(dialog, controlId);
+    return control != nullptr && SendMessageTimeoutA(control, BM_CLICK, 0, 0, SMTO_NORMAL, kWaitMs, &result);
+}
+
+MessageBoxInfo FindMessageBox(DWORD processId)
+{
+    MessageBoxInfo box;
+    for (HWND window : VisibleWindows(processId, "#32770")) {
+        if (GetDlgItem(window, 0xFFFF) != nullptr)  // a message box's text
+            box = {window, WindowText(window), ControlText(window, 0xFFFF)};
+    }
+    return box;
+}
+
+MessageBoxInfo WaitForMessageBox(DWORD processId, DWORD timeoutMs)
+{
+    MessageBoxInfo box;
+    WaitFor([&] { return (box = FindMessageBox(processId)).window != nullptr; }, timeoutMs);
+    return box;
+}
+
+bool Answer(const MessageBoxInfo& box, int buttonId)
+{
+    HWND button = GetDlgItem(box.window, buttonId);
+    return button != nullptr && PostMessageA(box.window, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), LPARAM(button));
+}
+
+static HWND FindWizard(DWORD processId)
+{
+    for (HWND window : VisibleWindows(processId, "#32770")) {
+        if (GetDlgItem(window, IDC_HEADING) != nullptr)
+            return window;
+    }
+    return nullptr;
+}
+
+RunningSetup StartSetup(const std::string& program)
+{
+    RunningSetup setup;
+    setup.process = Process(program);
+    WaitFor([&] {
+        setup.box = FindMessageBox(setup.process.id());
+        setup.wizard = FindWizard(setup.process.id());
+        return setup.box.window != nullptr || setup.wizard != nullptr;
+    });
+    return setup;
+}
+
+HWND WaitForWizard(DWORD processId)
+{
+    HWND wizard = nullptr;
+    WaitFor([&] { return (wizard = FindWizard(processId)) != nullptr; });
+    return wizard;
+}
+
+bool WalkToOptions(HWND wizard)
+{
+    return Press(wizard, IDOK) && Press(wizard, IDC_ACCEPT) && Press(wizard, IDOK) &&
+           ControlVisible(wizard, IDC_START_MENU);
+}
+
+bool SetOption(HWND wizard, int controlId, bool checked)
+{
+    if ((CheckState(wizard, controlId) == BST_CHECKED) != checked)
+        Press(wizard, controlId);
+    return (CheckState(wizard, controlId) == BST_CHECKED) == checked;
+}
+
+static bool OnFinishPage(HWND wizard)
+{
+    return ControlEnabled(wizard, IDOK) && ControlText(wizard, IDOK) == "Finish";
+}
+
+bool WaitForFinish(HWND wizard)
+{
+    return WaitFor([&] { return OnFinishPage(wizard); }, 60000);
+}
+
+MessageBoxInfo Install(const RunningSetup& setup)
+{
+    Click(setup.wizard, IDOK);  // posted: the handler runs the whole installation
+    MessageBoxInfo box;
+    WaitFor([&] { return (box = FindMessageBox(setup.process.id())).window != nullptr || OnFinishPage(setup.wizard); },
+            60000);
+    return box;
+}
+
+long Finish(RunningSetup& setup, bool startApplication)
+{
+    bool clicked = SetOption(setup.wizard, IDC_START_APP, startApplication) && Click(setup.wizard, IDOK);
+    return clicked ? setup.process.Wait() : -1;
+}
+
+Pixels ReadPixels(HDC source, const RECT& area)
+{
+    Pixels pixels{area.right - area.left, area.bottom - area.top, {}};
+    BITMAPINFO info = {{sizeof info.bmiHeader, pixels.width, -pixels.height, 1, 32}};
+    HDC memory = CreateCompatibleDC(source);
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    if (bitmap != nullptr && BitBlt(memory, 0, 0, pixels.width, pixels.height, source, area.left, area.top, SRCCOPY))
+        pixels.rgb.assign(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + pixels.width * pixels.height);
+    SelectObject(memory, previous);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    return pixels;
+}
+
+Pixels Capture(HWND window)
+{
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    auto grab = [window] {
+        RECT rect = {};
+        GetWindowRect(window, &rect);
+        HDC screen = GetDC(nullptr);
+        Pixels pixels = ReadPixels(screen, rect);
+        ReleaseDC(nullptr, screen);
+        return pixels;
+    };
+    // What the owner paints reaches the screen in its own time: wait for two
+    // equal pictures in a row.
+    Pixels pixels = grab();
+    WaitFor(
+        [&] {
+            Pixels again = grab();
+            return std::exchange(pixels, again).rgb == again.rgb;
+        },
+        5000);
+    return pixels;
+}
+
+void Screenshot(HWND window, const std::string& name)
+{
+    const char* folder = std::getenv("SCREENSHOT_DIR");  // a Unix path; Wine maps / to Z:
+    Pixels pixels = Capture(window);
+    if (folder == nullptr || pixels.rgb.empty())
+        return;
+    for (DWORD& pixel : pixels.rgb)
+        pixel |= 0xFF000000;  // opaque: viewers read the fourth byte as alpha
+    BITMAPINFOHEADER header = {sizeof header, pixels.width, -pixels.height, 1, 32};
+    DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof header;
+    BITMAPFILEHEADER file = {0x4D42, DWORD(offset + pixels.rgb.size() * 4), 0, 0, offset};  // "BM"
+    std::ofstream out(std::string("Z:") + folder + "/" + name + ".bmp", std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&file), sizeof file).write(reinterpret_cast<const char*>(&header), sizeof header);
+    out.write(reinterpret_cast<const char*>(pixels.rgb.data()), std::streamsize(pixels.rgb.size() * 4));
+}

@@ -1,0 +1,282 @@
+// Procedures called directly where no run of the setup program can reach under
+// Wine: the launch roads of an elevated process with a shell window, the
+// LocalSystem roads of the folder lookup (both through their seams), the COM
+// apartment of the caller, the self-delete script's text and file, the polls
+// and the final termination of the shutdown, the longest registered path, and
+// the licence reader's bounds.
+#include "app/application_path.h"
+#include "app/licence_viewer.h"
+#include "install/uninstall_registration.h"
+#include "maintenance/self_delete_script.h"
+#include "maintenance/shutdown.h"
+#include "shell/launch.h"
+#include "shell/shortcuts.h"
+#include "shell/user_folders.h"
+#include "tests/support/support.h"
+
+#include <shlobj.h>
+#include <wtsapi32.h>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace {
+
+// The lowest free handle values of this process: a handle left open takes one.
+std::vector<HANDLE> FreeHandleValues()
+{
+    std::vector<HANDLE> events(16);
+    for (HANDLE& event : events)
+        event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    for (HANDLE event : events)
+        CloseHandle(event);
+    return events;
+}
+
+// What the launch seam saw.
+struct {
+    HWND shell;
+    int shellLookups, tokenStarts;
+    bool tokenStartFails, primaryToken;
+    std::wstring commandLine, directory;
+    DWORD creationFlags, startupFlags, showWindow;
+} seen;
+
+HWND ShellWindow()
+{
+    ++seen.shellLookups;
+    return seen.shell;
+}
+
+BOOL WINAPI StartWithToken(HANDLE token, DWORD logonFlags, LPCWSTR name, LPWSTR commandLine, DWORD flags,
+                           LPVOID environment, LPCWSTR directory, LPSTARTUPINFOW startup, LPPROCESS_INFORMATION info)
+{
+    TOKEN_TYPE type = TokenImpersonation;
+    DWORD size = 0;
+    seen.primaryToken = GetTokenInformation(token, TokenType, &type, sizeof type, &size) && type == TokenPrimary;
+    ++seen.tokenStarts;
+    seen.commandLine = commandLine;
+    seen.directory = directory;
+    seen.creationFlags = flags;
+    seen.startupFlags = startup->dwFlags;
+    seen.showWindow = startup->wShowWindow;
+    if (seen.tokenStartFails)
+        return SetLastError(ERROR_ACCESS_DENIED), FALSE;
+    return CreateProcessWithTokenW(token, logonFlags, name, commandLine, flags, environment, directory, startup, info);
+}
+
+// Each road starts exactly one copy of the application and leaves no handle
+// open.  With a shell, a window of this test stands in for the shell's, so its
+// process and token are opened for real.
+TEST(Launch, EveryRoadStartsTheApplicationOnceAndClosesItsHandles)
+{
+    const std::string folder = ScratchFolder() + "\\Program Files";
+    const std::string application = folder + "\\LumovaraRemote.exe";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileA(BuildPath("sample/LumovaraRemote.exe").c_str(), application.c_str(), FALSE));
+    RememberApplicationPath(application.c_str());
+    const struct {
+        const char* name;
+        bool elevated;
+        int shell;  // 0 none (Wine's own facts), 1 a live window, 2 a window that is gone
+        bool tokenStartFails;
+        int shellLookups, tokenStarts;
+    } roads[] = {
+        {"warm-up", true, 1, false, 1, 1},          {"not elevated", false, 1, false, 0, 0},
+        {"shell token", true, 1, false, 1, 1},      {"shell token refused", true, 1, true, 1, 1},
+        {"shell window gone", true, 2, false, 1, 0}, {"no shell window", true, 0, false, 1, 0},
+    };
+    for (const auto& road : roads) {
+        SCOPED_TRACE(road.name);
+        seen = {};
+        seen.tokenStartFails = road.tokenStartFails;
+        if (road.shell != 0)
+            seen.shell = CreateWindowExA(0, "STATIC", "shell", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        if (road.shell == 2)
+            DestroyWindow(seen.shell);
+        const LaunchPlatform platform = {road.elevated ? +[] { return true; } : +[] { return false; }, ShellWindow,
+                                         StartWithToken};
+        SetLaunchPlatformForTesting(&platform);
+        std::vector<HANDLE> before = FreeHandleValues();
+        LaunchInstalledApplication();
+        if (road.name != roads[0].name) {
+            EXPECT_EQ(before, FreeHandleValues()) << "a handle was left open";
+        }
+        SetLaunchPlatformForTesting(nullptr);
+        DestroyWindow(seen.shell);
+        std::vector<std::string> started = JobProcesses(true);
+        ASSERT_EQ(1u, started.size());
+        EXPECT_EQ(0u, started[0].find("LumovaraRemote.exe"));
+        EXPECT_EQ(road.shellLookups, seen.shellLookups);
+        EXPECT_EQ(road.tokenStarts, seen.tokenStarts);
+        if (road.tokenStarts != 0) {
+            EXPECT_TRUE(seen.primaryToken);
+            EXPECT_EQ(L"\"" + std::wstring(application.begin(), application.end()) + L"\"", seen.commandLine);
+            EXPECT_EQ(std::wstring(folder.begin(), folder.end()) + L"\\", seen.directory);
+            EXPECT_EQ(0x04000020u, seen.creationFlags);
+            EXPECT_EQ(DWORD(STARTF_USESHOWWINDOW), seen.startupFlags);
+            EXPECT_EQ(DWORD(SW_SHOW), seen.showWindow);
+        }
+    }
+}
+
+// As LocalSystem the per-user folders are the console user's, through that
+// user's token (always closed), with no falling back to our own profile.
+HANDLE handedOutToken;
+BOOL WINAPI ConsoleUserToken(ULONG, HANDLE* token)
+{
+    BOOL ok = WTSQueryUserToken(WTSGetActiveConsoleSessionId(), token);
+    handedOutToken = ok ? *token : nullptr;
+    return ok;
+}
+
+TEST(LocalSystem, FoldersComeOnlyThroughTheConsoleUsersToken)
+{
+    const AccountFacts saved = accountFacts;
+    accountFacts.runsAsLocalSystem = [] { return true; };
+    const struct {
+        const char* name;
+        DWORD(WINAPI* session)();
+        BOOL(WINAPI* token)(ULONG, HANDLE*);
+        int csidl;
+        bool found;
+    } roads[] = {
+        {"no console session", [] { return DWORD(0xFFFFFFFF); }, ConsoleUserToken, CSIDL_PROGRAMS, false},
+        {"nobody logged on", [] { return DWORD(1); }, [](ULONG, HANDLE*) { return FALSE; }, CSIDL_PROGRAMS, false},
+        {"console user", [] { return DWORD(1); }, ConsoleUserToken, CSIDL_PROGRAMS, true},
+        {"console user", [] { return DWORD(1); }, ConsoleUserToken, CSIDL_DESKTOPDIRECTORY, true},
+        {"failed lookup", [] { return DWORD(1); }, ConsoleUserToken, 0xFF, false},
+    };
+    for (const auto& road : roads) {
+        SCOPED_TRACE(road.name);
+        accountFacts.activeConsoleSessionId = road.session;
+        accountFacts.queryUserToken = road.token;
+        handedOutToken = nullptr;
+        char own[MAX_PATH] = {}, folder[MAX_PATH];
+        SHGetSpecialFolderPathA(nullptr, own, road.csidl, FALSE);
+        std::fill(std::begin(folder), std::end(folder), 'x');
+        EXPECT_EQ(road.found, ResolveInteractiveUserFolder(road.csidl, folder));
+        EXPECT_EQ(road.found ? std::string(own) : std::string(MAX_PATH, 'x'), std::string(folder, road.found ? strlen(folder) : MAX_PATH));
+        DWORD flags;
+        EXPECT_FALSE(handedOutToken != nullptr && GetHandleInformation(handedOutToken, &flags)) << "token left open";
+    }
+    // With nobody at the console only the all-users shortcuts are made.
+    accountFacts.activeConsoleSessionId = roads[0].session;
+    RememberApplicationPath(BuildPath("sample/LumovaraRemote.exe").c_str());
+    CreateShortcuts(true, true, false);
+    CreateShortcuts(true, true, true);
+    const InstallationPaths& paths = Installation();
+    EXPECT_FALSE(FileExists(paths.userStartMenuFolder) || FileExists(paths.userDesktopLink));
+    EXPECT_TRUE(FileExists(paths.commonStartMenuLink) && FileExists(paths.commonDesktopLink));
+    RemoveInstallation();
+    accountFacts = saved;
+
+    // A path that does not fit 260 bytes once converted (UTF-8 stands in for a
+    // multi-byte code page) leaves the buffer as it was.
+    char folder[MAX_PATH];
+    ASSERT_TRUE(ConvertFolderPath((L"a" + std::wstring(86, L'\x4E2D')).c_str(), CP_UTF8, folder));
+    EXPECT_EQ(259u, strlen(folder));
+    std::fill(std::begin(folder), std::end(folder), 'x');
+    EXPECT_FALSE(ConvertFolderPath((L"ab" + std::wstring(86, L'\x4E2D')).c_str(), CP_UTF8, folder));
+    EXPECT_EQ(std::string(MAX_PATH, 'x'), std::string(folder, MAX_PATH));
+}
+
+// A caller in a multithreaded apartment gets no shortcut, and its COM stays initialised.
+TEST(Shortcuts, AMultithreadedCallerGetsNoneAndKeepsItsApartment)
+{
+    HRESULT again = E_FAIL;
+    std::thread([&] {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        CreateShortcuts(true, true, true);
+        again = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        CoUninitialize();
+        CoUninitialize();
+    }).join();
+    EXPECT_EQ(S_FALSE, again);
+    EXPECT_FALSE(FileExists(Installation().commonStartMenuFolder) || FileExists(Installation().commonDesktopLink));
+}
+
+// Every "%" doubled, so that the command processor reads the path as written;
+// and a file already under the script's name, which its owner could rewrite
+// while the script runs, is never written to.
+TEST(SelfDeleteScript, DoublesPercentSignsAndIsAlwaysANewFile)
+{
+    const char* uninstaller = "C:\\100% sure\\Uninstall.exe";
+    char script[kSelfDeleteScriptCapacity];
+    const std::string text(script, FormatSelfDeleteScript(script, sizeof script, uninstaller));
+    EXPECT_EQ("@echo off\r\n:loop\r\ndel /f /q \"C:\\100%% sure\\Uninstall.exe\" >nul 2>&1\r\n"
+              "if exist \"C:\\100%% sure\\Uninstall.exe\" (\r\n  ping -n 2 127.0.0.1 >nul\r\n  goto loop\r\n)\r\n"
+              "del /f /q \"%~f0\"\r\n",
+              text);
+    const std::string path = ScratchFolder() + "\\lvremote_uninstall_1.bat";
+    ASSERT_TRUE(WriteFileBytes(path, "planted"));
+    HANDLE planted = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_FALSE(WriteSelfDeleteScript(path.c_str(), uninstaller));
+    CloseHandle(planted);
+    EXPECT_EQ("planted", ReadFileBytes(path));
+    EXPECT_TRUE(WriteSelfDeleteScript(path.c_str(), uninstaller));
+    EXPECT_EQ(text, ReadFileBytes(path));
+}
+
+std::vector<DWORD> pauses;
+
+// Copies that close on request end the shutdown at the next poll; copies that
+// do not are polled ten times, then exactly one named like the application is
+// terminated with exit code 1.  Names are compared with letter case.
+TEST(Shutdown, PollsTenTimesThenTerminatesOneCopy)
+{
+    pollPause = [](DWORD milliseconds) WINAPI {
+        pauses.push_back(milliseconds);
+        Sleep(milliseconds);  // the pause under test, not a wait of the test
+    };
+    auto start = [](const char* sample, const std::string& name) {
+        const std::string folder = ScratchFolder() + "\\" + std::to_string(GetTickCount()) + name;
+        CreateDirectoryA(folder.c_str(), nullptr);
+        CopyFileA(BuildPath(sample).c_str(), (folder + "\\" + name).c_str(), FALSE);
+        Process copy(folder + "\\" + name);
+        EXPECT_TRUE(WaitFor([&] { return !VisibleWindows(copy.id(), "LumovaraRemoteSample").empty(); })) << name;
+        return copy;
+    };
+    Process closing = start("sample/LumovaraRemote.exe", "LumovaraRemote.exe");
+    ShutDownRunningInstances();
+    EXPECT_EQ(0, closing.Wait(0));
+    EXPECT_LT(pauses.size(), 10u);
+
+    Process stubborn[] = {start("sample/StubbornApp.exe", "LumovaraRemote.exe"),
+                          start("sample/StubbornApp.exe", "LumovaraRemote.exe"),
+                          start("sample/StubbornApp.exe", "LumovaraRemoteHelper.exe"),
+                          start("sample/StubbornApp.exe", "lumovararemote.exe")};
+    pauses.clear();
+    ShutDownRunningInstances();
+    EXPECT_EQ(std::vector<DWORD>(10, 100), pauses);
+    ASSERT_TRUE(WaitFor([&] { return !stubborn[0].Running() || !stubborn[1].Running(); }));
+    EXPECT_EQ(1, stubborn[stubborn[0].Running() ? 1 : 0].Wait(0));
+    EXPECT_TRUE(stubborn[0].Running() != stubborn[1].Running()) << "both copies were terminated";
+    EXPECT_TRUE(stubborn[2].Running() && stubborn[3].Running());
+    pollPause = Sleep;
+}
+
+TEST(Registration, TheLongestPathKeepsBothQuotes)
+{
+    const std::string path = "C:\\" + std::string(256, 'p');
+    WriteUninstallRegistration(path.c_str(), 1);
+    EXPECT_EQ(Sz("\"" + path + "\""), ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString").bytes);
+    EXPECT_EQ(Sz("\"" + path + "\""), ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayIcon").bytes);
+    DeleteRegistryTree(HKEY_LOCAL_MACHINE, kUninstallKey);
+}
+
+// A negative request gives nothing and never moves the read position back.
+TEST(LicenceReader, ANegativeRequestGivesNothing)
+{
+    LicenceReader reader = {reinterpret_cast<const BYTE*>("abc"), 3, 0};
+    BYTE buffer[8];
+    LONG given = -1;
+    ReadLicenceChunk(DWORD_PTR(&reader), buffer, -5, &given);
+    EXPECT_EQ(0, given);
+    ReadLicenceChunk(DWORD_PTR(&reader), buffer, 8, &given);
+    EXPECT_EQ("abc", std::string(reinterpret_cast<char*>(buffer), given));
+}
+
+}  // namespace
