@@ -1,39 +1,35 @@
 // Start-up: which registered version counts as this one, the uninstaller's
-// file name in any case, the question and where each answer leads, with the
-// built program (or a copy of it under another name) started as a user would.
+// file name in any case, the question and where each answer leads, with a copy
+// of the built program under the name each case needs.
 #include "tests/support/support.h"
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace {
 
-const std::string kThisVersion = Sz("2.0 release candidate 1");
-const char kFullName[] = "VEK Lumovara Remote 2.0 release candidate 1";
-
-enum class Outcome {
-    kWizard,               // no question: the wizard opens
-    kQuestionNoWizard,     // "... is already installed ...", No opens the wizard
-    kShortQuestionNoEnds,  // "Do you want to uninstall ...", No ends the program
-    kQuestionYesUninstalls,
-};
+enum Outcome { kWizard, kQuestionNoOpensWizard, kShortQuestionNoEnds, kQuestionYesUninstalls };
 
 struct Start {
     const char* name;
-    const char* fileName;  // of the program started
-    DWORD type;            // of "DisplayVersion"; REG_NONE: not registered
+    const char* fileName;
+    DWORD type;  // of "DisplayVersion"; REG_NONE: not registered
     std::string version;
     Outcome outcome;
 };
+void PrintTo(const Start& start, std::ostream* out) { *out << start.name; }
 
+const std::string kThisVersion = Sz("2.0 release candidate 1");
 const Start kStarts[] = {
-    {"NothingRegistered", "LumovaraSetup.exe", REG_NONE, "", Outcome::kWizard},
-    {"OtherCase", "LumovaraSetup.exe", REG_SZ, Sz("2.0 Release Candidate 1"), Outcome::kWizard},
-    {"TrailingBlank", "LumovaraSetup.exe", REG_SZ, Sz("2.0 release candidate 1 "), Outcome::kWizard},
-    {"ThirtyTwoBytesWithoutNul", "LumovaraSetup.exe", REG_SZ, "2.0 release candidate 1zzzzzzzzz", Outcome::kWizard},
-    {"RightBytesOfAnotherType", "LumovaraSetup.exe", REG_BINARY, kThisVersion, Outcome::kQuestionNoWizard},
-    {"YesUninstallsWithoutTheWizard", "LumovaraSetup.exe", REG_SZ, kThisVersion, Outcome::kQuestionYesUninstalls},
-    {"UninstallerNameInAnyCase", "uNINSTALL.EXE", REG_SZ, kThisVersion, Outcome::kShortQuestionNoEnds},
-    {"UninstallerWithoutRegistration", "Uninstall.exe", REG_NONE, "", Outcome::kWizard},
+    {"NothingRegistered", "LumovaraSetup.exe", REG_NONE, "", kWizard},
+    {"OtherCase", "LumovaraSetup.exe", REG_SZ, Sz("2.0 Release Candidate 1"), kWizard},
+    {"TrailingBlank", "LumovaraSetup.exe", REG_SZ, Sz("2.0 release candidate 1 "), kWizard},
+    {"ThirtyTwoBytesWithoutNul", "LumovaraSetup.exe", REG_SZ, "2.0 release candidate 1zzzzzzzzz", kWizard},
+    {"RightBytesOfAnotherType", "LumovaraSetup.exe", REG_BINARY, kThisVersion, kQuestionNoOpensWizard},
+    {"YesUninstallsWithoutTheWizard", "LumovaraSetup.exe", REG_SZ, kThisVersion, kQuestionYesUninstalls},
+    {"UninstallerNameInAnyCase", "uNINSTALL.EXE", REG_SZ, kThisVersion, kShortQuestionNoEnds},
+    {"UninstallerWithoutRegistration", "Uninstall.exe", REG_NONE, "", kWizard},
 };
 
 class Startup : public testing::TestWithParam<Start> {
@@ -45,46 +41,32 @@ protected:
 TEST_P(Startup, FirstWindowAndAnswers)
 {
     const Start& start = GetParam();
-    if (start.type != REG_NONE) {
-        ASSERT_TRUE(WriteRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion", start.type, start.version));
-    }
+    ASSERT_TRUE(start.type == REG_NONE ||
+                WriteRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion", start.type, start.version));
     const std::string program = ScratchFolder() + "\\" + start.fileName;
     ASSERT_TRUE(CopyFileA(BuildPath("LumovaraSetup.exe").c_str(), program.c_str(), FALSE));
-
     RunningSetup setup = StartSetup(program);
-    if (start.outcome == Outcome::kWizard) {
+    const std::string question = "Do you want to uninstall VEK Lumovara Remote 2.0 release candidate 1 now?";
+    if (start.outcome == kWizard) {
         ASSERT_NE(nullptr, setup.wizard) << "asked: " << setup.box.text;
     } else {
-        ASSERT_NE(nullptr, setup.box.window) << "no question";
-        const std::string shortQuestion = std::string("Do you want to uninstall ") + kFullName + " now?";
-        EXPECT_EQ(start.outcome == Outcome::kShortQuestionNoEnds
-                      ? shortQuestion
-                      : std::string(kFullName) + " is already installed. " + shortQuestion,
+        EXPECT_EQ(start.outcome == kShortQuestionNoEnds ? question
+                                                        : "VEK Lumovara Remote 2.0 release candidate 1 is already installed. " + question,
                   setup.box.text);
         EXPECT_EQ("VEK Lumovara Remote Setup", setup.box.title);
-        ASSERT_TRUE(Answer(setup.box, start.outcome == Outcome::kQuestionYesUninstalls ? IDYES : IDNO));
+        ASSERT_TRUE(Answer(setup.box, start.outcome == kQuestionYesUninstalls ? IDYES : IDNO));
     }
-    switch (start.outcome) {
-    case Outcome::kWizard:
-    case Outcome::kQuestionNoWizard:
-        ASSERT_NE(nullptr, setup.wizard = WaitForWizard(setup.process.id()));
-        ASSERT_TRUE(Click(setup.wizard, IDCANCEL));
-        break;
-    case Outcome::kShortQuestionNoEnds:
-        break;
-    case Outcome::kQuestionYesUninstalls: {
+    if (start.outcome == kWizard || start.outcome == kQuestionNoOpensWizard) {
+        ASSERT_TRUE(Click(WaitForWizard(setup.process.id()), IDCANCEL));
+    }
+    if (start.outcome == kQuestionYesUninstalls) {
         MessageBoxInfo done;
-        ASSERT_TRUE(WaitFor([&] { return (done = FindMessageBox(setup.process.id())).text ==
-                                         "VEK Lumovara Remote has been uninstalled."; }));
+        ASSERT_TRUE(WaitFor([&] { return (done = FindMessageBox(setup.process.id())).text == "VEK Lumovara Remote has been uninstalled."; }));
         EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
         ASSERT_TRUE(Answer(done, IDOK));
-        break;
     }
-    }
-    EXPECT_EQ(0, setup.process.Wait());
-    EXPECT_TRUE(VisibleWindows(setup.process.id(), nullptr).empty());
-    // The uninstall's script removes itself; its command processor then ends.
-    EXPECT_TRUE(WaitFor([] { return JobProcesses().empty(); }));
+    EXPECT_EQ(0, setup.process.Wait()) << "not ended, or not with exit code 0";
+    EXPECT_TRUE(WaitFor([] { return JobProcesses().empty(); }));  // the uninstall's script removes itself
 }
 
 INSTANTIATE_TEST_SUITE_P(Start, Startup, testing::ValuesIn(kStarts),

@@ -15,66 +15,43 @@ void ListFolder(const std::string& folder, bool recursive, std::set<std::string>
 {
     WIN32_FIND_DATAA entry;
     HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        std::string name = entry.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        found.insert(folder + "\\" + name);
-        if (recursive && (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            ListFolder(folder + "\\" + name, true, found);
-    } while (FindNextFileA(search, &entry));
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &entry)) {
+        const std::string name = entry.cFileName, path = folder + "\\" + name;
+        if (name != "." && name != ".." && found.insert(path).second && recursive &&
+            (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            ListFolder(path, true, found);
+    }
     FindClose(search);
 }
 
-void ListSubkeys(const std::string& key, std::set<std::string>& found)
-{
-    HKEY opened;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS)
-        return;
-    char name[256];
-    for (DWORD i = 0, size = sizeof name; RegEnumKeyExA(opened, i, name, &size, nullptr, nullptr,
-                                                         nullptr, nullptr) == ERROR_SUCCESS;
-         ++i, size = sizeof name)
-        found.insert("HKLM\\" + key + "\\" + name);
-    RegCloseKey(opened);
-}
-
-// What a test could leave behind: files where installations, links, plants and
-// scratch folders go, and uninstall entries.
+// Where a test could leave something: installations, links, plants, scratch
+// folders, the registration.
 std::set<std::string> Traces()
 {
     std::set<std::string> found;
     ListFolder("C:", false, found);
     for (const char* folder : {"C:\\Program Files", "C:\\ProgramData", "C:\\users"})
         ListFolder(folder, true, found);
-    ListSubkeys(kUninstallRoot, found);
-    ListSubkeys("SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall", found);
+    if (RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey))
+        found.insert(std::string("HKLM\\") + kUninstallKey);
     return found;
 }
 
 class NothingLeftBehind : public testing::Environment {
     void SetUp() override { before_ = Traces(); }
-
     void TearDown() override
     {
         for (const std::string& process : JobProcesses(true))
             ADD_FAILURE() << "left running: " << process;
         RemoveTree(ScratchFolder());
-        std::string previous = "\\";  // removes a folder with its contents, so skip those
+        std::string removed = "?";  // a folder goes with all in it
         for (const std::string& trace : Traces()) {
-            if (before_.count(trace) != 0 || trace.rfind(previous + "\\", 0) == 0)
+            if (before_.count(trace) != 0 || trace.rfind(removed + "\\", 0) == 0)
                 continue;
-            ADD_FAILURE() << "left behind: " << trace;
-            if (trace.rfind("HKLM\\", 0) == 0)
-                DeleteRegistryTree(HKEY_LOCAL_MACHINE, trace.substr(5));
-            else
-                RemoveTree(trace);
-            previous = trace;
+            ADD_FAILURE() << "left behind: " << (removed = trace);
+            trace.rfind("HKLM", 0) == 0 ? DeleteRegistryTree(HKEY_LOCAL_MACHINE, kUninstallKey) : RemoveTree(trace);
         }
     }
-
     std::set<std::string> before_;
 };
 
@@ -87,12 +64,9 @@ int main(int argc, char** argv)
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
     if (!SetInformationJobObject(testJob, JobObjectExtendedLimitInformation, &limits, sizeof limits) ||
-        !AssignProcessToJobObject(testJob, GetCurrentProcess())) {
-        std::fprintf(stderr, "no job object for this test program\n");
-        return 1;
-    }
+        !AssignProcessToJobObject(testJob, GetCurrentProcess()))
+        return std::fputs("no job object for the test program\n", stderr), 1;
     testing::AddGlobalTestEnvironment(new NothingLeftBehind);
-    int result = RUN_ALL_TESTS();
-    // A filter that matches no test must not pass quietly.
-    return result != 0 || testing::UnitTest::GetInstance()->test_to_run_count() == 0;
+    const int result = RUN_ALL_TESTS();
+    return result != 0 || testing::UnitTest::GetInstance()->test_to_run_count() == 0;  // a filter matching none fails
 }

@@ -6,6 +6,7 @@
 #include <shlobj.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -26,34 +27,29 @@ Process::Process(const std::string& path, const std::string& arguments)
     }
 }
 
-Process::Process(DWORD id) : handle_(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE, id)), id_(id) {}
-
-Process::Process(Process&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)), id_(std::exchange(other.id_, 0)) {}
+Process::Process(DWORD id) : handle_(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, 0, id)), id_(id) {}
+Process::Process(Process&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)), id_(other.id_) {}
 
 Process& Process::operator=(Process&& other) noexcept
 {
     End();
     handle_ = std::exchange(other.handle_, nullptr);
-    id_ = std::exchange(other.id_, 0);
+    id_ = other.id_;
     return *this;
 }
 
-bool Process::Running() const
-{
-    return handle_ != nullptr && WaitForSingleObject(handle_, 0) == WAIT_TIMEOUT;
-}
+bool Process::Running() const { return handle_ != nullptr && WaitForSingleObject(handle_, 0) == WAIT_TIMEOUT; }
 
 long Process::Wait(DWORD timeoutMs) const
 {
-    DWORD exitCode = 0;
+    DWORD code = 0;
     bool ended = handle_ != nullptr && WaitForSingleObject(handle_, timeoutMs) == WAIT_OBJECT_0;
-    return ended && GetExitCodeProcess(handle_, &exitCode) ? long(exitCode) : -1;
+    return ended && GetExitCodeProcess(handle_, &code) ? long(code) : -1;
 }
 
 void Process::End()
 {
-    if (handle_ != nullptr && TerminateProcess(handle_, 99))
+    if (Running() && TerminateProcess(handle_, 99))
         WaitForSingleObject(handle_, 5000);
     if (handle_ != nullptr)
         CloseHandle(std::exchange(handle_, nullptr));
@@ -66,12 +62,11 @@ std::vector<std::string> JobProcesses(bool end)
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     PROCESSENTRY32 entry = {sizeof entry};
     for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-        HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE | SYNCHRONIZE, FALSE,
-                                     entry.th32ProcessID);
+        HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, 0, entry.th32ProcessID);
         BOOL inJob = FALSE;
         if (process != nullptr && entry.th32ProcessID != GetCurrentProcessId() &&
             IsProcessInJob(process, testJob, &inJob) && inJob && WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
-            found.push_back(std::string(entry.szExeFile) + " (" + std::to_string(entry.th32ProcessID) + ")");
+            found.push_back(entry.szExeFile + (" (" + std::to_string(entry.th32ProcessID) + ")"));
             if (end && TerminateProcess(process, 99))
                 WaitForSingleObject(process, 5000);
         }
@@ -85,8 +80,7 @@ std::vector<std::string> JobProcesses(bool end)
 std::string BuildPath(const std::string& relative)
 {
     std::string path = BUILD_DIR_WINDOWS "\\" + relative;
-    for (char& c : path)
-        c = c == '/' ? '\\' : c;
+    std::replace(path.begin(), path.end(), '/', '\\');
     return path;
 }
 
@@ -99,10 +93,7 @@ std::string ScratchFolder()
     return folder;
 }
 
-bool FileExists(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::string ReadFileBytes(const std::string& path)
 {
@@ -118,33 +109,19 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes)
 void RemoveTree(const std::string& path)
 {
     std::string from = path + '\0';  // a list of one path, ended by two NULs
-    SHFILEOPSTRUCTA operation = {nullptr, FO_DELETE, from.c_str()};
-    operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
+    SHFILEOPSTRUCTA operation = {nullptr, FO_DELETE, from.c_str(), nullptr, FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI};
     if (FileExists(path))
         SHFileOperationA(&operation);
 }
 
 HeldFile::HeldFile(const std::string& path)
-    : handle_(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr)) {}
-
-HeldFile::~HeldFile()
-{
-    if (holding())
-        CloseHandle(handle_);
-}
+    : handle(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr)) {}
+HeldFile::~HeldFile() { CloseHandle(handle); }
 
 const char kUninstallRoot[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VEK_LumovaraRemote";
-
-std::string Sz(const std::string& text)
-{
-    return text + '\0';
-}
-
-std::string Dword(DWORD value)
-{
-    return std::string(reinterpret_cast<const char*>(&value), sizeof value);
-}
+std::string Sz(const std::string& text) { return text + '\0'; }
+std::string Dword(DWORD value) { return std::string(reinterpret_cast<const char*>(&value), sizeof value); }
 
 RegistryValue ReadRegistryValue(HKEY root, const std::string& key, const std::string& name)
 {
@@ -157,8 +134,7 @@ RegistryValue ReadRegistryValue(HKEY root, const std::string& key, const std::st
     return value;
 }
 
-bool WriteRegistryValue(HKEY root, const std::string& key, const std::string& name, DWORD type,
-                        const std::string& bytes)
+bool WriteRegistryValue(HKEY root, const std::string& key, const std::string& name, DWORD type, const std::string& bytes)
 {
     return RegSetKeyValueA(root, key.c_str(), name.c_str(), type, bytes.data(), DWORD(bytes.size())) == ERROR_SUCCESS;
 }
@@ -166,10 +142,7 @@ bool WriteRegistryValue(HKEY root, const std::string& key, const std::string& na
 bool RegistryKeyExists(HKEY root, const std::string& key)
 {
     HKEY opened;
-    bool exists = RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &opened) == ERROR_SUCCESS;
-    if (exists)
-        RegCloseKey(opened);
-    return exists;
+    return RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &opened) == ERROR_SUCCESS && RegCloseKey(opened) == ERROR_SUCCESS;
 }
 
 void DeleteRegistryTree(HKEY root, const std::string& key)
@@ -186,20 +159,12 @@ const InstallationPaths& Installation()
             SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE);
             return std::string(path);
         };
-        const std::string link = "\\VEK Lumovara Remote.lnk";
-        InstallationPaths p;
-        p.programFiles = folder(CSIDL_PROGRAM_FILES);
-        p.installDirectory = p.programFiles + "\\VEK\\LumovaraRemote";
-        p.application = p.installDirectory + "\\LumovaraRemote.exe";
-        p.helpFile = p.installDirectory + "\\LumovaraRemote.chm";
-        p.uninstaller = p.installDirectory + "\\Uninstall.exe";
-        p.commonStartMenuFolder = folder(CSIDL_COMMON_PROGRAMS) + "\\VEK";
-        p.userStartMenuFolder = folder(CSIDL_PROGRAMS) + "\\VEK";
-        p.commonStartMenuLink = p.commonStartMenuFolder + link;
-        p.userStartMenuLink = p.userStartMenuFolder + link;
-        p.commonDesktopLink = folder(CSIDL_COMMON_DESKTOPDIRECTORY) + link;
-        p.userDesktopLink = folder(CSIDL_DESKTOPDIRECTORY) + link;
-        return p;
+        const std::string link = "\\VEK Lumovara Remote.lnk", directory = folder(CSIDL_PROGRAM_FILES) + "\\VEK\\LumovaraRemote";
+        const std::string commonVek = folder(CSIDL_COMMON_PROGRAMS) + "\\VEK", userVek = folder(CSIDL_PROGRAMS) + "\\VEK";
+        return InstallationPaths{folder(CSIDL_PROGRAM_FILES), directory, directory + "\\LumovaraRemote.exe",
+                                 directory + "\\LumovaraRemote.chm", directory + "\\Uninstall.exe", commonVek, userVek,
+                                 commonVek + link, userVek + link, folder(CSIDL_COMMON_DESKTOPDIRECTORY) + link,
+                                 folder(CSIDL_DESKTOPDIRECTORY) + link};
     }();
     return paths;
 }
@@ -219,23 +184,20 @@ ShellLink ReadShellLink(const std::string& path)
     HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     IShellLinkA* link = nullptr;
     IPersistFile* file = nullptr;
-    wchar_t widePath[MAX_PATH] = {};
-    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath, MAX_PATH);
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                   reinterpret_cast<void**>(&link))) &&
-        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-        char text[2 * MAX_PATH] = {};
-        info.loaded = SUCCEEDED(file->Load(widePath, STGM_READ)) &&
-                      SUCCEEDED(link->GetPath(text, sizeof text, nullptr, SLGP_RAWPATH));
+    std::wstring widePath(path.begin(), path.end());
+    char text[2 * MAX_PATH] = {};
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&link)) &&
+        SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void**)&file)) && SUCCEEDED(file->Load(widePath.c_str(), 0))) {
+        info.loaded = SUCCEEDED(link->GetPath(text, sizeof text, nullptr, SLGP_RAWPATH));
         info.target = text;
         link->GetDescription(text, sizeof text);
-        info.description = info.loaded ? text : "";
+        info.description = text;
         link->GetArguments(text, sizeof text);
-        info.arguments = info.loaded ? text : "";
-        file->Release();
+        info.arguments = text;
     }
-    if (link != nullptr)
-        link->Release();
+    for (IUnknown* object : {static_cast<IUnknown*>(file), static_cast<IUnknown*>(link)})
+        if (object != nullptr)
+            object->Release();
     if (SUCCEEDED(com))
         CoUninitialize();
     return info;
@@ -248,19 +210,18 @@ std::vector<HWND> VisibleWindows(DWORD processId, const char* className)
         const char* className;
         std::vector<HWND> found;
     } query{processId, className, {}};
-    EnumWindows(
-        [](HWND window, LPARAM context) -> BOOL {
-            auto* q = reinterpret_cast<Query*>(context);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            char name[256] = {};
-            GetClassNameA(window, name, sizeof name);
-            if ((q->processId == 0 || owner == q->processId) && IsWindowVisible(window) &&
-                (q->className == nullptr || std::strcmp(name, q->className) == 0))
-                q->found.push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&query));
+    auto collect = [](HWND window, LPARAM context) -> BOOL {
+        Query& q = *reinterpret_cast<Query*>(context);
+        DWORD owner = 0;
+        char name[256] = {};
+        GetWindowThreadProcessId(window, &owner);
+        GetClassNameA(window, name, sizeof name);
+        if ((q.processId == 0 || owner == q.processId) && IsWindowVisible(window) &&
+            (q.className == nullptr || std::strcmp(name, q.className) == 0))
+            q.found.push_back(window);
+        return TRUE;
+    };
+    EnumWindows(collect, LPARAM(&query));
     return query.found;
 }
 
@@ -272,22 +233,9 @@ std::string WindowText(HWND window)
     return std::string(text, copied);
 }
 
-std::string ControlText(HWND dialog, int controlId)
-{
-    HWND control = GetDlgItem(dialog, controlId);
-    return control != nullptr ? WindowText(control) : "";
-}
-
-bool ControlVisible(HWND dialog, int controlId)
-{
-    return (GetWindowLongA(GetDlgItem(dialog, controlId), GWL_STYLE) & WS_VISIBLE) != 0;
-}
-
-bool ControlEnabled(HWND dialog, int controlId)
-{
-    HWND control = GetDlgItem(dialog, controlId);
-    return control != nullptr && IsWindowEnabled(control);
-}
+std::string ControlText(HWND dialog, int controlId) { return WindowText(GetDlgItem(dialog, controlId)); }
+bool ControlVisible(HWND dialog, int controlId) { return GetWindowLongA(GetDlgItem(dialog, controlId), GWL_STYLE) & WS_VISIBLE; }
+bool ControlEnabled(HWND dialog, int controlId) { return IsWindowEnabled(GetDlgItem(dialog, controlId)); }
 
 int CheckState(HWND dialog, int controlId)
 {
@@ -296,33 +244,20 @@ int CheckState(HWND dialog, int controlId)
     return int(state);
 }
 
-bool Click(HWND dialog, int controlId)
-{
-    HWND control = GetDlgItem(dialog, controlId);
-    return control != nullptr && PostMessageA(control, BM_CLICK, 0, 0);
-}
+bool Click(HWND dialog, int controlId) { return PostMessageA(GetDlgItem(dialog, controlId), BM_CLICK, 0, 0); }
 
 bool Press(HWND dialog, int controlId)
 {
     DWORD_PTR result = 0;
-    HWND control = GetDlgItem(dialog, controlId);
-    return control != nullptr && SendMessageTimeoutA(control, BM_CLICK, 0, 0, SMTO_NORMAL, kWaitMs, &result);
+    return SendMessageTimeoutA(GetDlgItem(dialog, controlId), BM_CLICK, 0, 0, SMTO_NORMAL, kWaitMs, &result);
 }
 
 MessageBoxInfo FindMessageBox(DWORD processId)
 {
     MessageBoxInfo box;
-    for (HWND window : VisibleWindows(processId, "#32770")) {
+    for (HWND window : VisibleWindows(processId, "#32770"))
         if (GetDlgItem(window, 0xFFFF) != nullptr)  // a message box's text
             box = {window, WindowText(window), ControlText(window, 0xFFFF)};
-    }
-    return box;
-}
-
-MessageBoxInfo WaitForMessageBox(DWORD processId, DWORD timeoutMs)
-{
-    MessageBoxInfo box;
-    WaitFor([&] { return (box = FindMessageBox(processId)).window != nullptr; }, timeoutMs);
     return box;
 }
 
@@ -334,21 +269,18 @@ bool Answer(const MessageBoxInfo& box, int buttonId)
 
 static HWND FindWizard(DWORD processId)
 {
-    for (HWND window : VisibleWindows(processId, "#32770")) {
+    for (HWND window : VisibleWindows(processId, "#32770"))
         if (GetDlgItem(window, IDC_HEADING) != nullptr)
             return window;
-    }
     return nullptr;
 }
 
 RunningSetup StartSetup(const std::string& program)
 {
-    RunningSetup setup;
-    setup.process = Process(program);
+    RunningSetup setup{Process(program)};
     WaitFor([&] {
         setup.box = FindMessageBox(setup.process.id());
-        setup.wizard = FindWizard(setup.process.id());
-        return setup.box.window != nullptr || setup.wizard != nullptr;
+        return setup.box.window != nullptr || (setup.wizard = FindWizard(setup.process.id())) != nullptr;
     });
     return setup;
 }
@@ -362,8 +294,7 @@ HWND WaitForWizard(DWORD processId)
 
 bool WalkToOptions(HWND wizard)
 {
-    return Press(wizard, IDOK) && Press(wizard, IDC_ACCEPT) && Press(wizard, IDOK) &&
-           ControlVisible(wizard, IDC_START_MENU);
+    return Press(wizard, IDOK) && Press(wizard, IDC_ACCEPT) && Press(wizard, IDOK) && ControlVisible(wizard, IDC_START_MENU);
 }
 
 bool SetOption(HWND wizard, int controlId, bool checked)
@@ -373,22 +304,14 @@ bool SetOption(HWND wizard, int controlId, bool checked)
     return (CheckState(wizard, controlId) == BST_CHECKED) == checked;
 }
 
-static bool OnFinishPage(HWND wizard)
-{
-    return ControlEnabled(wizard, IDOK) && ControlText(wizard, IDOK) == "Finish";
-}
-
-bool WaitForFinish(HWND wizard)
-{
-    return WaitFor([&] { return OnFinishPage(wizard); }, 60000);
-}
+static bool OnFinishPage(HWND wizard) { return ControlEnabled(wizard, IDOK) && ControlText(wizard, IDOK) == "Finish"; }
+bool WaitForFinish(HWND wizard) { return WaitFor([&] { return OnFinishPage(wizard); }, 60000); }
 
 MessageBoxInfo Install(const RunningSetup& setup)
 {
     Click(setup.wizard, IDOK);  // posted: the handler runs the whole installation
     MessageBoxInfo box;
-    WaitFor([&] { return (box = FindMessageBox(setup.process.id())).window != nullptr || OnFinishPage(setup.wizard); },
-            60000);
+    WaitFor([&] { return (box = FindMessageBox(setup.process.id())).window != nullptr || OnFinishPage(setup.wizard); }, 60000);
     return box;
 }
 
@@ -416,7 +339,7 @@ Pixels ReadPixels(HDC source, const RECT& area)
 
 Pixels Capture(HWND window)
 {
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);  // paints what is pending, in its owner
     auto grab = [window] {
         RECT rect = {};
         GetWindowRect(window, &rect);
@@ -425,15 +348,9 @@ Pixels Capture(HWND window)
         ReleaseDC(nullptr, screen);
         return pixels;
     };
-    // What the owner paints reaches the screen in its own time: wait for two
-    // equal pictures in a row.
+    // What the owner paints reaches the screen in its own time: wait for two equal pictures in a row.
     Pixels pixels = grab();
-    WaitFor(
-        [&] {
-            Pixels again = grab();
-            return std::exchange(pixels, again).rgb == again.rgb;
-        },
-        5000);
+    WaitFor([&] { return std::exchange(pixels, grab()).rgb == pixels.rgb; }, 5000);
     return pixels;
 }
 
@@ -441,14 +358,14 @@ void Screenshot(HWND window, const std::string& name)
 {
     const char* folder = std::getenv("SCREENSHOT_DIR");  // a Unix path; Wine maps / to Z:
     Pixels pixels = Capture(window);
-    if (folder == nullptr || pixels.rgb.empty())
-        return;
     for (DWORD& pixel : pixels.rgb)
         pixel |= 0xFF000000;  // opaque: viewers read the fourth byte as alpha
     BITMAPINFOHEADER header = {sizeof header, pixels.width, -pixels.height, 1, 32};
-    DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof header;
-    BITMAPFILEHEADER file = {0x4D42, DWORD(offset + pixels.rgb.size() * 4), 0, 0, offset};  // "BM"
-    std::ofstream out(std::string("Z:") + folder + "/" + name + ".bmp", std::ios::binary);
-    out.write(reinterpret_cast<const char*>(&file), sizeof file).write(reinterpret_cast<const char*>(&header), sizeof header);
-    out.write(reinterpret_cast<const char*>(pixels.rgb.data()), std::streamsize(pixels.rgb.size() * 4));
+    DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof header, size = DWORD(pixels.rgb.size() * 4);
+    BITMAPFILEHEADER file = {0x4D42, offset + size, 0, 0, offset};  // "BM"
+    if (folder != nullptr)
+        std::ofstream(std::string("Z:") + folder + "/" + name + ".bmp", std::ios::binary)
+            .write(reinterpret_cast<const char*>(&file), sizeof file)
+            .write(reinterpret_cast<const char*>(&header), sizeof header)
+            .write(reinterpret_cast<const char*>(pixels.rgb.data()), size);
 }

@@ -1,12 +1,10 @@
-// Procedures called directly where no run of the setup program can reach under
-// Wine: the launch roads of an elevated process with a shell window, the
-// LocalSystem roads of the folder lookup (both through their seams), the COM
-// apartment of the caller, the self-delete script's text and file, the polls
-// and the final termination of the shutdown, the longest registered path, and
-// the licence reader's bounds.
+// Procedures called directly where no run of the setup program reaches under
+// Wine: the launch of an elevated process through the shell's token and the
+// folder lookup as LocalSystem (both through their seams, since Wine has no
+// shell window and never runs us as LocalSystem), the self-delete script, the
+// shutdown's polls and final termination, and the licence reader's bounds.
 #include "app/application_path.h"
 #include "app/licence_viewer.h"
-#include "install/uninstall_registration.h"
 #include "maintenance/self_delete_script.h"
 #include "maintenance/shutdown.h"
 #include "shell/launch.h"
@@ -19,11 +17,36 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
+#include <cstring>
 
 namespace {
 
-// The lowest free handle values of this process: a handle left open takes one.
+// What the launch seam saw of the token road.
+struct {
+    HWND shell;
+    int shellLookups, tokenStarts;
+    bool refuse, primaryToken, shown;
+    std::wstring commandLine, directory;
+    DWORD flags;
+} seen;
+
+HWND ShellWindow() { return ++seen.shellLookups, seen.shell; }
+
+BOOL WINAPI StartWithToken(HANDLE token, DWORD logon, LPCWSTR name, LPWSTR commandLine, DWORD flags, LPVOID environment,
+                           LPCWSTR directory, LPSTARTUPINFOW startup, LPPROCESS_INFORMATION info)
+{
+    TOKEN_TYPE type = TokenImpersonation;
+    DWORD size = 0;
+    seen.primaryToken = GetTokenInformation(token, TokenType, &type, sizeof type, &size) && type == TokenPrimary;
+    ++seen.tokenStarts;
+    seen.commandLine = commandLine;
+    seen.directory = directory;
+    seen.flags = flags;
+    seen.shown = startup->dwFlags == STARTF_USESHOWWINDOW && startup->wShowWindow == SW_SHOW;
+    return !seen.refuse && CreateProcessWithTokenW(token, logon, name, commandLine, flags, environment, directory, startup, info);
+}
+
+// The lowest free handle values of this process: a handle left open takes one of them.
 std::vector<HANDLE> FreeHandleValues()
 {
     std::vector<HANDLE> events(16);
@@ -34,95 +57,50 @@ std::vector<HANDLE> FreeHandleValues()
     return events;
 }
 
-// What the launch seam saw.
-struct {
-    HWND shell;
-    int shellLookups, tokenStarts;
-    bool tokenStartFails, primaryToken;
-    std::wstring commandLine, directory;
-    DWORD creationFlags, startupFlags, showWindow;
-} seen;
-
-HWND ShellWindow()
-{
-    ++seen.shellLookups;
-    return seen.shell;
-}
-
-BOOL WINAPI StartWithToken(HANDLE token, DWORD logonFlags, LPCWSTR name, LPWSTR commandLine, DWORD flags,
-                           LPVOID environment, LPCWSTR directory, LPSTARTUPINFOW startup, LPPROCESS_INFORMATION info)
-{
-    TOKEN_TYPE type = TokenImpersonation;
-    DWORD size = 0;
-    seen.primaryToken = GetTokenInformation(token, TokenType, &type, sizeof type, &size) && type == TokenPrimary;
-    ++seen.tokenStarts;
-    seen.commandLine = commandLine;
-    seen.directory = directory;
-    seen.creationFlags = flags;
-    seen.startupFlags = startup->dwFlags;
-    seen.showWindow = startup->wShowWindow;
-    if (seen.tokenStartFails)
-        return SetLastError(ERROR_ACCESS_DENIED), FALSE;
-    return CreateProcessWithTokenW(token, logonFlags, name, commandLine, flags, environment, directory, startup, info);
-}
-
-// Each road starts exactly one copy of the application and leaves no handle
-// open.  With a shell, a window of this test stands in for the shell's, so its
-// process and token are opened for real.
+// Every road starts exactly one copy of the application and leaves no handle
+// open.  A window of this test stands in for the shell's, so the token road
+// opens this process and its token for real.
 TEST(Launch, EveryRoadStartsTheApplicationOnceAndClosesItsHandles)
 {
-    const std::string folder = ScratchFolder() + "\\Program Files";
-    const std::string application = folder + "\\LumovaraRemote.exe";
+    const std::string folder = ScratchFolder() + "\\Program Files", application = folder + "\\LumovaraRemote.exe";
     CreateDirectoryA(folder.c_str(), nullptr);
     ASSERT_TRUE(CopyFileA(BuildPath("sample/LumovaraRemote.exe").c_str(), application.c_str(), FALSE));
     RememberApplicationPath(application.c_str());
     const struct {
         const char* name;
         bool elevated;
-        int shell;  // 0 none (Wine's own facts), 1 a live window, 2 a window that is gone
-        bool tokenStartFails;
+        int shell;  // 0 none (Wine's own facts), 1 a window, 2 a window that is gone
+        bool refuse;
         int shellLookups, tokenStarts;
-    } roads[] = {
-        {"warm-up", true, 1, false, 1, 1},          {"not elevated", false, 1, false, 0, 0},
-        {"shell token", true, 1, false, 1, 1},      {"shell token refused", true, 1, true, 1, 1},
-        {"shell window gone", true, 2, false, 1, 0}, {"no shell window", true, 0, false, 1, 0},
-    };
+    } roads[] = {{"warm-up", true, 1, false, 1, 1},      {"not elevated", false, 1, false, 0, 0},
+                 {"shell token", true, 1, false, 1, 1},   {"shell token refused", true, 1, true, 1, 1},
+                 {"shell gone", true, 2, false, 1, 0},    {"no shell window", true, 0, false, 1, 0}};
     for (const auto& road : roads) {
         SCOPED_TRACE(road.name);
-        seen = {};
-        seen.tokenStartFails = road.tokenStartFails;
-        if (road.shell != 0)
-            seen.shell = CreateWindowExA(0, "STATIC", "shell", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        seen = {road.shell != 0 ? CreateWindowExA(0, "STATIC", "shell", 0, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr) : nullptr};
+        seen.refuse = road.refuse;
         if (road.shell == 2)
             DestroyWindow(seen.shell);
-        const LaunchPlatform platform = {road.elevated ? +[] { return true; } : +[] { return false; }, ShellWindow,
-                                         StartWithToken};
+        const LaunchPlatform platform = {road.elevated ? +[] { return true; } : +[] { return false; }, ShellWindow, StartWithToken};
         SetLaunchPlatformForTesting(&platform);
-        std::vector<HANDLE> before = FreeHandleValues();
+        const std::vector<HANDLE> before = FreeHandleValues();
         LaunchInstalledApplication();
-        if (road.name != roads[0].name) {
-            EXPECT_EQ(before, FreeHandleValues()) << "a handle was left open";
-        }
+        EXPECT_TRUE(&road == roads || before == FreeHandleValues()) << "a handle was left open";
         SetLaunchPlatformForTesting(nullptr);
         DestroyWindow(seen.shell);
-        std::vector<std::string> started = JobProcesses(true);
-        ASSERT_EQ(1u, started.size());
-        EXPECT_EQ(0u, started[0].find("LumovaraRemote.exe"));
+        const std::vector<std::string> started = JobProcesses(true);
+        EXPECT_TRUE(started.size() == 1 && started[0].rfind("LumovaraRemote.exe", 0) == 0) << started.size() << " started";
         EXPECT_EQ(road.shellLookups, seen.shellLookups);
         EXPECT_EQ(road.tokenStarts, seen.tokenStarts);
         if (road.tokenStarts != 0) {
             EXPECT_TRUE(seen.primaryToken);
             EXPECT_EQ(L"\"" + std::wstring(application.begin(), application.end()) + L"\"", seen.commandLine);
             EXPECT_EQ(std::wstring(folder.begin(), folder.end()) + L"\\", seen.directory);
-            EXPECT_EQ(0x04000020u, seen.creationFlags);
-            EXPECT_EQ(DWORD(STARTF_USESHOWWINDOW), seen.startupFlags);
-            EXPECT_EQ(DWORD(SW_SHOW), seen.showWindow);
+            EXPECT_TRUE(seen.flags == 0x04000020 && seen.shown);
         }
     }
 }
 
-// As LocalSystem the per-user folders are the console user's, through that
-// user's token (always closed), with no falling back to our own profile.
 HANDLE handedOutToken;
 BOOL WINAPI ConsoleUserToken(ULONG, HANDLE* token)
 {
@@ -131,6 +109,8 @@ BOOL WINAPI ConsoleUserToken(ULONG, HANDLE* token)
     return ok;
 }
 
+// As LocalSystem the per-user folders are the console user's, through that
+// user's token (always closed), never our own profile's.
 TEST(LocalSystem, FoldersComeOnlyThroughTheConsoleUsersToken)
 {
     const AccountFacts saved = accountFacts;
@@ -142,27 +122,25 @@ TEST(LocalSystem, FoldersComeOnlyThroughTheConsoleUsersToken)
         int csidl;
         bool found;
     } roads[] = {
-        {"no console session", [] { return DWORD(0xFFFFFFFF); }, ConsoleUserToken, CSIDL_PROGRAMS, false},
-        {"nobody logged on", [] { return DWORD(1); }, [](ULONG, HANDLE*) { return FALSE; }, CSIDL_PROGRAMS, false},
         {"console user", [] { return DWORD(1); }, ConsoleUserToken, CSIDL_PROGRAMS, true},
         {"console user", [] { return DWORD(1); }, ConsoleUserToken, CSIDL_DESKTOPDIRECTORY, true},
         {"failed lookup", [] { return DWORD(1); }, ConsoleUserToken, 0xFF, false},
+        {"nobody logged on", [] { return DWORD(1); }, [](ULONG, HANDLE*) { return FALSE; }, CSIDL_PROGRAMS, false},
+        {"no console session", [] { return DWORD(0xFFFFFFFF); }, ConsoleUserToken, CSIDL_PROGRAMS, false},
     };
     for (const auto& road : roads) {
-        SCOPED_TRACE(road.name);
         accountFacts.activeConsoleSessionId = road.session;
         accountFacts.queryUserToken = road.token;
         handedOutToken = nullptr;
         char own[MAX_PATH] = {}, folder[MAX_PATH];
         SHGetSpecialFolderPathA(nullptr, own, road.csidl, FALSE);
-        std::fill(std::begin(folder), std::end(folder), 'x');
-        EXPECT_EQ(road.found, ResolveInteractiveUserFolder(road.csidl, folder));
-        EXPECT_EQ(road.found ? std::string(own) : std::string(MAX_PATH, 'x'), std::string(folder, road.found ? strlen(folder) : MAX_PATH));
+        std::memset(folder, 'x', MAX_PATH);
+        EXPECT_EQ(road.found, ResolveInteractiveUserFolder(road.csidl, folder)) << road.name;
+        EXPECT_EQ(road.found ? own : std::string(MAX_PATH, 'x'), std::string(folder, road.found ? std::strlen(folder) : MAX_PATH));
         DWORD flags;
-        EXPECT_FALSE(handedOutToken != nullptr && GetHandleInformation(handedOutToken, &flags)) << "token left open";
+        EXPECT_FALSE(handedOutToken != nullptr && GetHandleInformation(handedOutToken, &flags)) << road.name << ": token left open";
     }
     // With nobody at the console only the all-users shortcuts are made.
-    accountFacts.activeConsoleSessionId = roads[0].session;
     RememberApplicationPath(BuildPath("sample/LumovaraRemote.exe").c_str());
     CreateShortcuts(true, true, false);
     CreateShortcuts(true, true, true);
@@ -172,34 +150,19 @@ TEST(LocalSystem, FoldersComeOnlyThroughTheConsoleUsersToken)
     RemoveInstallation();
     accountFacts = saved;
 
-    // A path that does not fit 260 bytes once converted (UTF-8 stands in for a
+    // A path whose conversion outgrows 260 bytes (UTF-8 standing in for a
     // multi-byte code page) leaves the buffer as it was.
     char folder[MAX_PATH];
     ASSERT_TRUE(ConvertFolderPath((L"a" + std::wstring(86, L'\x4E2D')).c_str(), CP_UTF8, folder));
-    EXPECT_EQ(259u, strlen(folder));
-    std::fill(std::begin(folder), std::end(folder), 'x');
+    EXPECT_EQ(259u, std::strlen(folder));
+    std::memset(folder, 'x', MAX_PATH);
     EXPECT_FALSE(ConvertFolderPath((L"ab" + std::wstring(86, L'\x4E2D')).c_str(), CP_UTF8, folder));
     EXPECT_EQ(std::string(MAX_PATH, 'x'), std::string(folder, MAX_PATH));
 }
 
-// A caller in a multithreaded apartment gets no shortcut, and its COM stays initialised.
-TEST(Shortcuts, AMultithreadedCallerGetsNoneAndKeepsItsApartment)
-{
-    HRESULT again = E_FAIL;
-    std::thread([&] {
-        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        CreateShortcuts(true, true, true);
-        again = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        CoUninitialize();
-        CoUninitialize();
-    }).join();
-    EXPECT_EQ(S_FALSE, again);
-    EXPECT_FALSE(FileExists(Installation().commonStartMenuFolder) || FileExists(Installation().commonDesktopLink));
-}
-
 // Every "%" doubled, so that the command processor reads the path as written;
-// and a file already under the script's name, which its owner could rewrite
-// while the script runs, is never written to.
+// and a file found under the script's name, which its owner could rewrite while
+// the script runs, is never written to.
 TEST(SelfDeleteScript, DoublesPercentSignsAndIsAlwaysANewFile)
 {
     const char* uninstaller = "C:\\100% sure\\Uninstall.exe";
@@ -207,12 +170,10 @@ TEST(SelfDeleteScript, DoublesPercentSignsAndIsAlwaysANewFile)
     const std::string text(script, FormatSelfDeleteScript(script, sizeof script, uninstaller));
     EXPECT_EQ("@echo off\r\n:loop\r\ndel /f /q \"C:\\100%% sure\\Uninstall.exe\" >nul 2>&1\r\n"
               "if exist \"C:\\100%% sure\\Uninstall.exe\" (\r\n  ping -n 2 127.0.0.1 >nul\r\n  goto loop\r\n)\r\n"
-              "del /f /q \"%~f0\"\r\n",
-              text);
+              "del /f /q \"%~f0\"\r\n", text);
     const std::string path = ScratchFolder() + "\\lvremote_uninstall_1.bat";
     ASSERT_TRUE(WriteFileBytes(path, "planted"));
-    HANDLE planted = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE planted = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_FALSE(WriteSelfDeleteScript(path.c_str(), uninstaller));
     CloseHandle(planted);
     EXPECT_EQ("planted", ReadFileBytes(path));
@@ -221,33 +182,37 @@ TEST(SelfDeleteScript, DoublesPercentSignsAndIsAlwaysANewFile)
 }
 
 std::vector<DWORD> pauses;
+void WINAPI CountedPause(DWORD milliseconds)
+{
+    pauses.push_back(milliseconds);
+    Sleep(milliseconds);  // the pause of the procedure under test, not a wait of the test
+}
 
-// Copies that close on request end the shutdown at the next poll; copies that
-// do not are polled ten times, then exactly one named like the application is
-// terminated with exit code 1.  Names are compared with letter case.
+Process StartCopy(const char* sample, const std::string& name)
+{
+    const std::string folder = ScratchFolder() + "\\" + std::to_string(GetTickCount()) + name;
+    CreateDirectoryA(folder.c_str(), nullptr);
+    CopyFileA(BuildPath(sample).c_str(), (folder + "\\" + name).c_str(), FALSE);
+    Process copy(folder + "\\" + name);
+    EXPECT_TRUE(WaitFor([&] { return !VisibleWindows(copy.id(), "LumovaraRemoteSample").empty(); })) << name;
+    return copy;
+}
+
+// A copy that closes on request ends the polls early.  Copies that do not are
+// polled ten times, then exactly one named like the application is
+// terminated, with exit code 1.  Names are compared with their letter case.
 TEST(Shutdown, PollsTenTimesThenTerminatesOneCopy)
 {
-    pollPause = [](DWORD milliseconds) WINAPI {
-        pauses.push_back(milliseconds);
-        Sleep(milliseconds);  // the pause under test, not a wait of the test
-    };
-    auto start = [](const char* sample, const std::string& name) {
-        const std::string folder = ScratchFolder() + "\\" + std::to_string(GetTickCount()) + name;
-        CreateDirectoryA(folder.c_str(), nullptr);
-        CopyFileA(BuildPath(sample).c_str(), (folder + "\\" + name).c_str(), FALSE);
-        Process copy(folder + "\\" + name);
-        EXPECT_TRUE(WaitFor([&] { return !VisibleWindows(copy.id(), "LumovaraRemoteSample").empty(); })) << name;
-        return copy;
-    };
-    Process closing = start("sample/LumovaraRemote.exe", "LumovaraRemote.exe");
+    pollPause = CountedPause;
+    Process closing = StartCopy("sample/LumovaraRemote.exe", "LumovaraRemote.exe");
     ShutDownRunningInstances();
     EXPECT_EQ(0, closing.Wait(0));
     EXPECT_LT(pauses.size(), 10u);
 
-    Process stubborn[] = {start("sample/StubbornApp.exe", "LumovaraRemote.exe"),
-                          start("sample/StubbornApp.exe", "LumovaraRemote.exe"),
-                          start("sample/StubbornApp.exe", "LumovaraRemoteHelper.exe"),
-                          start("sample/StubbornApp.exe", "lumovararemote.exe")};
+    Process stubborn[] = {StartCopy("sample/StubbornApp.exe", "LumovaraRemote.exe"),
+                          StartCopy("sample/StubbornApp.exe", "LumovaraRemote.exe"),
+                          StartCopy("sample/StubbornApp.exe", "LumovaraRemoteHelper.exe"),
+                          StartCopy("sample/StubbornApp.exe", "lumovararemote.exe")};
     pauses.clear();
     ShutDownRunningInstances();
     EXPECT_EQ(std::vector<DWORD>(10, 100), pauses);
@@ -256,15 +221,6 @@ TEST(Shutdown, PollsTenTimesThenTerminatesOneCopy)
     EXPECT_TRUE(stubborn[0].Running() != stubborn[1].Running()) << "both copies were terminated";
     EXPECT_TRUE(stubborn[2].Running() && stubborn[3].Running());
     pollPause = Sleep;
-}
-
-TEST(Registration, TheLongestPathKeepsBothQuotes)
-{
-    const std::string path = "C:\\" + std::string(256, 'p');
-    WriteUninstallRegistration(path.c_str(), 1);
-    EXPECT_EQ(Sz("\"" + path + "\""), ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString").bytes);
-    EXPECT_EQ(Sz("\"" + path + "\""), ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayIcon").bytes);
-    DeleteRegistryTree(HKEY_LOCAL_MACHINE, kUninstallKey);
 }
 
 // A negative request gives nothing and never moves the read position back.
