@@ -1,9 +1,9 @@
 // Installing when something stands in the way, with the built setup program
 // driven through its wizard: a file of the installation held open by another
-// program, a damaged payload, no Program Files folder, and legacy uninstall
-// entries of which exactly one may be offered.  Each road checks the outcome
-// shown, what the installation left (files, links, registration) and whether
-// Finish, with its Start box checked, started the application.
+// program, a damaged payload, no Program Files folder, copies that ignore the
+// request to close, and legacy uninstall entries of which exactly one may be
+// offered.  Each road checks the outcome shown, what the installation left and
+// whether Finish, with its Start box checked, started the application.
 #include "resources/resource.h"
 #include "tests/support/support.h"
 
@@ -17,7 +17,7 @@
 
 namespace {
 
-enum Fault { kLockedApplication, kLockedHelpFile, kLockedUninstaller, kHelpDecodesShort, kNoProgramFiles, kLegacy };
+enum Fault { kLockedApplication, kLockedHelpFile, kLockedUninstaller, kHelpDecodesShort, kNoProgramFiles, kStubborn, kLegacy };
 
 // What each file of the installation holds afterwards: 'p' the payload's file,
 // 'o' the file that was there before, 'h' the file another program holds, '-' none.
@@ -35,6 +35,7 @@ const Road kRoads[] = {
     {"LockedUninstallerCopy", kLockedUninstaller, false, false, true, true, 'p', 'p', 'h'},
     {"HelpEntryDecodingShort", kHelpDecodesShort, true, false, false, false, 'p', 'o', 'p'},
     {"NoProgramFilesFolder", kNoProgramFiles, true, true, true, false, '-', '-', '-'},
+    {"CopiesThatIgnoreTheCloseRequest", kStubborn, false, false, false, true, 'p', 'p', 'p'},
     {"LegacyEntries", kLegacy, true, true, false, true, 'p', 'p', 'p'},
 };
 
@@ -47,11 +48,11 @@ protected:
     void TearDown() override
     {
         held_.reset();
+        copies_.clear();
         RemoveInstallation();
-        for (char entry = '0'; entry <= '6'; ++entry) {
-            DeleteRegistryTree(HKEY_LOCAL_MACHINE, kUninstallRoot + std::string("\\lvtest-") + entry);
-            DeleteRegistryTree(HKEY_LOCAL_MACHINE, kWow64Root + std::string("\\lvtest-") + entry);
-        }
+        for (const char* root : {kUninstallRoot, kWow64Root})
+            for (char entry = '0'; entry <= '6'; ++entry)
+                DeleteRegistryTree(HKEY_LOCAL_MACHINE, root + std::string("\\lvtest-") + entry);
         if (programFiles_.exists)
             WriteRegistryValue(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir", programFiles_.type, programFiles_.bytes);
     }
@@ -60,25 +61,32 @@ protected:
     std::string Prepare(Fault fault)
     {
         const InstallationPaths& paths = Installation();
-        if (fault <= kHelpDecodesShort)
-            SHCreateDirectoryExA(nullptr, paths.installDirectory.c_str(), nullptr);
+        SHCreateDirectoryExA(nullptr, paths.installDirectory.c_str(), nullptr);
         const std::string held[] = {paths.application, paths.helpFile, paths.uninstaller};
         if (fault <= kLockedUninstaller)
             held_ = std::make_unique<HeldFile>(held[fault]);
-        if (fault == kHelpDecodesShort) {
-            // The help file's size word one above what its stream decodes to.
+        if (fault == kHelpDecodesShort) {  // the help file's size word one above what its stream decodes to
             std::string image = ReadFileBytes(BuildPath("LumovaraSetup.exe"));
-            std::size_t entry0 = image.find(std::string("TPIZ\2\0\0\0", 8)) + 8;
-            std::uint32_t words[2];
-            std::memcpy(words, &image[entry0], 8);
-            ++reinterpret_cast<std::uint32_t&>(image[entry0 + 8 + (words[0] + 3) / 4 * 4 + 4]);
+            const std::size_t entry0 = image.find(std::string("TPIZ\2\0\0\0", 8)) + 8;
+            std::uint32_t size0;
+            std::memcpy(&size0, &image[entry0], 4);
+            ++reinterpret_cast<std::uint32_t&>(image[entry0 + 8 + (size0 + 3) / 4 * 4 + 4]);
             WriteFileBytes(paths.helpFile, "old");
-            const std::string copy = ScratchFolder() + "\\LumovaraSetup.exe";
-            return WriteFileBytes(copy, image) ? copy : "";
+            WriteFileBytes(ScratchFolder() + "\\LumovaraSetup.exe", image);
+            return ScratchFolder() + "\\LumovaraSetup.exe";
         }
         if (fault == kNoProgramFiles) {  // the shell then cannot resolve the folder, as on a damaged system
+            RemoveInstallation();
             programFiles_ = ReadRegistryValue(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir");
             WriteRegistryValue(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir", REG_SZ, Sz("C:\\NoProgramFilesHere"));
+        }
+        // Two copies named like the application, one whose name holds only the
+        // search word and one in other letter case, all ignoring the request to close.
+        for (const char* name : {"LumovaraRemote.exe", "LumovaraRemote.exe", "LumovaraRemoteHelper.exe", "lumovararemote.exe"}) {
+            const std::string folder = ScratchFolder() + "\\" + std::to_string(copies_.size()) + "\\";
+            if (fault == kStubborn && CreateDirectoryA(folder.c_str(), nullptr) &&
+                CopyFileA(BuildPath("sample/StubbornApp.exe").c_str(), (folder + name).c_str(), FALSE))
+                copies_.emplace_back(folder + name);
         }
         if (fault == kLegacy)
             AddLegacyEntries();
@@ -94,8 +102,7 @@ protected:
         ASSERT_TRUE(CopyFileA(BuildPath("tests/record_run.exe").c_str(), recorder.c_str(), FALSE));
         legacyCommand_ = "\"" + recorder + "\" /S %TEMP% --delete=" + Installation().userDesktopLink;
         const struct {
-            const char* root;
-            const char *name, *version, *quiet;  // quiet: null for none
+            const char *root, *name, *version, *quiet;  // quiet: null for none
         } entries[] = {
             {kWow64Root, "VEK Lumovara Remote", "1.0", nullptr},  {kUninstallRoot, "VEK Lumovara Remote", "10.1", nullptr},
             {kUninstallRoot, "VEK Lumovara Remote", " 1.0", nullptr}, {kUninstallRoot, "vek lumovara remote", "1.4.2", nullptr},
@@ -103,27 +110,20 @@ protected:
             {kUninstallRoot, "VEK Lumovara Remote", "1.4.2", legacyCommand_.c_str()},
         };
         for (int i = 0; i < 7; ++i) {
-            const auto& entry = entries[i];
-            const std::string key = entry.root + std::string("\\lvtest-") + char('0' + i);
-            WriteRegistryValue(HKEY_LOCAL_MACHINE, key, "DisplayName", REG_SZ, Sz(entry.name));
-            WriteRegistryValue(HKEY_LOCAL_MACHINE, key, "DisplayVersion", REG_SZ, Sz(entry.version));
+            const std::string key = entries[i].root + std::string("\\lvtest-") + char('0' + i);
+            WriteRegistryValue(HKEY_LOCAL_MACHINE, key, "DisplayName", REG_SZ, Sz(entries[i].name));
+            WriteRegistryValue(HKEY_LOCAL_MACHINE, key, "DisplayVersion", REG_SZ, Sz(entries[i].version));
             WriteRegistryValue(HKEY_LOCAL_MACHINE, key, "UninstallString", REG_SZ, Sz(other));
-            if (entry.quiet != nullptr)
-                WriteRegistryValue(HKEY_LOCAL_MACHINE, key, "QuietUninstallString", REG_SZ, Sz(entry.quiet));
+            if (entries[i].quiet != nullptr)
+                WriteRegistryValue(HKEY_LOCAL_MACHINE, key, "QuietUninstallString", REG_SZ, Sz(entries[i].quiet));
         }
     }
 
     std::unique_ptr<HeldFile> held_;
+    std::vector<Process> copies_;
     RegistryValue programFiles_;
     std::string legacyCommand_;
 };
-
-void ExpectFile(const std::string& path, char state, const std::string& payload)
-{
-    const std::string expected = state == 'p' ? ReadFileBytes(payload) : state == 'o' ? "old" : "";
-    EXPECT_EQ(state != '-', FileExists(path)) << path;
-    EXPECT_TRUE(state == '-' || ReadFileBytes(path) == expected) << path << " is not as expected: " << state;
-}
 
 DWORD KiB(const std::string& path) { return DWORD((ReadFileBytes(path).size() + 1023) / 1024); }
 
@@ -133,9 +133,8 @@ TEST_P(FailureRoads, Install)
     const InstallationPaths& paths = Installation();
     const std::string program = Prepare(road.fault);
     RunningSetup setup = StartSetup(program);
-    ASSERT_TRUE(setup.wizard && WalkToOptions(setup.wizard));
-    ASSERT_TRUE(SetOption(setup.wizard, IDC_START_MENU, road.startMenu) && SetOption(setup.wizard, IDC_DESKTOP, road.desktop) &&
-                SetOption(setup.wizard, IDC_ALL_USERS, road.allUsers));
+    ASSERT_TRUE(setup.wizard && WalkToOptions(setup.wizard) && SetOption(setup.wizard, IDC_START_MENU, road.startMenu) &&
+                SetOption(setup.wizard, IDC_DESKTOP, road.desktop) && SetOption(setup.wizard, IDC_ALL_USERS, road.allUsers));
     const MessageBoxInfo question = Install(setup);
     if (road.fault == kLegacy) {
         EXPECT_EQ("An installation of Lumovara Remote 1.4x was found. Remove it now?", question.text);
@@ -149,10 +148,22 @@ TEST_P(FailureRoads, Install)
     EXPECT_EQ(road.succeeds ? "The install operation completed successfully." : "The install operation did fail!",
               ControlText(setup.wizard, IDC_STATUS));
     EXPECT_EQ(100, SendMessageA(GetDlgItem(setup.wizard, IDC_PROGRESS), PBM_GETPOS, 0, 0));
+    if (road.fault == kStubborn) {  // after ten polls exactly one copy named like the application is terminated
+        std::vector<Process>& copies = copies_;
+        EXPECT_TRUE(WaitFor([&] { return !copies[0].Running() || !copies[1].Running(); }));
+        EXPECT_EQ(1, copies[copies[0].Running() ? 1 : 0].Wait(0)) << "not terminated with exit code 1";
+        EXPECT_TRUE(copies[0].Running() != copies[1].Running() && copies[2].Running() && copies[3].Running());
+    }
 
-    ExpectFile(paths.application, road.application, BuildPath("sample/LumovaraRemote.exe"));
-    ExpectFile(paths.helpFile, road.helpFile, BuildPath("sample/LumovaraRemote.chm"));
-    ExpectFile(paths.uninstaller, road.uninstaller, program);
+    const std::pair<std::string, char> files[] = {{paths.application, road.application}, {paths.helpFile, road.helpFile},
+                                                  {paths.uninstaller, road.uninstaller}};
+    const std::string payload[] = {BuildPath("sample/LumovaraRemote.exe"), BuildPath("sample/LumovaraRemote.chm"), program};
+    for (int i = 0; i < 3; ++i) {
+        const auto& [path, state] = files[i];
+        EXPECT_EQ(state != '-', FileExists(path)) << path;
+        EXPECT_TRUE(state == '-' || ReadFileBytes(path) == (state == 'p' ? ReadFileBytes(payload[i]) : state == 'o' ? "old" : ""))
+            << path << " does not hold what it should: " << state;
+    }
     // Links and the registration come only after the application was written.
     const bool written = road.application == 'p';
     for (auto [link, chosen] : {std::pair{paths.commonStartMenuLink, road.startMenu && road.allUsers},

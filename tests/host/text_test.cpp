@@ -1,7 +1,6 @@
-// The bounded formatter, the path joins and the installed size: return codes,
-// cut and refused texts, and never a byte written outside the buffer.
+// The bounded formatter and the path joins: return codes, cut and refused
+// texts, and never a byte written outside the buffer.
 #include "app/bounded_text.h"
-#include "install/installed_size.h"
 
 #include <gtest/gtest.h>
 
@@ -12,57 +11,32 @@ namespace {
 
 using namespace std::string_literals;
 
-// An 8-character buffer between guard bytes.
-struct Guarded {
-    char bytes[24];
-    char* buffer = bytes + 8;
-    Guarded() { std::memset(bytes, 'x', sizeof bytes); }
-    std::string Buffer() const { return std::string(buffer, 8); }
-    bool GuardsIntact() const { return std::string(bytes, 8) + std::string(bytes + 16, 8) == std::string(16, 'x'); }
-};
-
 TEST(FormatBounded, ReturnCodesAndTruncation)
 {
     const struct {
         std::size_t capacity;
         const char* text;
         std::int32_t result;
-        std::string buffer;
-    } cases[] = {
-        {8, "abcd-12", kFormatOk, "abcd-12\0"s},                   // fits exactly
-        {8, "abcdefgh", kFormatInsufficientBuffer, "abcdefg\0"s},  // one too long
-        {1, "a", kFormatInsufficientBuffer, "\0xxxxxxx"s},
-        {0, "abc", kFormatInvalidArg, "xxxxxxxx"},                 // untouched
-        {0x80000000u, "abc", kFormatInvalidArg, "\0xxxxxxx"s},     // above the limit: emptied
-    };
+        std::string buffer;  // its 8 bytes afterwards
+    } cases[] = {{8, "abcd-12", kFormatOk, "abcd-12\0"s}, {8, "abcdefgh", kFormatInsufficientBuffer, "abcdefg\0"s},
+                 {1, "a", kFormatInsufficientBuffer, "\0xxxxxxx"s}, {0, "abc", kFormatInvalidArg, "xxxxxxxx"},
+                 {0x80000000u, "abc", kFormatInvalidArg, "\0xxxxxxx"s}};
     for (const auto& c : cases) {
-        Guarded guarded;
-        EXPECT_EQ(c.result, FormatBounded(guarded.buffer, c.capacity, "%s", c.text)) << c.capacity;
-        EXPECT_EQ(c.buffer, guarded.Buffer()) << c.capacity;
-        EXPECT_TRUE(guarded.GuardsIntact()) << c.capacity;
+        char guarded[24];  // the buffer between 8 guard bytes on each side
+        std::memset(guarded, 'x', sizeof guarded);
+        EXPECT_EQ(c.result, FormatBounded(guarded + 8, c.capacity, "%s", c.text)) << c.capacity;
+        EXPECT_EQ("xxxxxxxx" + c.buffer + "xxxxxxxx", std::string(guarded, 24)) << c.capacity;
     }
 }
 
 TEST(PathJoins, AddNoSeparatorAndFailCleanlyPast259Characters)
 {
-    char path[260];
+    char path[260], unterminated[8] = {'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x'};
     ASSERT_TRUE(CopyPath(path, "C:\\Program Files") && AppendPath(path, "\\VEK"));
-    EXPECT_STREQ("C:\\Program Files\\VEK", path);
-    EXPECT_TRUE(AppendPath(path, std::string(259 - std::strlen(path), 'f').c_str()));
-    EXPECT_FALSE(AppendPath(path, "x"));
-    EXPECT_EQ(259u, std::strlen(path));
-    EXPECT_FALSE(CopyPath(path, std::string(260, 'q').c_str()));
-    EXPECT_EQ('C', path[0]);
-    Guarded unterminated;
-    EXPECT_FALSE(AppendPath(unterminated.buffer, 8, "a"));
-    EXPECT_EQ("xxxxxxxx", unterminated.Buffer());
-}
-
-TEST(InstalledSize, EachFileRoundsUpToWholeKiB)
-{
-    for (auto [bytes, kib] : {std::pair<std::uint64_t, std::uint32_t>{0, 0}, {1, 1}, {1024, 1}, {1025, 2},
-                              {std::uint64_t(4) << 30, 4194304}})
-        EXPECT_EQ(kib, SizeInKiB(bytes)) << bytes;
+    EXPECT_TRUE(AppendPath(path, std::string(239, 'f').c_str()));
+    EXPECT_FALSE(AppendPath(path, "x") || CopyPath(path, std::string(260, 'q').c_str()) || AppendPath(unterminated, "a"));
+    EXPECT_EQ("C:\\Program Files\\VEK" + std::string(239, 'f'), path);
+    EXPECT_EQ("xxxxxxxx", std::string(unterminated, 8));
 }
 
 }  // namespace

@@ -2,18 +2,21 @@
 
 #include "resources/resource.h"
 
+#include <gtest/gtest.h>
 #include <shellapi.h>
 #include <shlobj.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <utility>
 
-HANDLE testJob = nullptr;  // made by main.cpp
+static HANDLE testJob = nullptr;  // made by main()
 
 Process::Process(const std::string& path, const std::string& arguments)
 {
@@ -62,16 +65,15 @@ std::vector<std::string> JobProcesses(bool end)
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     PROCESSENTRY32 entry = {sizeof entry};
     for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-        HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, 0, entry.th32ProcessID);
+        HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, 0, entry.th32ProcessID);
         BOOL inJob = FALSE;
-        if (process != nullptr && entry.th32ProcessID != GetCurrentProcessId() &&
-            IsProcessInJob(process, testJob, &inJob) && inJob && WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
+        if (entry.th32ProcessID != GetCurrentProcessId() && IsProcessInJob(process, testJob, &inJob) && inJob &&
+            WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
             found.push_back(entry.szExeFile + (" (" + std::to_string(entry.th32ProcessID) + ")"));
-            if (end && TerminateProcess(process, 99))
-                WaitForSingleObject(process, 5000);
+            if (end)
+                Process(entry.th32ProcessID).End();
         }
-        if (process != nullptr)
-            CloseHandle(process);
+        CloseHandle(process);
     }
     CloseHandle(snapshot);
     return found;
@@ -184,20 +186,16 @@ ShellLink ReadShellLink(const std::string& path)
     HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     IShellLinkA* link = nullptr;
     IPersistFile* file = nullptr;
-    std::wstring widePath(path.begin(), path.end());
-    char text[2 * MAX_PATH] = {};
+    char target[MAX_PATH] = {}, description[MAX_PATH] = {}, arguments[MAX_PATH] = {};
     if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&link)) &&
-        SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void**)&file)) && SUCCEEDED(file->Load(widePath.c_str(), 0))) {
-        info.loaded = SUCCEEDED(link->GetPath(text, sizeof text, nullptr, SLGP_RAWPATH));
-        info.target = text;
-        link->GetDescription(text, sizeof text);
-        info.description = text;
-        link->GetArguments(text, sizeof text);
-        info.arguments = text;
-    }
-    for (IUnknown* object : {static_cast<IUnknown*>(file), static_cast<IUnknown*>(link)})
-        if (object != nullptr)
-            object->Release();
+        SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void**)&file)) &&
+        SUCCEEDED(file->Load(std::wstring(path.begin(), path.end()).c_str(), 0)))
+        info = {SUCCEEDED(link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH)) && SUCCEEDED(link->GetDescription(description, MAX_PATH)) &&
+                    SUCCEEDED(link->GetArguments(arguments, MAX_PATH)), target, description, arguments};
+    if (file != nullptr)
+        file->Release();
+    if (link != nullptr)
+        link->Release();
     if (SUCCEEDED(com))
         CoUninitialize();
     return info;
@@ -205,24 +203,14 @@ ShellLink ReadShellLink(const std::string& path)
 
 std::vector<HWND> VisibleWindows(DWORD processId, const char* className)
 {
-    struct Query {
-        DWORD processId;
-        const char* className;
-        std::vector<HWND> found;
-    } query{processId, className, {}};
-    auto collect = [](HWND window, LPARAM context) -> BOOL {
-        Query& q = *reinterpret_cast<Query*>(context);
+    std::vector<HWND> found;
+    for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, className, nullptr)) != nullptr;) {
         DWORD owner = 0;
-        char name[256] = {};
         GetWindowThreadProcessId(window, &owner);
-        GetClassNameA(window, name, sizeof name);
-        if ((q.processId == 0 || owner == q.processId) && IsWindowVisible(window) &&
-            (q.className == nullptr || std::strcmp(name, q.className) == 0))
-            q.found.push_back(window);
-        return TRUE;
-    };
-    EnumWindows(collect, LPARAM(&query));
-    return query.found;
+        if ((processId == 0 || owner == processId) && IsWindowVisible(window))
+            found.push_back(window);
+    }
+    return found;
 }
 
 std::string WindowText(HWND window)
@@ -321,51 +309,94 @@ long Finish(RunningSetup& setup, bool startApplication)
     return clicked ? setup.process.Wait() : -1;
 }
 
-Pixels ReadPixels(HDC source, const RECT& area)
-{
-    Pixels pixels{area.right - area.left, area.bottom - area.top, {}};
-    BITMAPINFO info = {{sizeof info.bmiHeader, pixels.width, -pixels.height, 1, 32}};
-    HDC memory = CreateCompatibleDC(source);
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ previous = SelectObject(memory, bitmap);
-    if (bitmap != nullptr && BitBlt(memory, 0, 0, pixels.width, pixels.height, source, area.left, area.top, SRCCOPY))
-        pixels.rgb.assign(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + pixels.width * pixels.height);
-    SelectObject(memory, previous);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    return pixels;
-}
-
-Pixels Capture(HWND window)
+void Screenshot(HWND window, const std::string& name)
 {
     RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);  // paints what is pending, in its owner
-    auto grab = [window] {
-        RECT rect = {};
-        GetWindowRect(window, &rect);
-        HDC screen = GetDC(nullptr);
-        Pixels pixels = ReadPixels(screen, rect);
+    RECT area = {};
+    GetWindowRect(window, &area);
+    const LONG width = area.right - area.left, height = area.bottom - area.top;
+    BITMAPINFOHEADER header = {sizeof header, width, -height, 1, 32};
+    auto grab = [&] {  // the window's part of the screen
+        std::vector<DWORD> pixels(std::size_t(width) * height);
+        HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
+        HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+        HGDIOBJ previous = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+        SelectObject(memory, previous);
+        GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
+        DeleteObject(bitmap);
+        DeleteDC(memory);
         ReleaseDC(nullptr, screen);
         return pixels;
     };
-    // What the owner paints reaches the screen in its own time: wait for two equal pictures in a row.
-    Pixels pixels = grab();
-    WaitFor([&] { return std::exchange(pixels, grab()).rgb == pixels.rgb; }, 5000);
-    return pixels;
-}
-
-void Screenshot(HWND window, const std::string& name)
-{
-    const char* folder = std::getenv("SCREENSHOT_DIR");  // a Unix path; Wine maps / to Z:
-    Pixels pixels = Capture(window);
-    for (DWORD& pixel : pixels.rgb)
+    // What the owner painted reaches the screen in its own time: wait for two equal pictures in a row.
+    std::vector<DWORD> pixels = grab();
+    WaitFor([&] { return std::exchange(pixels, grab()) == pixels; }, 5000);
+    for (DWORD& pixel : pixels)
         pixel |= 0xFF000000;  // opaque: viewers read the fourth byte as alpha
-    BITMAPINFOHEADER header = {sizeof header, pixels.width, -pixels.height, 1, 32};
-    DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof header, size = DWORD(pixels.rgb.size() * 4);
-    BITMAPFILEHEADER file = {0x4D42, offset + size, 0, 0, offset};  // "BM"
-    if (folder != nullptr)
+    const DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof header, size = DWORD(pixels.size() * 4);
+    const BITMAPFILEHEADER file = {0x4D42, offset + size, 0, 0, offset};  // "BM"
+    if (const char* folder = std::getenv("SCREENSHOT_DIR"))  // a Unix path; Wine maps / to Z:
         std::ofstream(std::string("Z:") + folder + "/" + name + ".bmp", std::ios::binary)
             .write(reinterpret_cast<const char*>(&file), sizeof file)
             .write(reinterpret_cast<const char*>(&header), sizeof header)
-            .write(reinterpret_cast<const char*>(pixels.rgb.data()), size);
+            .write(reinterpret_cast<const char*>(pixels.data()), size);
+}
+
+// ---- The main of every test program: the job, and nothing left behind.
+
+static void ListFolder(const std::string& folder, bool recursive, std::set<std::string>& found)
+{
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &entry)) {
+        const std::string name = entry.cFileName, path = folder + "\\" + name;
+        if (name != "." && name != ".." && found.insert(path).second && recursive && (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            ListFolder(path, true, found);
+    }
+    FindClose(search);
+}
+
+// Where a test could leave something: installations, links, plants, scratch folders, the registration.
+static std::set<std::string> Traces()
+{
+    std::set<std::string> found;
+    ListFolder("C:", false, found);
+    for (const char* folder : {"C:\\Program Files", "C:\\ProgramData", "C:\\users"})
+        ListFolder(folder, true, found);
+    if (RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey))
+        found.insert(std::string("HKLM\\") + kUninstallKey);
+    return found;
+}
+
+class NothingLeftBehind : public testing::Environment {
+    void SetUp() override { before_ = Traces(); }
+    void TearDown() override
+    {
+        for (const std::string& process : JobProcesses(true))
+            ADD_FAILURE() << "left running: " << process;
+        RemoveTree(ScratchFolder());
+        std::string removed = "?";  // a folder goes with all in it
+        for (const std::string& trace : Traces()) {
+            if (before_.count(trace) != 0 || trace.rfind(removed + "\\", 0) == 0)
+                continue;
+            ADD_FAILURE() << "left behind: " << (removed = trace);
+            trace.rfind("HKLM", 0) == 0 ? DeleteRegistryTree(HKEY_LOCAL_MACHINE, kUninstallKey) : RemoveTree(trace);
+        }
+    }
+    std::set<std::string> before_;
+};
+
+int main(int argc, char** argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    testJob = CreateJobObjectA(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!SetInformationJobObject(testJob, JobObjectExtendedLimitInformation, &limits, sizeof limits) ||
+        !AssignProcessToJobObject(testJob, GetCurrentProcess()))
+        return std::fputs("no job object for the test program\n", stderr), 1;
+    testing::AddGlobalTestEnvironment(new NothingLeftBehind);
+    const int result = RUN_ALL_TESTS();
+    return result != 0 || testing::UnitTest::GetInstance()->test_to_run_count() == 0;  // a filter matching none fails
 }

@@ -2,12 +2,12 @@
 // program and its wizard, message boxes, files, registry values, shell links,
 // screenshots.  Waits poll a condition with a bound; none is a fixed sleep.
 //
-// Every test program links main.cpp from here.  It puts the program into a job
-// object that ends, whenever the program ends (pass, fail, crash or ctest's
-// timeout), every process the program started and all that those started: the
-// setup program, the application it starts on Finish, the command processor of
-// the self-delete script.  After the last test it fails the program when a
-// process still runs or a file or registration was left behind, and removes them.
+// Every test program takes its main() from here.  It puts the program into a job
+// object that ends, however the program ends (pass, fail, crash, ctest's
+// timeout), every process it started and all those started: the setup program,
+// the application started on Finish, the self-delete script's command
+// processor.  After the last test it fails the program when a process still
+// runs or a file or the registration was left behind, and removes them.
 #pragma once
 
 #include <windows.h>
@@ -27,7 +27,7 @@ bool WaitFor(Condition condition, DWORD timeoutMs = kWaitMs)
     return true;
 }
 
-// A process of the test's job, terminated when this goes away (or is assigned to).
+// A process of the test's job, terminated when this goes away or is assigned to.
 class Process {
 public:
     Process() = default;
@@ -48,23 +48,21 @@ private:
 // The job's processes other than the test program, "name (id)" each; `end` terminates them.
 std::vector<std::string> JobProcesses(bool end = false);
 
-// Files.  BuildPath("LumovaraSetup.exe") is the Windows path of a file of the windows build.
-std::string BuildPath(const std::string& relative);
+std::string BuildPath(const std::string& relative);  // BuildPath("LumovaraSetup.exe"): a file of the windows build
 std::string ScratchFolder();  // this program's own folder under %TEMP%, removed at its end
 bool FileExists(const std::string& path);
 std::string ReadFileBytes(const std::string& path);  // "" when it cannot be read
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
-void RemoveTree(const std::string& path);  // a file, or a folder with everything in it
-// Holds `path` (made if missing) open without sharing while it lives, as another program would.
-struct HeldFile {
+void RemoveTree(const std::string& path);  // a file, or a folder with all in it
+struct HeldFile {  // `path` (made if missing) held open without sharing, as another program would
     explicit HeldFile(const std::string& path);
     ~HeldFile();
     HANDLE handle;
 };
 
-// Registry values, in the 64-bit view as the setup program sees them.
+// Registry values in the 64-bit view, as the setup program sees them.
 extern const char kUninstallRoot[];  // HKLM's uninstall entries
-extern const char kUninstallKey[];   // the product's own entry under it
+extern const char kUninstallKey[];   // the product's own entry
 std::string Sz(const std::string& text);  // the bytes of a REG_SZ value
 std::string Dword(DWORD value);           // the bytes of a REG_DWORD value
 struct RegistryValue {
@@ -73,8 +71,7 @@ struct RegistryValue {
     std::string bytes;
 };
 RegistryValue ReadRegistryValue(HKEY root, const std::string& key, const std::string& name);
-bool WriteRegistryValue(HKEY root, const std::string& key, const std::string& name, DWORD type,
-                        const std::string& bytes);  // creates the key
+bool WriteRegistryValue(HKEY root, const std::string& key, const std::string& name, DWORD type, const std::string& bytes);
 bool RegistryKeyExists(HKEY root, const std::string& key);
 void DeleteRegistryTree(HKEY root, const std::string& key);
 
@@ -93,7 +90,7 @@ struct ShellLink {
 ShellLink ReadShellLink(const std::string& path);  // through IShellLinkA, as the shell reads it
 
 // Windows and controls of other processes.
-std::vector<HWND> VisibleWindows(DWORD processId, const char* className);  // of any process for 0
+std::vector<HWND> VisibleWindows(DWORD processId, const char* className);  // of every process for 0
 std::string WindowText(HWND window);
 std::string ControlText(HWND dialog, int controlId);
 bool ControlVisible(HWND dialog, int controlId);
@@ -108,28 +105,21 @@ struct MessageBoxInfo {
 MessageBoxInfo FindMessageBox(DWORD processId);  // one the process shows now
 bool Answer(const MessageBoxInfo& box, int buttonId);  // IDYES, IDNO, IDOK
 
-// The setup program and what it showed first: the wizard or a message box
-// (both null when neither came in time).
+// The setup program and what it showed first, the wizard or a message box (null when neither came).
 struct RunningSetup {
     Process process;
     HWND wizard = nullptr;
     MessageBoxInfo box;
 };
 RunningSetup StartSetup(const std::string& program = BuildPath("LumovaraSetup.exe"));
-HWND WaitForWizard(DWORD processId);  // when a message box came first
+HWND WaitForWizard(DWORD processId);  // after a question was answered
 bool WalkToOptions(HWND wizard);      // Next, the licence accepted, Next
 bool SetOption(HWND wizard, int controlId, bool checked);
-// Presses Install; returns when Finish is enabled (window null) or when a
-// message box, the legacy question, shows (unanswered).
+// Presses Install; returns once Finish is enabled (window null) or a message
+// box, the legacy question, shows (unanswered).
 MessageBoxInfo Install(const RunningSetup& setup);
 bool WaitForFinish(HWND wizard);
 long Finish(RunningSetup& setup, bool startApplication);  // the exit code, or -1
 
-// Screens: pixels as 0x00RRGGBB, top row first.
-struct Pixels {
-    int width = 0, height = 0;
-    std::vector<DWORD> rgb;
-};
-Pixels ReadPixels(HDC source, const RECT& area);
-Pixels Capture(HWND window);  // once the window has repainted and its picture is steady
-void Screenshot(HWND window, const std::string& name);  // SCREENSHOT_DIR/<name>.bmp, when set
+// SCREENSHOT_DIR/<name>.bmp (when set) of the window once it has painted and its picture is steady.
+void Screenshot(HWND window, const std::string& name);

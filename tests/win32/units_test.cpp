@@ -1,31 +1,28 @@
 // Procedures called directly where no run of the setup program reaches under
-// Wine: the launch of an elevated process through the shell's token and the
-// folder lookup as LocalSystem (both through their seams, since Wine has no
-// shell window and never runs us as LocalSystem), the self-delete script, the
-// shutdown's polls and final termination, and the licence reader's bounds.
+// Wine (no shell window, never LocalSystem): the launch through the shell's
+// token and the folder lookup as LocalSystem through their seams; the
+// self-delete script's text and file; the licence reader's bounds.
 #include "app/application_path.h"
 #include "app/licence_viewer.h"
 #include "maintenance/self_delete_script.h"
-#include "maintenance/shutdown.h"
 #include "shell/launch.h"
 #include "shell/shortcuts.h"
 #include "shell/user_folders.h"
 #include "tests/support/support.h"
 
+#include <gtest/gtest.h>
 #include <shlobj.h>
 #include <wtsapi32.h>
-
-#include <gtest/gtest.h>
 
 #include <cstring>
 
 namespace {
 
-// What the launch seam saw of the token road.
+// What the launch seam saw.
 struct {
     HWND shell;
-    int shellLookups, tokenStarts;
     bool refuse, primaryToken, shown;
+    int shellLookups, tokenStarts;
     std::wstring commandLine, directory;
     DWORD flags;
 } seen;
@@ -38,11 +35,8 @@ BOOL WINAPI StartWithToken(HANDLE token, DWORD logon, LPCWSTR name, LPWSTR comma
     TOKEN_TYPE type = TokenImpersonation;
     DWORD size = 0;
     seen.primaryToken = GetTokenInformation(token, TokenType, &type, sizeof type, &size) && type == TokenPrimary;
-    ++seen.tokenStarts;
-    seen.commandLine = commandLine;
-    seen.directory = directory;
-    seen.flags = flags;
     seen.shown = startup->dwFlags == STARTF_USESHOWWINDOW && startup->wShowWindow == SW_SHOW;
+    seen.commandLine = commandLine, seen.directory = directory, seen.flags = flags, ++seen.tokenStarts;
     return !seen.refuse && CreateProcessWithTokenW(token, logon, name, commandLine, flags, environment, directory, startup, info);
 }
 
@@ -68,36 +62,32 @@ TEST(Launch, EveryRoadStartsTheApplicationOnceAndClosesItsHandles)
     RememberApplicationPath(application.c_str());
     const struct {
         const char* name;
-        bool elevated;
+        bool elevated, refuse;
         int shell;  // 0 none (Wine's own facts), 1 a window, 2 a window that is gone
-        bool refuse;
         int shellLookups, tokenStarts;
-    } roads[] = {{"warm-up", true, 1, false, 1, 1},      {"not elevated", false, 1, false, 0, 0},
-                 {"shell token", true, 1, false, 1, 1},   {"shell token refused", true, 1, true, 1, 1},
-                 {"shell gone", true, 2, false, 1, 0},    {"no shell window", true, 0, false, 1, 0}};
+    } roads[] = {{"warm-up", true, false, 1, 1, 1},         {"not elevated", false, false, 1, 0, 0},
+                 {"shell token", true, false, 1, 1, 1},     {"shell token refused", true, true, 1, 1, 1},
+                 {"shell gone", true, false, 2, 1, 0},      {"no shell window", true, false, 0, 1, 0}};
     for (const auto& road : roads) {
-        SCOPED_TRACE(road.name);
-        seen = {road.shell != 0 ? CreateWindowExA(0, "STATIC", "shell", 0, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr) : nullptr};
-        seen.refuse = road.refuse;
+        seen = {road.shell != 0 ? CreateWindowExA(0, "STATIC", "shell", 0, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr) : nullptr,
+                road.refuse};
         if (road.shell == 2)
             DestroyWindow(seen.shell);
         const LaunchPlatform platform = {road.elevated ? +[] { return true; } : +[] { return false; }, ShellWindow, StartWithToken};
         SetLaunchPlatformForTesting(&platform);
         const std::vector<HANDLE> before = FreeHandleValues();
         LaunchInstalledApplication();
-        EXPECT_TRUE(&road == roads || before == FreeHandleValues()) << "a handle was left open";
+        EXPECT_TRUE(&road == roads || before == FreeHandleValues()) << road.name << ": a handle was left open";
         SetLaunchPlatformForTesting(nullptr);
         DestroyWindow(seen.shell);
         const std::vector<std::string> started = JobProcesses(true);
-        EXPECT_TRUE(started.size() == 1 && started[0].rfind("LumovaraRemote.exe", 0) == 0) << started.size() << " started";
-        EXPECT_EQ(road.shellLookups, seen.shellLookups);
-        EXPECT_EQ(road.tokenStarts, seen.tokenStarts);
-        if (road.tokenStarts != 0) {
-            EXPECT_TRUE(seen.primaryToken);
-            EXPECT_EQ(L"\"" + std::wstring(application.begin(), application.end()) + L"\"", seen.commandLine);
-            EXPECT_EQ(std::wstring(folder.begin(), folder.end()) + L"\\", seen.directory);
-            EXPECT_TRUE(seen.flags == 0x04000020 && seen.shown);
-        }
+        EXPECT_TRUE(started.size() == 1 && started[0].rfind("LumovaraRemote.exe", 0) == 0) << road.name << ": " << started.size();
+        EXPECT_TRUE(seen.shellLookups == road.shellLookups && seen.tokenStarts == road.tokenStarts) << road.name;
+        EXPECT_TRUE(road.tokenStarts == 0 ||
+                    (seen.primaryToken && seen.shown && seen.flags == 0x04000020 &&
+                     seen.commandLine == L"\"" + std::wstring(application.begin(), application.end()) + L"\"" &&
+                     seen.directory == std::wstring(folder.begin(), folder.end()) + L"\\"))
+            << road.name << ": started with " << std::string(seen.commandLine.begin(), seen.commandLine.end());
     }
 }
 
@@ -110,24 +100,22 @@ BOOL WINAPI ConsoleUserToken(ULONG, HANDLE* token)
 }
 
 // As LocalSystem the per-user folders are the console user's, through that
-// user's token (always closed), never our own profile's.
+// user's token (always closed), never our own profile's: with nobody at the
+// console only the all-users shortcuts are made.
 TEST(LocalSystem, FoldersComeOnlyThroughTheConsoleUsersToken)
 {
     const AccountFacts saved = accountFacts;
     accountFacts.runsAsLocalSystem = [] { return true; };
     const struct {
-        const char* name;
         DWORD(WINAPI* session)();
         BOOL(WINAPI* token)(ULONG, HANDLE*);
         int csidl;
         bool found;
-    } roads[] = {
-        {"console user", [] { return DWORD(1); }, ConsoleUserToken, CSIDL_PROGRAMS, true},
-        {"console user", [] { return DWORD(1); }, ConsoleUserToken, CSIDL_DESKTOPDIRECTORY, true},
-        {"failed lookup", [] { return DWORD(1); }, ConsoleUserToken, 0xFF, false},
-        {"nobody logged on", [] { return DWORD(1); }, [](ULONG, HANDLE*) { return FALSE; }, CSIDL_PROGRAMS, false},
-        {"no console session", [] { return DWORD(0xFFFFFFFF); }, ConsoleUserToken, CSIDL_PROGRAMS, false},
-    };
+    } roads[] = {{[] { return DWORD(1); }, ConsoleUserToken, CSIDL_PROGRAMS, true},
+                 {[] { return DWORD(1); }, ConsoleUserToken, CSIDL_DESKTOPDIRECTORY, true},
+                 {[] { return DWORD(1); }, ConsoleUserToken, 0xFF, false},  // a folder the lookup fails for
+                 {[] { return DWORD(1); }, [](ULONG, HANDLE*) { return FALSE; }, CSIDL_PROGRAMS, false},  // nobody logged on
+                 {[] { return DWORD(0xFFFFFFFF); }, ConsoleUserToken, CSIDL_PROGRAMS, false}};  // no console session
     for (const auto& road : roads) {
         accountFacts.activeConsoleSessionId = road.session;
         accountFacts.queryUserToken = road.token;
@@ -135,12 +123,11 @@ TEST(LocalSystem, FoldersComeOnlyThroughTheConsoleUsersToken)
         char own[MAX_PATH] = {}, folder[MAX_PATH];
         SHGetSpecialFolderPathA(nullptr, own, road.csidl, FALSE);
         std::memset(folder, 'x', MAX_PATH);
-        EXPECT_EQ(road.found, ResolveInteractiveUserFolder(road.csidl, folder)) << road.name;
+        EXPECT_EQ(road.found, ResolveInteractiveUserFolder(road.csidl, folder)) << &road - roads;
         EXPECT_EQ(road.found ? own : std::string(MAX_PATH, 'x'), std::string(folder, road.found ? std::strlen(folder) : MAX_PATH));
         DWORD flags;
-        EXPECT_FALSE(handedOutToken != nullptr && GetHandleInformation(handedOutToken, &flags)) << road.name << ": token left open";
+        EXPECT_FALSE(handedOutToken != nullptr && GetHandleInformation(handedOutToken, &flags)) << "token left open";
     }
-    // With nobody at the console only the all-users shortcuts are made.
     RememberApplicationPath(BuildPath("sample/LumovaraRemote.exe").c_str());
     CreateShortcuts(true, true, false);
     CreateShortcuts(true, true, true);
@@ -149,15 +136,6 @@ TEST(LocalSystem, FoldersComeOnlyThroughTheConsoleUsersToken)
     EXPECT_TRUE(FileExists(paths.commonStartMenuLink) && FileExists(paths.commonDesktopLink));
     RemoveInstallation();
     accountFacts = saved;
-
-    // A path whose conversion outgrows 260 bytes (UTF-8 standing in for a
-    // multi-byte code page) leaves the buffer as it was.
-    char folder[MAX_PATH];
-    ASSERT_TRUE(ConvertFolderPath((L"a" + std::wstring(86, L'\x4E2D')).c_str(), CP_UTF8, folder));
-    EXPECT_EQ(259u, std::strlen(folder));
-    std::memset(folder, 'x', MAX_PATH);
-    EXPECT_FALSE(ConvertFolderPath((L"ab" + std::wstring(86, L'\x4E2D')).c_str(), CP_UTF8, folder));
-    EXPECT_EQ(std::string(MAX_PATH, 'x'), std::string(folder, MAX_PATH));
 }
 
 // Every "%" doubled, so that the command processor reads the path as written;
@@ -177,50 +155,7 @@ TEST(SelfDeleteScript, DoublesPercentSignsAndIsAlwaysANewFile)
     EXPECT_FALSE(WriteSelfDeleteScript(path.c_str(), uninstaller));
     CloseHandle(planted);
     EXPECT_EQ("planted", ReadFileBytes(path));
-    EXPECT_TRUE(WriteSelfDeleteScript(path.c_str(), uninstaller));
-    EXPECT_EQ(text, ReadFileBytes(path));
-}
-
-std::vector<DWORD> pauses;
-void WINAPI CountedPause(DWORD milliseconds)
-{
-    pauses.push_back(milliseconds);
-    Sleep(milliseconds);  // the pause of the procedure under test, not a wait of the test
-}
-
-Process StartCopy(const char* sample, const std::string& name)
-{
-    const std::string folder = ScratchFolder() + "\\" + std::to_string(GetTickCount()) + name;
-    CreateDirectoryA(folder.c_str(), nullptr);
-    CopyFileA(BuildPath(sample).c_str(), (folder + "\\" + name).c_str(), FALSE);
-    Process copy(folder + "\\" + name);
-    EXPECT_TRUE(WaitFor([&] { return !VisibleWindows(copy.id(), "LumovaraRemoteSample").empty(); })) << name;
-    return copy;
-}
-
-// A copy that closes on request ends the polls early.  Copies that do not are
-// polled ten times, then exactly one named like the application is
-// terminated, with exit code 1.  Names are compared with their letter case.
-TEST(Shutdown, PollsTenTimesThenTerminatesOneCopy)
-{
-    pollPause = CountedPause;
-    Process closing = StartCopy("sample/LumovaraRemote.exe", "LumovaraRemote.exe");
-    ShutDownRunningInstances();
-    EXPECT_EQ(0, closing.Wait(0));
-    EXPECT_LT(pauses.size(), 10u);
-
-    Process stubborn[] = {StartCopy("sample/StubbornApp.exe", "LumovaraRemote.exe"),
-                          StartCopy("sample/StubbornApp.exe", "LumovaraRemote.exe"),
-                          StartCopy("sample/StubbornApp.exe", "LumovaraRemoteHelper.exe"),
-                          StartCopy("sample/StubbornApp.exe", "lumovararemote.exe")};
-    pauses.clear();
-    ShutDownRunningInstances();
-    EXPECT_EQ(std::vector<DWORD>(10, 100), pauses);
-    ASSERT_TRUE(WaitFor([&] { return !stubborn[0].Running() || !stubborn[1].Running(); }));
-    EXPECT_EQ(1, stubborn[stubborn[0].Running() ? 1 : 0].Wait(0));
-    EXPECT_TRUE(stubborn[0].Running() != stubborn[1].Running()) << "both copies were terminated";
-    EXPECT_TRUE(stubborn[2].Running() && stubborn[3].Running());
-    pollPause = Sleep;
+    EXPECT_TRUE(WriteSelfDeleteScript(path.c_str(), uninstaller) && ReadFileBytes(path) == text);
 }
 
 // A negative request gives nothing and never moves the read position back.
