@@ -65,13 +65,11 @@ void ExpectInstallation(const std::vector<std::string>& links)
     EXPECT_TRUE(ReadFileBytes(paths.application) == ReadFileBytes(BuildPath("sample/LumovaraRemote.exe")));
     EXPECT_TRUE(ReadFileBytes(paths.helpFile) == ReadFileBytes(BuildPath("sample/LumovaraRemote.chm")));
     EXPECT_TRUE(ReadFileBytes(paths.uninstaller) == ReadFileBytes(BuildPath("LumovaraSetup.exe")));
-    for (const std::string& path : {paths.commonStartMenuLink, paths.userStartMenuLink, paths.commonDesktopLink,
-                                    paths.userDesktopLink}) {
-        ShellLink link = ReadShellLink(path);
-        bool chosen = std::find(links.begin(), links.end(), path) != links.end();
-        EXPECT_EQ(chosen, link.loaded) << path;
-        EXPECT_TRUE(!chosen || (link.target == paths.application && link.description == "VEK Lumovara Remote" &&
-                                link.arguments.empty())) << path << " -> " << link.target << ", " << link.description;
+    for (const std::string& path : {paths.commonStartMenuLink, paths.userStartMenuLink, paths.commonDesktopLink, paths.userDesktopLink}) {
+        const ShellLink link = ReadShellLink(path);
+        EXPECT_EQ(std::find(links.begin(), links.end(), path) != links.end(),
+                  link.loaded && link.target == paths.application && link.description == "VEK Lumovara Remote" && link.arguments.empty())
+            << path << " -> " << link.target << ", " << link.description;
     }
     const std::string command = Sz("\"" + paths.uninstaller + "\"");
     const std::tuple<const char*, DWORD, std::string> values[] = {
@@ -80,9 +78,8 @@ void ExpectInstallation(const std::vector<std::string>& links)
         {"EstimatedSize", REG_DWORD, Dword(KiB(paths.application) + KiB(paths.helpFile) + KiB(paths.uninstaller))},
         {"NoModify", REG_DWORD, Dword(1)}, {"NoRepair", REG_DWORD, Dword(1)}};
     for (const auto& [name, type, bytes] : values) {
-        RegistryValue value = ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, name);
-        EXPECT_TRUE(value.type == type && value.bytes == bytes) << name << ": type " << value.type << ", "
-                                                                << value.bytes.size() << " bytes";
+        const RegistryValue value = ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, name);
+        EXPECT_TRUE(value.type == type && value.bytes == bytes) << name << ": type " << value.type << ", " << value.bytes.size() << " bytes";
     }
 }
 
@@ -165,9 +162,8 @@ TEST(WholeLife, InstallInstallAgainAndUninstall)
     EXPECT_TRUE(FileExists(paths.uninstaller)) << "in use until the program ends";
     ASSERT_TRUE(Answer(box, IDOK));
     EXPECT_EQ(0, uninstaller.Wait());
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    const std::string script = temp + ("lvremote_uninstall_" + std::to_string(uninstaller.id()) + ".bat");
+    char script[MAX_PATH];
+    sprintf(script + GetTempPathA(MAX_PATH, script), "lvremote_uninstall_%lu.bat", uninstaller.id());
     EXPECT_TRUE(WaitFor([&] { return !FileExists(paths.uninstaller) && !FileExists(script); })) << "Uninstall.exe or its script stayed";
     for (const std::string& gone : {paths.application, paths.helpFile, paths.commonStartMenuLink, paths.commonDesktopLink,
                                     paths.userDesktopLink, paths.userStartMenuFolder})

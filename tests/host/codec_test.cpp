@@ -15,20 +15,15 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Pieces of zeros, random bytes and words; or, for kind 1 and 2, only zeros or only random bytes.
+// Pieces of zeros, random bytes and text, 1000 bytes each; or (kind 1, 2) only zeros or only random bytes.
 Bytes MakeInput(std::size_t size, unsigned kind)
 {
-    static const std::string kWords[] = {"the ", "codec ", "Lumovara ", "\r\n", "0x00401000 "};
     std::mt19937 random{unsigned(size)};
-    Bytes data;
-    while (data.size() < size) {
-        const unsigned piece = kind == 0 ? random() % 3 : kind - 1;
-        for (unsigned i = 1 + random() % 3000; i > 0; --i) {
-            const std::string word = piece == 2 ? kWords[random() % 5] : std::string(1, char(piece == 1 ? random() : 0));
-            data.insert(data.end(), word.begin(), word.end());
-        }
+    Bytes data(size);
+    for (std::size_t i = 0; i < size; ++i) {
+        const std::size_t piece = kind != 0 ? kind - 1 : i / 1000 % 3;
+        data[i] = piece == 0 ? 0 : piece == 1 ? std::uint8_t(random()) : "the Lumovara codec at 0x00401000\r\n"[i % 34];
     }
-    data.resize(size);
     return data;
 }
 

@@ -11,7 +11,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 namespace {
 
@@ -49,36 +48,22 @@ TEST(Container, LayoutAndAWalkThatStaysInside)
     }
 }
 
-// payload-pack as the build runs it: its container decodes back to the files;
-// a bad input is a one-line error naming it, exit status 1, and no output.
-TEST(PayloadPack, PacksFilesThatDecodeBackAndRefusesBadInputs)
+// payload-pack as the build runs it (its containers decode to the files in every
+// installation of the end-to-end tests): a bad input is a one-line error naming
+// it, exit status 1, and no output file.
+TEST(PayloadPack, RefusesBadInputs)
 {
     const std::string folder = "/tmp/payload-pack-" + std::to_string(getpid()) + "/";
-    const std::string files[2] = {std::string(20000, 'a') + "Lumovara Remote" + std::string(3001, 'z'), "<html>help</html>"};
-    std::filesystem::create_directories(folder);
-    std::ofstream(folder + "app") << files[0];
-    std::ofstream(folder + "help") << files[1];
+    std::filesystem::create_directories(folder + "folder");
+    std::ofstream(folder + "app") << "MZ";
     std::ofstream(folder + "empty").flush();
-    auto pack = [&](const std::string& help) {
+    for (const char* bad : {"missing", "empty", "folder"}) {
         std::string output;
-        std::FILE* pipe = popen((PAYLOAD_PACK " " + folder + "app " + folder + help + " -o " + folder + "c --binary 2>&1").c_str(), "r");
+        std::FILE* pipe = popen((PAYLOAD_PACK " " + folder + "app " + folder + bad + " -o " + folder + "c 2>&1").c_str(), "r");
         for (int c; (c = std::fgetc(pipe)) != EOF;)
             output += char(c);
-        return std::pair{WEXITSTATUS(pclose(pipe)), output};
-    };
-    ASSERT_EQ(0, pack("help").first);
-    std::ifstream in(folder + "c", std::ios::binary);
-    std::vector<std::uint32_t> words = Words(Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
-    for (std::uint32_t index : {0u, 1u}) {
-        payload::EntryView entry;
-        ASSERT_TRUE(payload::LocateEntry(words.data(), words.size(), index, &entry));
-        std::string file(entry.uncompressedSize, '\0');
-        EXPECT_TRUE(payload::DecodeEntry(entry, entry.body, file.data()) && file == files[index]) << index;
-    }
-    std::filesystem::remove(folder + "c");
-    for (const char* bad : {"missing", "empty"}) {
-        const auto [status, output] = pack(bad);
-        EXPECT_TRUE(status == 1 && output.find("payload-pack: " + folder + bad + ": ") != std::string::npos) << output;
+        EXPECT_EQ(1, WEXITSTATUS(pclose(pipe))) << output;
+        EXPECT_NE(std::string::npos, output.find("payload-pack: " + folder + bad + ": ")) << output;
         EXPECT_FALSE(std::filesystem::exists(folder + "c")) << bad;
     }
     std::filesystem::remove_all(folder);

@@ -18,9 +18,9 @@
 
 static HANDLE testJob = nullptr;  // made by main()
 
-Process::Process(const std::string& path, const std::string& arguments)
+Process::Process(const std::string& path)
 {
-    std::string commandLine = "\"" + path + "\" " + arguments;
+    std::string commandLine = "\"" + path + "\"";
     STARTUPINFOA startup = {sizeof startup};
     PROCESS_INFORMATION info = {};
     if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
@@ -192,10 +192,9 @@ ShellLink ReadShellLink(const std::string& path)
         SUCCEEDED(file->Load(std::wstring(path.begin(), path.end()).c_str(), 0)))
         info = {SUCCEEDED(link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH)) && SUCCEEDED(link->GetDescription(description, MAX_PATH)) &&
                     SUCCEEDED(link->GetArguments(arguments, MAX_PATH)), target, description, arguments};
-    if (file != nullptr)
-        file->Release();
-    if (link != nullptr)
-        link->Release();
+    for (IUnknown* object : {static_cast<IUnknown*>(file), static_cast<IUnknown*>(link)})
+        if (object != nullptr)
+            object->Release();
     if (SUCCEEDED(com))
         CoUninitialize();
     return info;
@@ -292,14 +291,15 @@ bool SetOption(HWND wizard, int controlId, bool checked)
     return (CheckState(wizard, controlId) == BST_CHECKED) == checked;
 }
 
-static bool OnFinishPage(HWND wizard) { return ControlEnabled(wizard, IDOK) && ControlText(wizard, IDOK) == "Finish"; }
-bool WaitForFinish(HWND wizard) { return WaitFor([&] { return OnFinishPage(wizard); }, 60000); }
-
-MessageBoxInfo Install(const RunningSetup& setup)
+MessageBoxInfo Install(const RunningSetup& setup, bool press)
 {
-    Click(setup.wizard, IDOK);  // posted: the handler runs the whole installation
+    if (press)
+        Click(setup.wizard, IDOK);  // posted: the handler runs the whole installation
     MessageBoxInfo box;
-    WaitFor([&] { return (box = FindMessageBox(setup.process.id())).window != nullptr || OnFinishPage(setup.wizard); }, 60000);
+    WaitFor([&] {
+        box = FindMessageBox(setup.process.id());
+        return box.window || (ControlEnabled(setup.wizard, IDOK) && ControlText(setup.wizard, IDOK) == "Finish");
+    }, 60000);
     return box;
 }
 

@@ -31,7 +31,7 @@ bool WaitFor(Condition condition, DWORD timeoutMs = kWaitMs)
 class Process {
 public:
     Process() = default;
-    explicit Process(const std::string& path, const std::string& arguments = "");  // starts it
+    explicit Process(const std::string& path);  // starts it
     explicit Process(DWORD id);  // takes over one that the program under test started
     Process(Process&& other) noexcept;
     Process& operator=(Process&& other) noexcept;
@@ -65,11 +65,7 @@ extern const char kUninstallRoot[];  // HKLM's uninstall entries
 extern const char kUninstallKey[];   // the product's own entry
 std::string Sz(const std::string& text);  // the bytes of a REG_SZ value
 std::string Dword(DWORD value);           // the bytes of a REG_DWORD value
-struct RegistryValue {
-    bool exists = false;
-    DWORD type = REG_NONE;
-    std::string bytes;
-};
+struct RegistryValue { bool exists = false; DWORD type = REG_NONE; std::string bytes; };
 RegistryValue ReadRegistryValue(HKEY root, const std::string& key, const std::string& name);
 bool WriteRegistryValue(HKEY root, const std::string& key, const std::string& name, DWORD type, const std::string& bytes);
 bool RegistryKeyExists(HKEY root, const std::string& key);
@@ -83,10 +79,7 @@ struct InstallationPaths {
 };
 const InstallationPaths& Installation();
 void RemoveInstallation();  // every file, link, folder and key an installation makes
-struct ShellLink {
-    bool loaded = false;
-    std::string target, description, arguments;
-};
+struct ShellLink { bool loaded = false; std::string target, description, arguments; };
 ShellLink ReadShellLink(const std::string& path);  // through IShellLinkA, as the shell reads it
 
 // Windows and controls of other processes.
@@ -98,27 +91,20 @@ bool ControlEnabled(HWND dialog, int controlId);
 int CheckState(HWND dialog, int controlId);  // BST_CHECKED or BST_UNCHECKED
 bool Click(HWND dialog, int controlId);      // posted: returns at once
 bool Press(HWND dialog, int controlId);      // sent: returns when its handler has run
-struct MessageBoxInfo {
-    HWND window = nullptr;  // null: none
-    std::string title, text;
-};
+struct MessageBoxInfo { HWND window = nullptr; std::string title, text; };  // window null: none
 MessageBoxInfo FindMessageBox(DWORD processId);  // one the process shows now
 bool Answer(const MessageBoxInfo& box, int buttonId);  // IDYES, IDNO, IDOK
 
 // The setup program and what it showed first, the wizard or a message box (null when neither came).
-struct RunningSetup {
-    Process process;
-    HWND wizard = nullptr;
-    MessageBoxInfo box;
-};
+struct RunningSetup { Process process; HWND wizard = nullptr; MessageBoxInfo box; };
 RunningSetup StartSetup(const std::string& program = BuildPath("LumovaraSetup.exe"));
 HWND WaitForWizard(DWORD processId);  // after a question was answered
 bool WalkToOptions(HWND wizard);      // Next, the licence accepted, Next
 bool SetOption(HWND wizard, int controlId, bool checked);
-// Presses Install; returns once Finish is enabled (window null) or a message
-// box, the legacy question, shows (unanswered).
-MessageBoxInfo Install(const RunningSetup& setup);
-bool WaitForFinish(HWND wizard);
+// Presses Install (unless `press` is false: waits on after a question), then
+// returns once Finish is shown (window null) or a message box, the legacy
+// question, shows unanswered.
+MessageBoxInfo Install(const RunningSetup& setup, bool press = true);
 long Finish(RunningSetup& setup, bool startApplication);  // the exit code, or -1
 
 // SCREENSHOT_DIR/<name>.bmp (when set) of the window once it has painted and its picture is steady.
