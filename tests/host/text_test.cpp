@@ -1,5 +1,5 @@
-// The bounded formatter and the path joins: return codes, cut and refused
-// texts, and never a byte written outside the buffer.
+// The bounded formatter: return codes, cut texts, and never a byte written
+// outside the buffer.
 #include "app/bounded_text.h"
 
 #include <gtest/gtest.h>
@@ -27,16 +27,6 @@ TEST(FormatBounded, ReturnCodesAndTruncation)
         EXPECT_EQ(c.result, FormatBounded(guarded + 8, c.capacity, "%s", c.text)) << c.capacity;
         EXPECT_EQ("xxxxxxxx" + c.buffer + "xxxxxxxx", std::string(guarded, 24)) << c.capacity;
     }
-}
-
-TEST(PathJoins, AddNoSeparatorAndFailCleanlyPast259Characters)
-{
-    char path[260], unterminated[8] = {'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x'};
-    ASSERT_TRUE(CopyPath(path, "C:\\Program Files") && AppendPath(path, "\\VEK"));
-    EXPECT_TRUE(AppendPath(path, std::string(239, 'f').c_str()));
-    EXPECT_FALSE(AppendPath(path, "x") || CopyPath(path, std::string(260, 'q').c_str()) || AppendPath(unterminated, "a"));
-    EXPECT_EQ("C:\\Program Files\\VEK" + std::string(239, 'f'), path);
-    EXPECT_EQ("xxxxxxxx", std::string(unterminated, 8));
 }
 
 }  // namespace

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -115,10 +114,6 @@ void RemoveTree(const std::string& path)
     if (FileExists(path))
         SHFileOperationA(&operation);
 }
-
-HeldFile::HeldFile(const std::string& path)
-    : handle(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr)) {}
-HeldFile::~HeldFile() { CloseHandle(handle); }
 
 const char kUninstallRoot[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VEK_LumovaraRemote";
@@ -254,29 +249,22 @@ bool Answer(const MessageBoxInfo& box, int buttonId)
     return button != nullptr && PostMessageA(box.window, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), LPARAM(button));
 }
 
-static HWND FindWizard(DWORD processId)
+HWND WaitForWizard(DWORD processId, DWORD timeoutMs)
 {
-    for (HWND window : VisibleWindows(processId, "#32770"))
-        if (GetDlgItem(window, IDC_HEADING) != nullptr)
-            return window;
-    return nullptr;
+    HWND wizard = nullptr;
+    WaitFor([&] {
+        for (HWND window : VisibleWindows(processId, "#32770"))
+            wizard = GetDlgItem(window, IDC_HEADING) != nullptr ? window : wizard;
+        return wizard != nullptr;
+    }, timeoutMs);
+    return wizard;
 }
 
 RunningSetup StartSetup(const std::string& program)
 {
     RunningSetup setup{Process(program)};
-    WaitFor([&] {
-        setup.box = FindMessageBox(setup.process.id());
-        return setup.box.window != nullptr || (setup.wizard = FindWizard(setup.process.id())) != nullptr;
-    });
+    WaitFor([&] { return (setup.box = FindMessageBox(setup.process.id())).window || (setup.wizard = WaitForWizard(setup.process.id(), 0)); });
     return setup;
-}
-
-HWND WaitForWizard(DWORD processId)
-{
-    HWND wizard = nullptr;
-    WaitFor([&] { return (wizard = FindWizard(processId)) != nullptr; });
-    return wizard;
 }
 
 bool WalkToOptions(HWND wizard)
@@ -291,14 +279,15 @@ bool SetOption(HWND wizard, int controlId, bool checked)
     return (CheckState(wizard, controlId) == BST_CHECKED) == checked;
 }
 
-MessageBoxInfo Install(const RunningSetup& setup, bool press)
+bool OnFinishPage(HWND wizard) { return ControlEnabled(wizard, IDOK) && ControlText(wizard, IDOK) == "Finish"; }
+
+MessageBoxInfo Install(const RunningSetup& setup)
 {
-    if (press)
-        Click(setup.wizard, IDOK);  // posted: the handler runs the whole installation
+    Click(setup.wizard, IDOK);  // posted: the handler runs the whole installation
     MessageBoxInfo box;
     WaitFor([&] {
         box = FindMessageBox(setup.process.id());
-        return box.window || (ControlEnabled(setup.wizard, IDOK) && ControlText(setup.wizard, IDOK) == "Finish");
+        return box.window || OnFinishPage(setup.wizard);
     }, 60000);
     return box;
 }
@@ -332,8 +321,6 @@ void Screenshot(HWND window, const std::string& name)
     // What the owner painted reaches the screen in its own time: wait for two equal pictures in a row.
     std::vector<DWORD> pixels = grab();
     WaitFor([&] { return std::exchange(pixels, grab()) == pixels; }, 5000);
-    for (DWORD& pixel : pixels)
-        pixel |= 0xFF000000;  // opaque: viewers read the fourth byte as alpha
     const DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof header, size = DWORD(pixels.size() * 4);
     const BITMAPFILEHEADER file = {0x4D42, offset + size, 0, 0, offset};  // "BM"
     if (const char* folder = std::getenv("SCREENSHOT_DIR"))  // a Unix path; Wine maps / to Z:

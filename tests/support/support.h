@@ -54,11 +54,6 @@ bool FileExists(const std::string& path);
 std::string ReadFileBytes(const std::string& path);  // "" when it cannot be read
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 void RemoveTree(const std::string& path);  // a file, or a folder with all in it
-struct HeldFile {  // `path` (made if missing) held open without sharing, as another program would
-    explicit HeldFile(const std::string& path);
-    ~HeldFile();
-    HANDLE handle;
-};
 
 // Registry values in the 64-bit view, as the setup program sees them.
 extern const char kUninstallRoot[];  // HKLM's uninstall entries
@@ -98,13 +93,13 @@ bool Answer(const MessageBoxInfo& box, int buttonId);  // IDYES, IDNO, IDOK
 // The setup program and what it showed first, the wizard or a message box (null when neither came).
 struct RunningSetup { Process process; HWND wizard = nullptr; MessageBoxInfo box; };
 RunningSetup StartSetup(const std::string& program = BuildPath("LumovaraSetup.exe"));
-HWND WaitForWizard(DWORD processId);  // after a question was answered
+HWND WaitForWizard(DWORD processId, DWORD timeoutMs = kWaitMs);  // e.g. after a question was answered
 bool WalkToOptions(HWND wizard);      // Next, the licence accepted, Next
 bool SetOption(HWND wizard, int controlId, bool checked);
-// Presses Install (unless `press` is false: waits on after a question), then
-// returns once Finish is shown (window null) or a message box, the legacy
-// question, shows unanswered.
-MessageBoxInfo Install(const RunningSetup& setup, bool press = true);
+// Presses Install; returns once Finish is enabled (window null) or a message
+// box, the legacy question, shows unanswered.
+MessageBoxInfo Install(const RunningSetup& setup);
+bool OnFinishPage(HWND wizard);
 long Finish(RunningSetup& setup, bool startApplication);  // the exit code, or -1
 
 // SCREENSHOT_DIR/<name>.bmp (when set) of the window once it has painted and its picture is steady.

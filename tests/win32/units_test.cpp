@@ -6,7 +6,6 @@
 #include "app/licence_viewer.h"
 #include "maintenance/self_delete_script.h"
 #include "shell/launch.h"
-#include "shell/shortcuts.h"
 #include "shell/user_folders.h"
 #include "tests/support/support.h"
 
@@ -91,14 +90,6 @@ TEST(Launch, EveryRoadStartsTheApplicationOnceAndClosesItsHandles)
     }
 }
 
-HANDLE handedOutToken;
-BOOL WINAPI ConsoleUserToken(ULONG, HANDLE* token)
-{
-    BOOL ok = WTSQueryUserToken(WTSGetActiveConsoleSessionId(), token);
-    handedOutToken = ok ? *token : nullptr;
-    return ok;
-}
-
 // As LocalSystem the per-user folders are the console user's, through that
 // user's token (always closed), never our own profile's.
 TEST(LocalSystem, FoldersComeOnlyThroughTheConsoleUsersToken)
@@ -110,26 +101,22 @@ TEST(LocalSystem, FoldersComeOnlyThroughTheConsoleUsersToken)
         BOOL(WINAPI* token)(ULONG, HANDLE*);
         int csidl;
         bool found;
-    } roads[] = {{[] { return DWORD(1); }, ConsoleUserToken, CSIDL_PROGRAMS, true},
-                 {[] { return DWORD(1); }, ConsoleUserToken, CSIDL_DESKTOPDIRECTORY, true},
-                 {[] { return DWORD(1); }, ConsoleUserToken, 0xFF, false},  // a folder the lookup fails for
-                 {[] { return DWORD(1); }, [](ULONG, HANDLE*) { return FALSE; }, CSIDL_PROGRAMS, false},  // nobody logged on
-                 {[] { return DWORD(0xFFFFFFFF); }, ConsoleUserToken, CSIDL_PROGRAMS, false}};  // no console session
+    } roads[] = {{WTSGetActiveConsoleSessionId, WTSQueryUserToken, CSIDL_PROGRAMS, true},  // also loads what the lookup keeps
+                 {WTSGetActiveConsoleSessionId, WTSQueryUserToken, CSIDL_DESKTOPDIRECTORY, true},
+                 {WTSGetActiveConsoleSessionId, WTSQueryUserToken, 0xFF, false},  // a folder the lookup fails for
+                 {WTSGetActiveConsoleSessionId, [](ULONG, HANDLE*) { return FALSE; }, CSIDL_PROGRAMS, false},  // nobody logged on
+                 {[] { return DWORD(0xFFFFFFFF); }, WTSQueryUserToken, CSIDL_PROGRAMS, false}};  // no console session
     for (const auto& road : roads) {
         accountFacts.activeConsoleSessionId = road.session;
         accountFacts.queryUserToken = road.token;
-        handedOutToken = nullptr;
         char own[MAX_PATH] = {}, folder[MAX_PATH];
         SHGetSpecialFolderPathA(nullptr, own, road.csidl, FALSE);
         std::memset(folder, 'x', MAX_PATH);
+        const std::vector<HANDLE> before = FreeHandleValues();
         EXPECT_EQ(road.found, ResolveInteractiveUserFolder(road.csidl, folder)) << &road - roads;
+        EXPECT_TRUE(&road == roads || before == FreeHandleValues()) << &road - roads << ": the user token was left open";
         EXPECT_EQ(road.found ? own : std::string(MAX_PATH, 'x'), std::string(folder, road.found ? std::strlen(folder) : MAX_PATH));
-        DWORD flags;
-        EXPECT_FALSE(handedOutToken != nullptr && GetHandleInformation(handedOutToken, &flags)) << "token left open";
     }
-    RememberApplicationPath(BuildPath("sample/LumovaraRemote.exe").c_str());
-    CreateShortcuts(true, true, false);  // as LocalSystem with nobody at the console
-    EXPECT_FALSE(FileExists(Installation().userStartMenuFolder) || FileExists(Installation().userDesktopLink));
     accountFacts = saved;
 }
 
