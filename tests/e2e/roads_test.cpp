@@ -58,9 +58,9 @@ TEST_P(Startup, FirstWindowAndAnswers)
     const std::string question = "Do you want to uninstall VEK Lumovara Remote 2.0 release candidate 1 now?";
     ASSERT_EQ(start.outcome == kWizard, setup.wizard != nullptr) << "asked: " << setup.box.text;
     if (start.outcome != kWizard) {
-        EXPECT_EQ(start.outcome == kShortQuestionNoEnds ? question : "VEK Lumovara Remote 2.0 release candidate 1 is already installed. " + question,
-                  setup.box.text);
-        EXPECT_EQ("VEK Lumovara Remote Setup", setup.box.title);
+        EXPECT_TRUE(setup.box.title == "VEK Lumovara Remote Setup" &&
+                    setup.box.text == (start.outcome == kShortQuestionNoEnds ? "" : "VEK Lumovara Remote 2.0 release candidate 1 is already installed. ") + question)
+            << setup.box.text;
         ASSERT_TRUE(Answer(setup.box, start.outcome == kQuestionYesUninstalls ? IDYES : IDNO));
     }
     if (start.outcome == kWizard || start.outcome == kQuestionNoOpensWizard) {  // nothing is installed on the way
@@ -203,9 +203,8 @@ TEST_P(FailureRoads, Install)
                 SetOption(setup.wizard, IDC_DESKTOP, road.desktop) && SetOption(setup.wizard, IDC_ALL_USERS, road.allUsers));
     const MessageBoxInfo question = Install(setup);
     if (road.fault == kLegacy) {
-        EXPECT_EQ("An installation of Lumovara Remote 1.4x was found. Remove it now?", question.text);
-        EXPECT_EQ(setup.wizard, GetWindow(question.window, GW_OWNER));
-        Screenshot(question.window, "legacy-question");
+        EXPECT_TRUE(question.text == "An installation of Lumovara Remote 1.4x was found. Remove it now?" &&
+                    GetWindow(question.window, GW_OWNER) == setup.wizard) << question.text;
         ASSERT_TRUE(Answer(question, IDYES) && WaitFor([&] { return OnFinishPage(setup.wizard); }, 60000));
         EXPECT_EQ(legacyCommand_, ReadFileBytes(ScratchFolder() + "\\legacy uninstaller.exe.ran"));
     } else {
@@ -215,10 +214,9 @@ TEST_P(FailureRoads, Install)
               ControlText(setup.wizard, IDC_STATUS));
     EXPECT_EQ(100, SendMessageA(GetDlgItem(setup.wizard, IDC_PROGRESS), PBM_GETPOS, 0, 0));
     if (road.fault == kStubborn) {  // after ten polls exactly one copy named like the application is terminated
-        std::vector<Process>& copies = copies_;
-        EXPECT_TRUE(WaitFor([&] { return !copies[0].Running() || !copies[1].Running(); }));
-        EXPECT_EQ(1, copies[copies[0].Running() ? 1 : 0].Wait(0)) << "not terminated with exit code 1";
-        EXPECT_TRUE(copies[0].Running() != copies[1].Running() && copies[2].Running() && copies[3].Running());
+        EXPECT_TRUE(WaitFor([&] { return !copies_[0].Running() || !copies_[1].Running(); }));
+        EXPECT_EQ(1, copies_[copies_[0].Running() ? 1 : 0].Wait(0)) << "not terminated with exit code 1";
+        EXPECT_TRUE(copies_[0].Running() != copies_[1].Running() && copies_[2].Running() && copies_[3].Running());
     }
 
     for (auto [path, state, payload] : {std::tuple{paths.application, road.application, BuildPath("sample/LumovaraRemote.exe")},

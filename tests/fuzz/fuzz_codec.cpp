@@ -1,13 +1,10 @@
 // libFuzzer, differential: the library's decoder against the plain reference
-// decoder, on fuzzed streams and on the compressor's own.
-//  - First byte below 0x80: the next 3 bytes choose the output size (up to
-//    1 MiB, sixteen blocks), the rest is a raw stream.  Both decoders must give
-//    the same result, and on success the same bytes: the fast loop's
-//    read-ahead must not change what is accepted.
-//  - From 0x80: the rest is an input, compressed at the level the first byte
-//    picks; the stream must fit CompressBound and both decoders give it back.
-// Buffers are exactly sized on the heap (the output uninitialised: zero-filling
-// megabytes per input would dominate the run), so ASan catches any access past them.
+// decoder, which must give the same result and, on success, the same bytes.
+// First byte below 0x80: the next 3 choose the output size (up to 1 MiB, sixteen
+// blocks), the rest is a raw stream.  From 0x80: the rest is an input, which the
+// compressor (at the level the byte picks) must turn into a stream both give back.
+// Buffers are exact heap blocks (outputs uninitialised: zero-filling megabytes
+// per input would dominate the run), so ASan catches any access past them.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>

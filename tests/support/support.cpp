@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -195,7 +196,7 @@ ShellLink ReadShellLink(const std::string& path)
     return info;
 }
 
-std::vector<HWND> VisibleWindows(DWORD processId, const char* className)
+static std::vector<HWND> VisibleWindows(DWORD processId, const char* className)
 {
     std::vector<HWND> found;
     for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, className, nullptr)) != nullptr;) {
@@ -332,25 +333,16 @@ void Screenshot(HWND window, const std::string& name)
 
 // ---- The main of every test program: the job, and nothing left behind.
 
-static void ListFolder(const std::string& folder, bool recursive, std::set<std::string>& found)
-{
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
-    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &entry)) {
-        const std::string name = entry.cFileName, path = folder + "\\" + name;
-        if (name != "." && name != ".." && found.insert(path).second && recursive && (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            ListFolder(path, true, found);
-    }
-    FindClose(search);
-}
-
 // Where a test could leave something: installations, links, plants, scratch folders, the registration.
 static std::set<std::string> Traces()
 {
     std::set<std::string> found;
-    ListFolder("C:", false, found);
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("C:\\", error))
+        found.insert(entry.path().string());
     for (const char* folder : {"C:\\Program Files", "C:\\ProgramData", "C:\\users"})
-        ListFolder(folder, true, found);
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, error))
+            found.insert(entry.path().string());
     if (RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey))
         found.insert(std::string("HKLM\\") + kUninstallKey);
     return found;

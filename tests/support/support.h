@@ -78,7 +78,6 @@ struct ShellLink { bool loaded = false; std::string target, description, argumen
 ShellLink ReadShellLink(const std::string& path);  // through IShellLinkA, as the shell reads it
 
 // Windows and controls of other processes.
-std::vector<HWND> VisibleWindows(DWORD processId, const char* className);  // of every process for 0
 std::string WindowText(HWND window);
 std::string ControlText(HWND dialog, int controlId);
 bool ControlVisible(HWND dialog, int controlId);

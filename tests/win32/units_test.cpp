@@ -20,10 +20,9 @@ namespace {
 // What the launch seam saw.
 struct {
     HWND shell;
-    bool refuse, primaryToken, shown;
+    bool refuse, asRequired;  // a primary token, creation flags 0x04000020, the window shown with SW_SHOW
     int shellLookups, tokenStarts;
     std::wstring commandLine, directory;
-    DWORD flags;
 } seen;
 
 HWND ShellWindow() { return ++seen.shellLookups, seen.shell; }
@@ -33,9 +32,9 @@ BOOL WINAPI StartWithToken(HANDLE token, DWORD logon, LPCWSTR name, LPWSTR comma
 {
     TOKEN_TYPE type = TokenImpersonation;
     DWORD size = 0;
-    seen.primaryToken = GetTokenInformation(token, TokenType, &type, sizeof type, &size) && type == TokenPrimary;
-    seen.shown = startup->dwFlags == STARTF_USESHOWWINDOW && startup->wShowWindow == SW_SHOW;
-    seen.commandLine = commandLine, seen.directory = directory, seen.flags = flags, ++seen.tokenStarts;
+    seen.asRequired = GetTokenInformation(token, TokenType, &type, sizeof type, &size) && type == TokenPrimary &&
+                      flags == 0x04000020 && startup->dwFlags == STARTF_USESHOWWINDOW && startup->wShowWindow == SW_SHOW;
+    seen.commandLine = commandLine, seen.directory = directory, ++seen.tokenStarts;
     return !seen.refuse && CreateProcessWithTokenW(token, logon, name, commandLine, flags, environment, directory, startup, info);
 }
 
@@ -83,7 +82,7 @@ TEST(Launch, EveryRoadStartsTheApplicationOnceAndClosesItsHandles)
         EXPECT_TRUE(started.size() == 1 && started[0].rfind("LumovaraRemote.exe", 0) == 0) << road.name << ": " << started.size();
         EXPECT_TRUE(seen.shellLookups == road.shellLookups && seen.tokenStarts == road.tokenStarts) << road.name;
         EXPECT_TRUE(road.tokenStarts == 0 ||
-                    (seen.primaryToken && seen.shown && seen.flags == 0x04000020 &&
+                    (seen.asRequired &&
                      seen.commandLine == L"\"" + std::wstring(application.begin(), application.end()) + L"\"" &&
                      seen.directory == std::wstring(folder.begin(), folder.end()) + L"\\"))
             << road.name << ": started with " << std::string(seen.commandLine.begin(), seen.commandLine.end());
