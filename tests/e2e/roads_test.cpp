@@ -20,14 +20,9 @@ namespace {
 
 enum Outcome { kWizard, kQuestionNoOpensWizard, kShortQuestionNoEnds, kQuestionYesUninstalls };
 
-struct Start {
-    const char *name, *fileName;
-    DWORD type;  // of "DisplayVersion"; REG_NONE: not registered
-    std::string version;
-    Outcome outcome;
-    int page;    // where the wizard is ended, by WM_COMMAND (Cancel),
-    UINT close;  // WM_CLOSE or WM_SYSCOMMAND (the close box)
-};
+// The registered "DisplayVersion" (type REG_NONE: none), the program's file name, what comes first and the
+// answer; a wizard is ended on `page` by WM_COMMAND (Cancel), WM_CLOSE or WM_SYSCOMMAND (the close box).
+struct Start { const char *name, *fileName; DWORD type; std::string version; Outcome outcome; int page; UINT close; };
 void PrintTo(const Start& start, std::ostream* out) { *out << start.name; }
 
 const std::string kThisVersion = Sz("2.0 release candidate 1");
@@ -87,12 +82,7 @@ enum Fault { kLockedApplication, kLockedHelpFile, kLockedUninstaller, kHelpDecod
 
 // What each file of the installation holds afterwards: 'p' the payload's file,
 // 'o' the file that was there before, 'h' the file another program holds, '-' none.
-struct Road {
-    const char* name;
-    Fault fault;
-    bool startMenu, desktop, allUsers, succeeds;
-    char application, helpFile, uninstaller;
-};
+struct Road { const char* name; Fault fault; bool startMenu, desktop, allUsers, succeeds; char application, helpFile, uninstaller; };
 void PrintTo(const Road& road, std::ostream* out) { *out << road.name; }
 
 const Road kRoads[] = {

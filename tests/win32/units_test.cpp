@@ -58,12 +58,9 @@ TEST(Launch, EveryRoadStartsTheApplicationOnceAndClosesItsHandles)
     CreateDirectoryA(folder.c_str(), nullptr);
     ASSERT_TRUE(CopyFileA(BuildPath("sample/LumovaraRemote.exe").c_str(), application.c_str(), FALSE));
     RememberApplicationPath(application.c_str());
-    const struct {
-        const char* name;
-        bool elevated, refuse;
-        int shell;  // 0 none (Wine's own facts), 1 a window, 2 a window that is gone
-        int shellLookups, tokenStarts;
-    } roads[] = {{"warm-up", true, false, 1, 1, 1},         {"not elevated", false, false, 1, 0, 0},
+    // The shell: 0 none (Wine's own facts), 1 a window, 2 a window that is gone.
+    const struct { const char* name; bool elevated, refuse; int shell, shellLookups, tokenStarts; } roads[] = {
+                 {"warm-up", true, false, 1, 1, 1},         {"not elevated", false, false, 1, 0, 0},
                  {"shell token", true, false, 1, 1, 1},     {"shell token refused", true, true, 1, 1, 1},
                  {"shell gone", true, false, 2, 1, 0},      {"no shell window", true, false, 0, 1, 0}};
     for (const auto& road : roads) {
@@ -95,12 +92,8 @@ TEST(LocalSystem, FoldersComeOnlyThroughTheConsoleUsersToken)
 {
     const AccountFacts saved = accountFacts;
     accountFacts.runsAsLocalSystem = [] { return true; };
-    const struct {
-        DWORD(WINAPI* session)();
-        BOOL(WINAPI* token)(ULONG, HANDLE*);
-        int csidl;
-        bool found;
-    } roads[] = {{WTSGetActiveConsoleSessionId, WTSQueryUserToken, CSIDL_PROGRAMS, true},  // also loads what the lookup keeps
+    const struct { DWORD(WINAPI* session)(); BOOL(WINAPI* token)(ULONG, HANDLE*); int csidl; bool found; } roads[] = {
+                 {WTSGetActiveConsoleSessionId, WTSQueryUserToken, CSIDL_PROGRAMS, true},  // also loads what the lookup keeps
                  {WTSGetActiveConsoleSessionId, WTSQueryUserToken, CSIDL_DESKTOPDIRECTORY, true},
                  {WTSGetActiveConsoleSessionId, WTSQueryUserToken, 0xFF, false},  // a folder the lookup fails for
                  {WTSGetActiveConsoleSessionId, [](ULONG, HANDLE*) { return FALSE; }, CSIDL_PROGRAMS, false},  // nobody logged on
