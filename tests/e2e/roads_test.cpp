@@ -195,7 +195,7 @@ TEST_P(FailureRoads, Install)
     if (road.fault == kLegacy) {
         EXPECT_TRUE(question.text == "An installation of Lumovara Remote 1.4x was found. Remove it now?" &&
                     GetWindow(question.window, GW_OWNER) == setup.wizard) << question.text;
-        ASSERT_TRUE(Answer(question, IDYES) && WaitFor([&] { return OnFinishPage(setup.wizard); }, 60000));
+        ASSERT_TRUE(Answer(question, IDYES) && WaitFor([&] { return OnFinishPage(setup.wizard); }));
         EXPECT_EQ(legacyCommand_, ReadFileBytes(ScratchFolder() + "\\legacy uninstaller.exe.ran"));
     } else {
         ASSERT_EQ(nullptr, question.window) << question.text;

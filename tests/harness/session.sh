@@ -52,9 +52,11 @@ session_start() {
         rm -f "$folder" && mkdir -p "$folder"
     done
     # A persistent wineserver and one warm-up process: later programs start in
-    # milliseconds, and Wine's services do not inherit a test's output pipe.
+    # milliseconds, and Wine's services do not inherit a test's output pipe.  The
+    # warm-up also leaves top-level windows unmanaged: with no window manager on
+    # the display, Wine would wait 2 s for one whenever a window is hidden.
     wineserver -p </dev/null >/dev/null 2>&1 &
-    wine cmd /c exit </dev/null >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
     echo "session: prefix $WINEPREFIX, display $DISPLAY"
 }
 

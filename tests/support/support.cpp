@@ -289,7 +289,7 @@ MessageBoxInfo Install(const RunningSetup& setup)
     WaitFor([&] {
         box = FindMessageBox(setup.process.id());
         return box.window || OnFinishPage(setup.wizard);
-    }, 60000);
+    });
     return box;
 }
 

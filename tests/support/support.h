@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-constexpr DWORD kWaitMs = 20000;
+constexpr DWORD kWaitMs = 10000;  // well inside each test's ctest time limit, so a failed wait is reported
 
 // Polls `condition` until it holds; false when `timeoutMs` passed first.
 template <typename Condition>
