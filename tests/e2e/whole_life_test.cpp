@@ -106,7 +106,8 @@ TEST(WholeLife, InstallInstallAgainAndUninstall)
     ExpectPage(wizard, 2, "Install", true, "wizard-3-options");
     ASSERT_EQ(nullptr, Install(setup).window) << "a question during the installation";
     ExpectPage(wizard, 3, "Finish", true, "wizard-4-finish");
-    EXPECT_TRUE(ControlText(wizard, IDC_STATUS) == kSuccess && SendMessageA(GetDlgItem(wizard, IDC_PROGRESS), PBM_GETPOS, 0, 0) == 100);
+    EXPECT_EQ(kSuccess, ControlText(wizard, IDC_STATUS));
+    EXPECT_TRUE(WaitFor([&] { return SendMessageA(GetDlgItem(wizard, IDC_PROGRESS), PBM_GETPOS, 0, 0) == 100; }));
     // With Cancel disabled, the close box and WM_CLOSE are refused.  Two flips of
     // the hidden acceptance box, posted after them, show they were handled.
     PostMessageA(wizard, WM_CLOSE, 0, 0);
@@ -150,7 +151,7 @@ TEST(WholeLife, InstallInstallAgainAndUninstall)
     Screenshot(box.window, "uninstall-question");
     ASSERT_TRUE(Answer(box, IDYES));
     ASSERT_TRUE(WaitFor([&] { return (box = FindMessageBox(uninstaller.id())).text == "VEK Lumovara Remote has been uninstalled."; }));
-    EXPECT_EQ("VEK Lumovara Remote Setup", box.title);
+    EXPECT_EQ("VEK Lumovara Remote Setup", box.title) << box.text;
     Screenshot(box.window, "uninstalled");
     EXPECT_EQ(0, application.Wait(0)) << "the running application was not closed by its request";
     EXPECT_TRUE(FileExists(paths.uninstaller)) << "in use until the program ends";
@@ -158,7 +159,8 @@ TEST(WholeLife, InstallInstallAgainAndUninstall)
     EXPECT_EQ(0, uninstaller.Wait());
     char script[MAX_PATH];
     sprintf(script + GetTempPathA(MAX_PATH, script), "lvremote_uninstall_%lu.bat", uninstaller.id());
-    EXPECT_TRUE(WaitFor([&] { return !FileExists(paths.uninstaller) && !FileExists(script); })) << "Uninstall.exe or its script stayed";
+    EXPECT_TRUE(WaitFor([&] { return !FileExists(paths.uninstaller) && !FileExists(script) && JobProcesses().empty(); }))
+        << "Uninstall.exe, its script or their command processor stayed";
     for (const std::string& gone : {paths.application, paths.helpFile, paths.commonStartMenuLink, paths.commonDesktopLink,
                                     paths.userDesktopLink, paths.userStartMenuFolder})
         EXPECT_FALSE(FileExists(gone)) << gone;

@@ -331,9 +331,7 @@ void Screenshot(HWND window, const std::string& name)
             .write(reinterpret_cast<const char*>(pixels.data()), size);
 }
 
-// ---- The main of every test program: the job, and nothing left behind.
-
-// Where a test could leave something: installations, links, plants, scratch folders, the registration.
+// For main(): where a test could leave something (installations, links, plants, scratch folders, the registration).
 static std::set<std::string> Traces()
 {
     std::set<std::string> found;
