@@ -106,7 +106,7 @@ protected:
         copies_.clear();
         RemoveInstallation();
         for (const char* root : {kUninstallRoot, kWow64Root})
-            for (char entry = '0'; entry <= '6'; ++entry)
+            for (char entry = '0'; entry <= '7'; ++entry)
                 DeleteRegistryTree(HKEY_LOCAL_MACHINE, root + std::string("\\lvtest-") + entry);
         if (programFiles_.exists)
             WriteRegistryValue(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir", programFiles_.type, programFiles_.bytes);
@@ -148,7 +148,7 @@ protected:
         return BuildPath("LumovaraSetup.exe");
     }
 
-    // Only lvtest-6 is a legacy installation with a usable command in the root
+    // Only lvtest-7 is a legacy installation with a usable command in the root
     // searched first.  Its quiet command runs as stored and deletes the Desktop
     // link, which must then be made again.
     void AddLegacyEntries()
@@ -156,18 +156,18 @@ protected:
         const std::string recorder = ScratchFolder() + "\\legacy uninstaller.exe", other = "\"" + recorder + "\" /wrong";
         ASSERT_TRUE(CopyFileA(BuildPath("tests/record_run.exe").c_str(), recorder.c_str(), FALSE));
         legacyCommand_ = "\"" + recorder + "\" /S %TEMP% --delete=" + Installation().userDesktopLink;
-        const struct {
-            const char *root, *name, *version, *quiet;  // quiet: null for none
-        } entries[] = {
-            {kWow64Root, "VEK Lumovara Remote", "1.0", nullptr},  {kUninstallRoot, "VEK Lumovara Remote", "10.1", nullptr},
-            {kUninstallRoot, "VEK Lumovara Remote", " 1.0", nullptr}, {kUninstallRoot, "vek lumovara remote", "1.4.2", nullptr},
-            {kUninstallRoot, "VEK Lumovara Remote ", "1.4.2", nullptr}, {kUninstallRoot, "VEK Lumovara Remote", "1.0", ""},
-            {kUninstallRoot, "VEK Lumovara Remote", "1.4.2", legacyCommand_.c_str()},
-        };
-        for (int i = 0; i < 7; ++i) {
+        // Versions as stored; the 32-byte one has no NUL, so cannot be read (REG_BINARY: Wine ends a REG_SZ read with one).
+        const struct { const char *root, *name; std::string version; const char* quiet; } entries[] = {  // quiet: null for none
+            {kWow64Root, "VEK Lumovara Remote", Sz("1.0"), nullptr}, {kUninstallRoot, "VEK Lumovara Remote", Sz("10.1"), nullptr},
+            {kUninstallRoot, "VEK Lumovara Remote", Sz(" 1.0"), nullptr}, {kUninstallRoot, "vek lumovara remote", Sz("1.4.2"), nullptr},
+            {kUninstallRoot, "VEK Lumovara Remote ", Sz("1.4.2"), nullptr}, {kUninstallRoot, "VEK Lumovara Remote", Sz("1.0"), ""},
+            {kUninstallRoot, "VEK Lumovara Remote", "1.4" + std::string(29, '9'), nullptr},
+            {kUninstallRoot, "VEK Lumovara Remote", Sz("1.4.2"), legacyCommand_.c_str()}};
+        for (int i = 0; i < 8; ++i) {
             const std::string key = entries[i].root + std::string("\\lvtest-") + char('0' + i);
             WriteRegistryValue(HKEY_LOCAL_MACHINE, key, "DisplayName", REG_SZ, Sz(entries[i].name));
-            WriteRegistryValue(HKEY_LOCAL_MACHINE, key, "DisplayVersion", REG_SZ, Sz(entries[i].version));
+            WriteRegistryValue(HKEY_LOCAL_MACHINE, key, "DisplayVersion", entries[i].version.back() ? REG_BINARY : REG_SZ,
+                               entries[i].version);
             WriteRegistryValue(HKEY_LOCAL_MACHINE, key, "UninstallString", REG_SZ, Sz(other));
             if (entries[i].quiet != nullptr)
                 WriteRegistryValue(HKEY_LOCAL_MACHINE, key, "QuietUninstallString", REG_SZ, Sz(entries[i].quiet));
