@@ -15,7 +15,12 @@ session_start() {
     SESSION_PREFIX=$(mktemp -d "$dir/prefix.XXXXXX")
     export WINEPREFIX=$SESSION_PREFIX
     export WINEDEBUG=-all
-    export WINEDLLOVERRIDES="mscoree,mshtml="
+    # No Mono/Gecko prompts, and no desktop integration: for every link saved in a
+    # Start Menu or Desktop folder Wine starts winemenubuilder, which outlives the
+    # program, reads the link's target to take its icon (holding the installed
+    # application open, so that a test's next write to it fails at random) and
+    # writes .desktop files.  The product has no part in it.
+    export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
     export WINEARCH=win64
 
     if [ "${KEEP_DISPLAY:-0}" != 1 ] || [ -z "${DISPLAY:-}" ]; then
@@ -39,19 +44,19 @@ session_start() {
     fi
 
     wineboot -i </dev/null >/dev/null 2>&1 || { echo "session: wineboot failed" >&2; return 1; }
-    # Wine links the user's Desktop, Documents, ... to $HOME, which every prefix on
-    # the machine shares: give this prefix folders of its own, so that tests
-    # neither see nor leave files (shortcuts) outside it.
+    # Wine links the user's Desktop, Documents, Templates, ... to $HOME, which
+    # every prefix on the machine shares: give this prefix folders of its own, so
+    # that tests neither see nor leave files (shortcuts) outside it.
     local folder
-    for folder in "$WINEPREFIX"/drive_c/users/*/*; do
-        if [ -L "$folder" ]; then
-            rm -f "$folder" && mkdir -p "$folder"
-        fi
+    find "$WINEPREFIX/drive_c/users" -type l | while read -r folder; do
+        rm -f "$folder" && mkdir -p "$folder"
     done
     # A persistent wineserver and one warm-up process: later programs start in
-    # milliseconds, and Wine's services do not inherit a test's output pipe.
+    # milliseconds, and Wine's services do not inherit a test's output pipe.  The
+    # warm-up also leaves top-level windows unmanaged: with no window manager on
+    # the display, Wine would wait 2 s for one whenever a window is hidden.
     wineserver -p </dev/null >/dev/null 2>&1 &
-    wine cmd /c exit </dev/null >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
     echo "session: prefix $WINEPREFIX, display $DISPLAY"
 }
 

@@ -1,0 +1,238 @@
+// Roads through the built setup program other than the whole life's, as tables
+// of cases driven as a person would.  Start-up: which registered version counts
+// as this one, the uninstaller's name in any case, where each answer leads, the
+// wizard ended by Cancel, a close request or the close box.  Installing when
+// something stands in the way: a file held open by another program, a damaged
+// payload, no Program Files folder, copies that ignore the request to close,
+// legacy entries of which exactly one may be offered.
+#include "resources/resource.h"
+#include "tests/support/support.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <cstring>
+#include <ostream>
+#include <tuple>
+
+namespace {
+
+enum Outcome { kWizard, kQuestionNoOpensWizard, kShortQuestionNoEnds, kQuestionYesUninstalls };
+
+// The registered "DisplayVersion" (type REG_NONE: none), the program's file name, what comes first and the
+// answer; a wizard is ended on `page` by WM_COMMAND (Cancel), WM_CLOSE or WM_SYSCOMMAND (the close box).
+struct Start { const char *name, *fileName; DWORD type; std::string version; Outcome outcome; int page; UINT close; };
+void PrintTo(const Start& start, std::ostream* out) { *out << start.name; }
+
+const std::string kThisVersion = Sz("2.0 release candidate 1");
+const Start kStarts[] = {
+    {"NothingRegistered", "LumovaraSetup.exe", REG_NONE, "", kWizard, 0, WM_COMMAND},
+    {"OtherCase", "LumovaraSetup.exe", REG_SZ, Sz("2.0 Release Candidate 1"), kWizard, 1, WM_CLOSE},
+    {"TrailingBlank", "LumovaraSetup.exe", REG_SZ, Sz("2.0 release candidate 1 "), kWizard, 2, WM_SYSCOMMAND},
+    {"ThirtyTwoBytesWithoutNul", "LumovaraSetup.exe", REG_SZ, "2.0 release candidate 1zzzzzzzzz", kWizard, 1, WM_COMMAND},
+    {"RightBytesOfAnotherType", "LumovaraSetup.exe", REG_BINARY, kThisVersion, kQuestionNoOpensWizard, 2, WM_COMMAND},
+    {"YesUninstallsWithoutTheWizard", "LumovaraSetup.exe", REG_SZ, kThisVersion, kQuestionYesUninstalls},
+    {"UninstallerNameInAnyCase", "uNINSTALL.EXE", REG_SZ, kThisVersion, kShortQuestionNoEnds},
+    {"UninstallerWithoutRegistration", "Uninstall.exe", REG_NONE, "", kWizard, 0, WM_SYSCOMMAND},
+};
+
+class Startup : public testing::TestWithParam<Start> {
+    void SetUp() override { RemoveInstallation(); }
+    void TearDown() override { RemoveInstallation(); }
+};
+
+TEST_P(Startup, FirstWindowAndAnswers)
+{
+    const Start& start = GetParam();
+    ASSERT_TRUE(start.type == REG_NONE ||
+                WriteRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion", start.type, start.version));
+    const std::string program = ScratchFolder() + "\\" + start.fileName;
+    ASSERT_TRUE(CopyFileA(BuildPath("LumovaraSetup.exe").c_str(), program.c_str(), FALSE));
+    RunningSetup setup = StartSetup(program);
+    ASSERT_EQ(start.outcome == kWizard, setup.wizard != nullptr) << "asked: " << setup.box.text;
+    if (start.outcome != kWizard) {
+        const std::string already = start.outcome == kShortQuestionNoEnds ? "" : "VEK Lumovara Remote 2.0 release candidate 1 is already installed. ";
+        EXPECT_TRUE(setup.box.title == "VEK Lumovara Remote Setup" &&
+                    setup.box.text == already + "Do you want to uninstall VEK Lumovara Remote 2.0 release candidate 1 now?") << setup.box.text;
+        ASSERT_TRUE(Answer(setup.box, start.outcome == kQuestionYesUninstalls ? IDYES : IDNO));
+    }
+    if (start.outcome == kWizard || start.outcome == kQuestionNoOpensWizard) {  // nothing is installed on the way
+        HWND wizard = WaitForWizard(setup.process.id());
+        ASSERT_TRUE(wizard && (start.page < 1 || Press(wizard, IDOK)) &&
+                    (start.page < 2 || (Press(wizard, IDC_ACCEPT) && Press(wizard, IDOK))));
+        PostMessageA(wizard, start.close, start.close == WM_COMMAND ? IDCANCEL : SC_CLOSE, 0);
+    }
+    if (start.outcome == kQuestionYesUninstalls) {
+        MessageBoxInfo done;
+        ASSERT_TRUE(WaitFor([&] { return (done = FindMessageBox(setup.process.id())).text == "VEK Lumovara Remote has been uninstalled."; }));
+        EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+        ASSERT_TRUE(Answer(done, IDOK));
+    }
+    EXPECT_EQ(0, setup.process.Wait()) << "not ended, or not with exit code 0";
+    EXPECT_TRUE(WaitFor([] { return JobProcesses().empty(); }));  // the uninstall's script removes itself
+}
+
+INSTANTIATE_TEST_SUITE_P(Start, Startup, testing::ValuesIn(kStarts),
+                         [](const testing::TestParamInfo<Start>& start) { return std::string(start.param.name); });
+
+
+enum Fault { kLockedApplication, kLockedHelpFile, kLockedUninstaller, kHelpDecodesShort, kNoProgramFiles, kStubborn, kLegacy };
+
+// What each file of the installation holds afterwards: 'p' the payload's file,
+// 'o' the file that was there before, 'h' the file another program holds, '-' none.
+struct Road { const char* name; Fault fault; bool startMenu, desktop, allUsers, succeeds; char application, helpFile, uninstaller; };
+void PrintTo(const Road& road, std::ostream* out) { *out << road.name; }
+
+const Road kRoads[] = {
+    {"LockedApplication", kLockedApplication, true, true, true, false, 'h', '-', '-'},
+    {"LockedHelpFile", kLockedHelpFile, true, true, true, false, 'p', 'h', 'p'},
+    {"LockedUninstallerCopy", kLockedUninstaller, false, false, true, true, 'p', 'p', 'h'},
+    {"HelpEntryDecodingShort", kHelpDecodesShort, true, false, false, false, 'p', 'o', 'p'},
+    {"NoProgramFilesFolder", kNoProgramFiles, true, true, true, false, '-', '-', '-'},
+    {"CopiesThatIgnoreTheCloseRequest", kStubborn, false, false, false, true, 'p', 'p', 'p'},
+    {"LegacyEntries", kLegacy, true, true, false, true, 'p', 'p', 'p'},
+};
+
+const char kCurrentVersion[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+const char kWow64Root[] = "SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+class FailureRoads : public testing::TestWithParam<Road> {
+protected:
+    void SetUp() override { RemoveInstallation(); }
+    void TearDown() override
+    {
+        CloseHandle(held_);
+        copies_.clear();
+        RemoveInstallation();
+        for (const char* root : {kUninstallRoot, kWow64Root})
+            for (char entry = '0'; entry <= '7'; ++entry)
+                DeleteRegistryTree(HKEY_LOCAL_MACHINE, root + std::string("\\lvtest-") + entry);
+        if (programFiles_.exists)
+            WriteRegistryValue(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir", programFiles_.type, programFiles_.bytes);
+    }
+
+    // Puts the road's obstacle in place; the program to run.
+    std::string Prepare(Fault fault)
+    {
+        const InstallationPaths& paths = Installation();
+        SHCreateDirectoryExA(nullptr, paths.installDirectory.c_str(), nullptr);
+        const std::string held[] = {paths.application, paths.helpFile, paths.uninstaller};
+        if (fault <= kLockedUninstaller)  // held open without sharing, as another program would
+            held_ = CreateFileA(held[fault].c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+        if (fault == kHelpDecodesShort) {  // the help file's size word one above what its stream decodes to
+            std::string image = ReadFileBytes(BuildPath("LumovaraSetup.exe"));
+            const std::size_t entry0 = image.find(std::string("TPIZ\2\0\0\0", 8)) + 8;
+            std::uint32_t size0;
+            std::memcpy(&size0, &image[entry0], 4);
+            ++reinterpret_cast<std::uint32_t&>(image[entry0 + 8 + (size0 + 3) / 4 * 4 + 4]);
+            WriteFileBytes(paths.helpFile, "old");
+            WriteFileBytes(ScratchFolder() + "\\LumovaraSetup.exe", image);
+            return ScratchFolder() + "\\LumovaraSetup.exe";
+        }
+        if (fault == kNoProgramFiles) {  // the shell then cannot resolve the folder, as on a damaged system
+            RemoveInstallation();
+            programFiles_ = ReadRegistryValue(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir");
+            WriteRegistryValue(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir", REG_SZ, Sz("C:\\NoProgramFilesHere"));
+        }
+        // Two copies named like the application, one whose name holds only the
+        // search word and one in other letter case, all ignoring the request to close.
+        for (const char* name : {"LumovaraRemote.exe", "LumovaraRemote.exe", "LumovaraRemoteHelper.exe", "lumovararemote.exe"}) {
+            const std::string folder = ScratchFolder() + "\\" + std::to_string(copies_.size()) + "\\";
+            if (fault == kStubborn && CreateDirectoryA(folder.c_str(), nullptr) &&
+                CopyFileA(BuildPath("sample/StubbornApp.exe").c_str(), (folder + name).c_str(), FALSE))
+                copies_.emplace_back(folder + name);
+        }
+        if (fault == kLegacy)
+            AddLegacyEntries();
+        return BuildPath("LumovaraSetup.exe");
+    }
+
+    // Only lvtest-7 is a legacy installation with a usable command in the root
+    // searched first.  Its quiet command runs as stored and deletes the Desktop
+    // link, which must then be made again.
+    void AddLegacyEntries()
+    {
+        const std::string recorder = ScratchFolder() + "\\legacy uninstaller.exe", other = "\"" + recorder + "\" /wrong";
+        ASSERT_TRUE(CopyFileA(BuildPath("tests/record_run.exe").c_str(), recorder.c_str(), FALSE));
+        legacyCommand_ = "\"" + recorder + "\" /S %TEMP% --delete=" + Installation().userDesktopLink;
+        // Versions as stored; the 32-byte one has no NUL, so cannot be read (REG_BINARY: Wine ends a REG_SZ read with one).
+        const struct { const char *root, *name; std::string version; const char* quiet; } entries[] = {  // quiet: null for none
+            {kWow64Root, "VEK Lumovara Remote", Sz("1.0"), nullptr}, {kUninstallRoot, "VEK Lumovara Remote", Sz("10.1"), nullptr},
+            {kUninstallRoot, "VEK Lumovara Remote", Sz(" 1.0"), nullptr}, {kUninstallRoot, "vek lumovara remote", Sz("1.4.2"), nullptr},
+            {kUninstallRoot, "VEK Lumovara Remote ", Sz("1.4.2"), nullptr}, {kUninstallRoot, "VEK Lumovara Remote", Sz("1.0"), ""},
+            {kUninstallRoot, "VEK Lumovara Remote", "1.4" + std::string(29, '9'), nullptr},
+            {kUninstallRoot, "VEK Lumovara Remote", Sz("1.4.2"), legacyCommand_.c_str()}};
+        for (int i = 0; i < 8; ++i) {
+            const std::string key = entries[i].root + std::string("\\lvtest-") + char('0' + i);
+            WriteRegistryValue(HKEY_LOCAL_MACHINE, key, "DisplayName", REG_SZ, Sz(entries[i].name));
+            WriteRegistryValue(HKEY_LOCAL_MACHINE, key, "DisplayVersion", entries[i].version.back() ? REG_BINARY : REG_SZ,
+                               entries[i].version);
+            WriteRegistryValue(HKEY_LOCAL_MACHINE, key, "UninstallString", REG_SZ, Sz(other));
+            if (entries[i].quiet != nullptr)
+                WriteRegistryValue(HKEY_LOCAL_MACHINE, key, "QuietUninstallString", REG_SZ, Sz(entries[i].quiet));
+        }
+    }
+
+    HANDLE held_ = INVALID_HANDLE_VALUE;
+    std::vector<Process> copies_;
+    RegistryValue programFiles_;
+    std::string legacyCommand_;
+};
+
+DWORD KiB(const std::string& path) { return DWORD((ReadFileBytes(path).size() + 1023) / 1024); }
+
+TEST_P(FailureRoads, Install)
+{
+    const Road& road = GetParam();
+    const InstallationPaths& paths = Installation();
+    const std::string program = Prepare(road.fault);
+    RunningSetup setup = StartSetup(program);
+    ASSERT_TRUE(setup.wizard && WalkToOptions(setup.wizard) && SetOption(setup.wizard, IDC_START_MENU, road.startMenu) &&
+                SetOption(setup.wizard, IDC_DESKTOP, road.desktop) && SetOption(setup.wizard, IDC_ALL_USERS, road.allUsers));
+    const MessageBoxInfo question = Install(setup);
+    if (road.fault == kLegacy) {
+        EXPECT_TRUE(question.text == "An installation of Lumovara Remote 1.4x was found. Remove it now?" &&
+                    GetWindow(question.window, GW_OWNER) == setup.wizard) << question.text;
+        ASSERT_TRUE(Answer(question, IDYES) && WaitFor([&] { return OnFinishPage(setup.wizard); }));
+        EXPECT_EQ(legacyCommand_, ReadFileBytes(ScratchFolder() + "\\legacy uninstaller.exe.ran"));
+    } else {
+        ASSERT_EQ(nullptr, question.window) << question.text;
+    }
+    EXPECT_EQ(road.succeeds ? "The install operation completed successfully." : "The install operation did fail!",
+              ControlText(setup.wizard, IDC_STATUS));
+    EXPECT_TRUE(WaitFor([&] { return SendMessageA(GetDlgItem(setup.wizard, IDC_PROGRESS), PBM_GETPOS, 0, 0) == 100; }));
+    if (road.fault == kStubborn) {  // after ten polls exactly one copy named like the application is terminated
+        EXPECT_TRUE(WaitFor([&] { return !copies_[0].Running() || !copies_[1].Running(); }));
+        EXPECT_EQ(1, copies_[copies_[0].Running() ? 1 : 0].Wait(0)) << "not terminated with exit code 1";
+        EXPECT_TRUE(copies_[0].Running() != copies_[1].Running() && copies_[2].Running() && copies_[3].Running());
+    }
+
+    for (auto [path, state, payload] : {std::tuple{paths.application, road.application, BuildPath("sample/LumovaraRemote.exe")},
+                                        {paths.helpFile, road.helpFile, BuildPath("sample/LumovaraRemote.chm")},
+                                        {paths.uninstaller, road.uninstaller, program}})
+        EXPECT_TRUE(state == '-' ? !FileExists(path) : ReadFileBytes(path) == (state == 'p' ? ReadFileBytes(payload) : state == 'o' ? "old" : "") && FileExists(path))
+            << path << " does not hold what it should: " << state;
+    // Links and the registration come only after the application was written.
+    const bool written = road.application == 'p';
+    for (auto [link, chosen] : {std::pair{paths.commonStartMenuLink, road.startMenu && road.allUsers},
+                                {paths.userStartMenuLink, road.startMenu && !road.allUsers},
+                                {paths.commonDesktopLink, road.desktop && road.allUsers},
+                                {paths.userDesktopLink, road.desktop && !road.allUsers}})
+        EXPECT_EQ(written && chosen, ReadShellLink(link).target == paths.application) << link;
+    EXPECT_TRUE(road.startMenu || !(FileExists(paths.commonStartMenuFolder) || FileExists(paths.userStartMenuFolder)));
+    const std::string command = road.uninstaller == 'p' ? paths.uninstaller : program;
+    EXPECT_EQ(written ? Sz("\"" + command + "\"") : "", ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString").bytes);
+    EXPECT_EQ(written ? Dword(KiB(paths.application) + KiB(paths.helpFile) + KiB(command)) : "",
+              ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "EstimatedSize").bytes);
+    EXPECT_FALSE(FileExists("C:\\NoProgramFilesHere") || (road.fault == kNoProgramFiles && FileExists(paths.programFiles + "\\VEK")));
+
+    // Finish with the Start box checked starts the application only when it was written.
+    ASSERT_EQ(0, Finish(setup, true));
+    EXPECT_EQ(written, !JobProcesses(true).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Road, FailureRoads, testing::ValuesIn(kRoads),
+                         [](const testing::TestParamInfo<Road>& road) { return std::string(road.param.name); });
+
+}  // namespace

@@ -1,0 +1,174 @@
+// The whole life of an installation, driven through the built setup program as
+// a person would, with a screenshot of every page on the way (./dev run shows
+// them): install with the preset options and let Finish start the application;
+// start the setup program again, answer No and install over the running
+// application with other options; uninstall from Uninstall.exe while the
+// application runs; nothing of ours is left, the script and Uninstall.exe gone.
+#include "resources/resource.h"
+#include "tests/support/support.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <tuple>
+
+namespace {
+
+const std::string kFullName = "VEK Lumovara Remote 2.0 release candidate 1";
+const char kSuccess[] = "The install operation completed successfully.";
+
+// The pages (bit 0 welcome, 1 licence, 2 options, 3 progress and finish) on which each control shows.
+const std::pair<int, int> kPageViews[] = {
+    {IDC_WELCOME_TEXT, 0b0001}, {IDC_LICENCE_LABEL, 0b0010}, {IDC_ACCEPT, 0b0010}, {IDC_START_MENU, 0b0100},
+    {IDC_DESKTOP, 0b0100},      {IDC_ALL_USERS, 0b0100},     {IDC_PROGRESS, 0b1000}, {IDC_STATUS, 0b1000},
+    {IDC_START_APP, 0b1000},    {IDC_LICENCE_PLACEHOLDER, 0}, {IDC_HEADING, 0b1111}, {IDCANCEL, 0b1111}};
+
+void ExpectPage(HWND wizard, int page, const char* next, bool nextEnabled, const std::string& screenshot)
+{
+    for (auto [id, pages] : kPageViews)
+        EXPECT_EQ((pages >> page & 1) != 0, ControlVisible(wizard, id)) << screenshot << ", control " << id;
+    HWND viewer = FindWindowExA(wizard, nullptr, "RICHEDIT50W", nullptr);
+    EXPECT_EQ(page == 1, viewer != nullptr && IsWindowVisible(viewer)) << screenshot;
+    EXPECT_EQ(next, ControlText(wizard, IDOK)) << screenshot;
+    EXPECT_EQ(nextEnabled, ControlEnabled(wizard, IDOK)) << screenshot;
+    EXPECT_EQ(page != 3, ControlEnabled(wizard, IDCANCEL)) << screenshot;
+    Screenshot(wizard, screenshot);
+}
+
+// The application that Finish started, checked to run from its quoted path in its folder.
+Process StartedApplication()
+{
+    const InstallationPaths& paths = Installation();
+    HWND window = nullptr;
+    EXPECT_TRUE(WaitFor([&] { return (window = FindWindowA("LumovaraRemoteSample", nullptr)) != nullptr; }));
+    const std::string details = ControlText(window, 100);
+    EXPECT_TRUE(details.find("Path: " + paths.application + "\r\n") != std::string::npos &&
+                details.find("Working directory: " + paths.installDirectory) != std::string::npos) << details;
+    EXPECT_FALSE(FileExists("C:\\Program.exe.ran")) << "the unquoted path ran C:\\Program.exe";
+    Screenshot(window, "application");
+    DWORD id = 0;
+    GetWindowThreadProcessId(window, &id);
+    return Process(id);
+}
+
+DWORD KiB(const std::string& path) { return DWORD((ReadFileBytes(path).size() + 1023) / 1024); }
+
+// The installed files, the links where chosen and the eight registration values.
+void ExpectInstallation(const std::vector<std::string>& links)
+{
+    const InstallationPaths& paths = Installation();
+    EXPECT_TRUE(ReadFileBytes(paths.application) == ReadFileBytes(BuildPath("sample/LumovaraRemote.exe")));
+    EXPECT_TRUE(ReadFileBytes(paths.helpFile) == ReadFileBytes(BuildPath("sample/LumovaraRemote.chm")));
+    EXPECT_TRUE(ReadFileBytes(paths.uninstaller) == ReadFileBytes(BuildPath("LumovaraSetup.exe")));
+    for (const std::string& path : {paths.commonStartMenuLink, paths.userStartMenuLink, paths.commonDesktopLink, paths.userDesktopLink}) {
+        const ShellLink link = ReadShellLink(path);
+        EXPECT_EQ(std::find(links.begin(), links.end(), path) != links.end(),
+                  link.loaded && link.target == paths.application && link.description == "VEK Lumovara Remote" && link.arguments.empty())
+            << path << " -> " << link.target << ", " << link.description;
+    }
+    const std::string command = Sz("\"" + paths.uninstaller + "\"");
+    const std::tuple<const char*, DWORD, std::string> values[] = {
+        {"DisplayName", REG_SZ, Sz("VEK Lumovara Remote")}, {"DisplayVersion", REG_SZ, Sz("2.0 release candidate 1")},
+        {"Publisher", REG_SZ, Sz("VEK")}, {"UninstallString", REG_SZ, command}, {"DisplayIcon", REG_SZ, command},
+        {"EstimatedSize", REG_DWORD, Dword(KiB(paths.application) + KiB(paths.helpFile) + KiB(paths.uninstaller))},
+        {"NoModify", REG_DWORD, Dword(1)}, {"NoRepair", REG_DWORD, Dword(1)}};
+    for (const auto& [name, type, bytes] : values) {
+        const RegistryValue value = ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, name);
+        EXPECT_TRUE(value.type == type && value.bytes == bytes) << name << ": type " << value.type << ", " << value.bytes.size() << " bytes";
+    }
+}
+
+TEST(WholeLife, InstallInstallAgainAndUninstall)
+{
+    const InstallationPaths& paths = Installation();
+    RemoveInstallation();
+    // Where an unquoted "C:\Program Files\..." command line would lead.
+    ASSERT_TRUE(CopyFileA(BuildPath("tests/record_run.exe").c_str(), "C:\\Program.exe", FALSE));
+
+    RunningSetup setup = StartSetup();
+    ASSERT_NE(nullptr, setup.wizard) << "no wizard but: " << setup.box.text;
+    HWND wizard = setup.wizard;
+    ExpectPage(wizard, 0, "Next", true, "wizard-1-welcome");
+    EXPECT_EQ("This installer will install " + kFullName + " on this computer.", ControlText(wizard, IDC_WELCOME_TEXT));
+    for (int option : {IDC_START_MENU, IDC_DESKTOP, IDC_ALL_USERS, IDC_START_APP})
+        EXPECT_EQ(BST_CHECKED, CheckState(wizard, option)) << option;
+    ASSERT_TRUE(Press(wizard, IDOK));
+    ExpectPage(wizard, 1, "Next", false, "wizard-2-licence");
+    const std::string licence = WindowText(FindWindowExA(wizard, nullptr, "RICHEDIT50W", nullptr));
+    EXPECT_EQ(0u, licence.find("VEK Lumovara Remote\r")) << "not the licence as rich text: " << licence.substr(0, 80);
+    EXPECT_NE(std::string::npos, licence.find("End-User License Agreement"));
+    for (int state : {BST_CHECKED, BST_UNCHECKED, BST_CHECKED}) {
+        ASSERT_TRUE(Press(wizard, IDC_ACCEPT));
+        EXPECT_EQ(state == BST_CHECKED, ControlEnabled(wizard, IDOK)) << "Next with the box " << state;
+    }
+    ASSERT_TRUE(Press(wizard, IDOK));
+    ExpectPage(wizard, 2, "Install", true, "wizard-3-options");
+    ASSERT_EQ(nullptr, Install(setup).window) << "a question during the installation";
+    ExpectPage(wizard, 3, "Finish", true, "wizard-4-finish");
+    EXPECT_EQ(kSuccess, ControlText(wizard, IDC_STATUS));
+    EXPECT_TRUE(WaitFor([&] { return SendMessageA(GetDlgItem(wizard, IDC_PROGRESS), PBM_GETPOS, 0, 0) == 100; }));
+    // With Cancel disabled, the close box and WM_CLOSE are refused.  Two flips of
+    // the hidden acceptance box, posted after them, show they were handled.
+    PostMessageA(wizard, WM_CLOSE, 0, 0);
+    PostMessageA(wizard, WM_SYSCOMMAND, SC_CLOSE, 0);
+    for (int state : {BST_UNCHECKED, BST_CHECKED}) {
+        PostMessageA(GetDlgItem(wizard, IDC_ACCEPT), BM_SETCHECK, state, 0);
+        ASSERT_TRUE(WaitFor([&] { return CheckState(wizard, IDC_ACCEPT) == state; }));
+    }
+    ASSERT_TRUE(setup.process.Running()) << "a close request ended the wizard on its last page";
+    ASSERT_EQ(0, Finish(setup, true));
+    Process application = StartedApplication();
+    ExpectInstallation({paths.commonStartMenuLink, paths.commonDesktopLink});
+
+    // Again: the question, No, and an installation over the running application,
+    // per user and on the Desktop only.  Our values are rewritten, others kept.
+    ASSERT_TRUE(WriteFileBytes(paths.helpFile, "old"));
+    ASSERT_TRUE(WriteFileBytes(paths.installDirectory + "\\notes.txt", "mine"));
+    ASSERT_TRUE(WriteFileBytes(paths.commonStartMenuFolder + "\\Other.lnk", "another product's"));
+    ASSERT_TRUE(WriteRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "Comments", REG_SZ, Sz("foreign")));
+    ASSERT_TRUE(WriteRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "NoRepair", REG_DWORD, Dword(0)));
+    setup = StartSetup();
+    EXPECT_EQ(kFullName + " is already installed. Do you want to uninstall " + kFullName + " now?", setup.box.text);
+    EXPECT_EQ("VEK Lumovara Remote Setup", setup.box.title);
+    Screenshot(setup.box.window, "startup-question");
+    ASSERT_TRUE(Answer(setup.box, IDNO));
+    ASSERT_TRUE((setup.wizard = WaitForWizard(setup.process.id())) && WalkToOptions(setup.wizard));
+    ASSERT_TRUE(SetOption(setup.wizard, IDC_START_MENU, false) && SetOption(setup.wizard, IDC_ALL_USERS, false));
+    ASSERT_EQ(nullptr, Install(setup).window);
+    EXPECT_EQ(kSuccess, ControlText(setup.wizard, IDC_STATUS));
+    EXPECT_EQ(0, application.Wait(0)) << "the running application was not closed by its request";
+    ExpectInstallation({paths.commonStartMenuLink, paths.commonDesktopLink, paths.userDesktopLink});
+    EXPECT_EQ(Sz("foreign"), ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "Comments").bytes);
+    ASSERT_EQ(0, Finish(setup, true));
+    application = StartedApplication();
+
+    // Uninstall from Uninstall.exe while the application runs.
+    Process uninstaller(paths.uninstaller);
+    MessageBoxInfo box;
+    ASSERT_TRUE(WaitFor([&] { return (box = FindMessageBox(uninstaller.id())).window; }));
+    EXPECT_EQ("Do you want to uninstall " + kFullName + " now?", box.text);
+    Screenshot(box.window, "uninstall-question");
+    ASSERT_TRUE(Answer(box, IDYES));
+    ASSERT_TRUE(WaitFor([&] { return (box = FindMessageBox(uninstaller.id())).text == "VEK Lumovara Remote has been uninstalled."; }));
+    EXPECT_EQ("VEK Lumovara Remote Setup", box.title) << box.text;
+    Screenshot(box.window, "uninstalled");
+    EXPECT_EQ(0, application.Wait(0)) << "the running application was not closed by its request";
+    EXPECT_TRUE(FileExists(paths.uninstaller)) << "in use until the program ends";
+    ASSERT_TRUE(Answer(box, IDOK));
+    EXPECT_EQ(0, uninstaller.Wait());
+    char script[MAX_PATH];
+    sprintf(script + GetTempPathA(MAX_PATH, script), "lvremote_uninstall_%lu.bat", uninstaller.id());
+    EXPECT_TRUE(WaitFor([&] { return !FileExists(paths.uninstaller) && !FileExists(script) && JobProcesses().empty(); }))
+        << "Uninstall.exe, its script or their command processor stayed";
+    for (const std::string& gone : {paths.application, paths.helpFile, paths.commonStartMenuLink, paths.commonDesktopLink,
+                                    paths.userDesktopLink, paths.userStartMenuFolder})
+        EXPECT_FALSE(FileExists(gone)) << gone;
+    EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_EQ("mine", ReadFileBytes(paths.installDirectory + "\\notes.txt"));
+    EXPECT_TRUE(FileExists(paths.commonStartMenuFolder + "\\Other.lnk"));
+    RemoveTree("C:\\Program.exe");
+    RemoveInstallation();
+}
+
+}  // namespace

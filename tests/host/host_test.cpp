@@ -1,0 +1,183 @@
+// The portable parts, tested natively.  The codec: every Windows-made stream of
+// the shared test data decodes to its original, and every level round-trips
+// inputs around the 64 KiB block edges, checked by the library's decoder and by
+// the fuzz target's reference one.  The payload container: its bytes, and the
+// walk that finds an entry without ever reading past the container; payload-pack
+// as the build runs it.  The bounded formatter: return codes, cut texts, and
+// never a byte written outside the buffer.
+#include "app/bounded_text.h"
+#include "payload/container.h"
+#include "payload/packer/container_builder.h"
+#include "tests/fuzz/reference_decoder.h"
+#include "xpress.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Pieces of zeros, random bytes and text, 1000 bytes each; or (kind 1, 2) only zeros or only random bytes.
+Bytes MakeInput(std::size_t size, unsigned kind)
+{
+    std::mt19937 random{unsigned(size)};
+    Bytes data(size);
+    for (std::size_t i = 0; i < size; ++i) {
+        const std::size_t piece = kind != 0 ? kind - 1 : i / 1000 % 3;
+        data[i] = piece == 0 ? 0 : piece == 1 ? std::uint8_t(random()) : "the Lumovara codec at 0x00401000\r\n"[i % 34];
+    }
+    return data;
+}
+
+Bytes Compress(int level, const Bytes& input)
+{
+    xpress::Compressor* compressor = nullptr;
+    Bytes stream(xpress::CompressBound(input.size()));
+    std::size_t size = 0;
+    EXPECT_TRUE(xpress::CreateCompressor(xpress::COMPRESS_ALGORITHM_XPRESS_HUFF, level, &compressor) &&
+                xpress::Compress(compressor, input.data(), input.size(), stream.data(), stream.size(), &size));
+    xpress::CloseCompressor(compressor);
+    stream.resize(size);
+    return stream;
+}
+
+TEST(WindowsVectors, DecodeExactlyAndTheStrongestLevelBeatsWindows)
+{
+    namespace fs = std::filesystem;
+    const fs::path vectors = fs::path(XPRESS_SHARED_DIR) / "testdata" / "xpress-huffman";
+    if (!fs::is_directory(vectors))
+        GTEST_SKIP() << "no Windows-made vectors at " << vectors << " (../shared is absent)";
+    auto read = [](const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    std::size_t streams = 0, windowsBytes = 0, ourBytes = 0;
+    for (const std::string folder : {"compressed-huffman", "compressed-more-huffman"}) {
+        for (const fs::directory_entry& entry : fs::directory_iterator(vectors / folder)) {
+            const Bytes stream = read(entry.path()), original = read(vectors / "decompressed" / entry.path().stem().concat(".decomp"));
+            Bytes output(original.size());
+            EXPECT_EQ(xpress::DecodeResult::kSuccess, reference::Decode(stream.data(), stream.size(), output.data(), output.size()));
+            xpress::Decompressor* decompressor = nullptr;
+            xpress::CreateDecompressor(xpress::COMPRESS_ALGORITHM_XPRESS_HUFF, &decompressor);
+            EXPECT_EQ(xpress::DecodeResult::kSuccess, xpress::DecompressRaw(decompressor, stream.data(), stream.size(),
+                                                                            output.data(), output.size())) << entry.path();
+            xpress::CloseDecompressor(decompressor);
+            EXPECT_TRUE(output == original) << entry.path();
+            ++streams;
+            if (folder == "compressed-more-huffman") {  // Windows' maximum effort
+                windowsBytes += stream.size();
+                ourBytes += Compress(xpress::kStrongestLevel, original).size() - xpress::kBufferHeaderBytes;
+            }
+        }
+    }
+    EXPECT_EQ(98u, streams);
+    EXPECT_LE(ourBytes * 100, windowsBytes * 97) << "the goal is 97 %: ours " << ourBytes << ", Windows' " << windowsBytes;
+}
+
+class RoundTrip : public testing::TestWithParam<int> {};
+
+TEST_P(RoundTrip, SizesAroundTheBlockEdges)
+{
+    xpress::Decompressor* decompressor = nullptr;
+    ASSERT_TRUE(xpress::CreateDecompressor(xpress::COMPRESS_ALGORITHM_XPRESS_HUFF, &decompressor));
+    for (unsigned kind : {0, 1, 2}) {
+        for (std::size_t size : {0, 1, 2, 3, 65535, 65536, 65537, 131072 + 4099, kind == 0 ? 3 << 20 : 0}) {
+            const Bytes input = MakeInput(size, kind), stream = Compress(GetParam(), input);
+            Bytes output(size + 1, 0xEE), reference(size);
+            std::size_t decoded = 0;
+            EXPECT_TRUE(xpress::Decompress(decompressor, stream.data(), stream.size(), output.data(), size, &decoded) &&
+                        decoded == size && output.back() == 0xEE && Bytes(output.begin(), output.end() - 1) == input)
+                << "kind " << kind << ", " << size << " bytes: not decoded exactly, or written past the output";
+            EXPECT_FALSE(size != 0 && xpress::Decompress(decompressor, stream.data(), stream.size(), output.data(), size - 1, &decoded));
+            EXPECT_TRUE(reference::Decode(&stream[xpress::kBufferHeaderBytes], stream.size() - xpress::kBufferHeaderBytes,
+                                          reference.data(), size) == xpress::DecodeResult::kSuccess && reference == input);
+        }
+    }
+    xpress::CloseDecompressor(decompressor);
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, RoundTrip, testing::Range(xpress::kFastestLevel, xpress::kStrongestLevel + 1));
+
+std::vector<std::uint32_t> Words(const Bytes& bytes)
+{
+    std::vector<std::uint32_t> words(bytes.size() / 4);
+    std::memcpy(words.data(), bytes.data(), bytes.size());
+    return words;
+}
+
+TEST(Container, LayoutAndAWalkThatStaysInside)
+{
+    // Entry 0 with 8 stream bytes, entry 1 with 5 and 3 bytes of padding.
+    const Bytes expected = {'T', 'P', 'I', 'Z', 2, 0, 0, 0,
+                            8, 0, 0, 0, 0x34, 0x12, 0, 0, 0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6, 0xA7,
+                            5, 0, 0, 0, 0x78, 0x56, 0x34, 0x12, 0xB0, 0xB1, 0xB2, 0xB3, 0xB4, 0, 0, 0};
+    ASSERT_EQ(expected, payload::BuildContainer({{Bytes(&expected[16], &expected[24]), 0x1234},
+                                                 {Bytes(&expected[32], &expected[37]), 0x12345678}}));
+    std::vector<std::uint32_t> words = Words(expected);
+    payload::EntryView entry;
+    ASSERT_TRUE(payload::LocateEntry(words.data(), words.size(), 1, &entry));
+    EXPECT_TRUE(entry.body == &words[8] && entry.bodyWords == 2 && entry.compressedSize == 5 &&
+                entry.uncompressedSize == 0x12345678);
+    EXPECT_FALSE(payload::LocateEntry(words.data(), words.size(), 2, &entry));
+    for (std::size_t length = 0; length <= words.size(); ++length) {  // every cut: whole or not found
+        EXPECT_EQ(length >= 6, payload::LocateEntry(words.data(), length, 0, &entry)) << length;
+        EXPECT_EQ(length >= 10, payload::LocateEntry(words.data(), length, 1, &entry)) << length;
+    }
+    for (auto [word, size] : {std::pair{2, 25u}, {2, 0xFFFFFFFFu}, {6, 9u}}) {  // size words reaching past the end
+        std::vector<std::uint32_t> damaged = words;
+        damaged[word] = size;
+        EXPECT_FALSE(payload::LocateEntry(damaged.data(), damaged.size(), 1, &entry)) << word << ": " << size;
+    }
+}
+
+// payload-pack as the build runs it (its containers decode to the files in every
+// installation of the end-to-end tests): a bad input is a one-line error naming
+// it, exit status 1, and no output file.
+TEST(PayloadPack, RefusesBadInputs)
+{
+    const std::string folder = "/tmp/payload-pack-" + std::to_string(getpid()) + "/";
+    std::filesystem::create_directories(folder + "folder");
+    std::ofstream(folder + "app") << "MZ";
+    std::ofstream(folder + "empty").flush();
+    for (const char* bad : {"missing", "empty", "folder"}) {
+        std::string output;
+        std::FILE* pipe = popen((PAYLOAD_PACK " " + folder + "app " + folder + bad + " -o " + folder + "c 2>&1").c_str(), "r");
+        for (int c; (c = std::fgetc(pipe)) != EOF;)
+            output += char(c);
+        EXPECT_EQ(1, WEXITSTATUS(pclose(pipe))) << output;
+        EXPECT_NE(std::string::npos, output.find("payload-pack: " + folder + bad + ": ")) << output;
+        EXPECT_FALSE(std::filesystem::exists(folder + "c")) << bad;
+    }
+    std::filesystem::remove_all(folder);
+}
+
+using namespace std::string_literals;
+
+TEST(FormatBounded, ReturnCodesAndTruncation)
+{
+    const struct {
+        std::size_t capacity;
+        const char* text;
+        std::int32_t result;
+        std::string buffer;  // its 8 bytes afterwards
+    } cases[] = {{8, "abcd-12", kFormatOk, "abcd-12\0"s}, {8, "abcdefgh", kFormatInsufficientBuffer, "abcdefg\0"s},
+                 {1, "a", kFormatInsufficientBuffer, "\0xxxxxxx"s}, {0, "abc", kFormatInvalidArg, "xxxxxxxx"},
+                 {0x80000000u, "abc", kFormatInvalidArg, "\0xxxxxxx"s}};
+    for (const auto& c : cases) {
+        char guarded[24];  // the buffer between 8 guard bytes on each side
+        std::memset(guarded, 'x', sizeof guarded);
+        EXPECT_EQ(c.result, FormatBounded(guarded + 8, c.capacity, "%s", c.text)) << c.capacity;
+        EXPECT_EQ("xxxxxxxx" + c.buffer + "xxxxxxxx", std::string(guarded, 24)) << c.capacity;
+    }
+}
+
+}  // namespace

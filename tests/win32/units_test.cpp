@@ -1,0 +1,147 @@
+// Procedures called directly where no run of the setup program reaches under
+// Wine (no shell window, never LocalSystem): the launch through the shell's
+// token and the folder lookup as LocalSystem through their seams; the
+// self-delete script's text and file; the licence reader's bounds.
+#include "app/application_path.h"
+#include "app/licence_viewer.h"
+#include "maintenance/self_delete_script.h"
+#include "shell/launch.h"
+#include "shell/user_folders.h"
+#include "tests/support/support.h"
+
+#include <gtest/gtest.h>
+#include <shlobj.h>
+#include <wtsapi32.h>
+
+#include <cstring>
+
+namespace {
+
+// What the launch seam saw.
+struct {
+    HWND shell;
+    bool refuse, asRequired;  // a primary token, creation flags 0x04000020, the window shown with SW_SHOW
+    int shellLookups, tokenStarts;
+    std::wstring commandLine, directory;
+} seen;
+
+HWND ShellWindow() { return ++seen.shellLookups, seen.shell; }
+
+BOOL WINAPI StartWithToken(HANDLE token, DWORD logon, LPCWSTR name, LPWSTR commandLine, DWORD flags, LPVOID environment,
+                           LPCWSTR directory, LPSTARTUPINFOW startup, LPPROCESS_INFORMATION info)
+{
+    TOKEN_TYPE type = TokenImpersonation;
+    DWORD size = 0;
+    seen.asRequired = GetTokenInformation(token, TokenType, &type, sizeof type, &size) && type == TokenPrimary &&
+                      flags == 0x04000020 && startup->dwFlags == STARTF_USESHOWWINDOW && startup->wShowWindow == SW_SHOW;
+    seen.commandLine = commandLine, seen.directory = directory, ++seen.tokenStarts;
+    return !seen.refuse && CreateProcessWithTokenW(token, logon, name, commandLine, flags, environment, directory, startup, info);
+}
+
+// The lowest free handle values of this process: a handle left open takes one of them.
+std::vector<HANDLE> FreeHandleValues()
+{
+    std::vector<HANDLE> events(16);
+    for (HANDLE& event : events)
+        event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    for (HANDLE event : events)
+        CloseHandle(event);
+    return events;
+}
+
+// Every road starts exactly one copy of the application and leaves no handle
+// open.  A window of this test stands in for the shell's, so the token road
+// opens this process and its token for real.
+TEST(Launch, EveryRoadStartsTheApplicationOnceAndClosesItsHandles)
+{
+    const std::string folder = ScratchFolder() + "\\Program Files", application = folder + "\\LumovaraRemote.exe";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileA(BuildPath("sample/LumovaraRemote.exe").c_str(), application.c_str(), FALSE));
+    RememberApplicationPath(application.c_str());
+    // The shell: 0 none (Wine's own facts), 1 a window, 2 a window that is gone.
+    const struct { const char* name; bool elevated, refuse; int shell, shellLookups, tokenStarts; } roads[] = {
+                 {"warm-up", true, false, 1, 1, 1},         {"not elevated", false, false, 1, 0, 0},
+                 {"shell token", true, false, 1, 1, 1},     {"shell token refused", true, true, 1, 1, 1},
+                 {"shell gone", true, false, 2, 1, 0},      {"no shell window", true, false, 0, 1, 0}};
+    for (const auto& road : roads) {
+        seen = {road.shell != 0 ? CreateWindowExA(0, "STATIC", "shell", 0, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr) : nullptr,
+                road.refuse};
+        if (road.shell == 2)
+            DestroyWindow(seen.shell);
+        const LaunchPlatform platform = {road.elevated ? +[] { return true; } : +[] { return false; }, ShellWindow, StartWithToken};
+        SetLaunchPlatformForTesting(&platform);
+        const std::vector<HANDLE> before = FreeHandleValues();
+        LaunchInstalledApplication();
+        EXPECT_TRUE(&road == roads || before == FreeHandleValues()) << road.name << ": a handle was left open";
+        SetLaunchPlatformForTesting(nullptr);
+        DestroyWindow(seen.shell);
+        const std::vector<std::string> started = JobProcesses(true);
+        EXPECT_TRUE(started.size() == 1 && started[0].rfind("LumovaraRemote.exe", 0) == 0) << road.name << ": " << started.size();
+        EXPECT_TRUE(seen.shellLookups == road.shellLookups && seen.tokenStarts == road.tokenStarts) << road.name;
+        EXPECT_TRUE(road.tokenStarts == 0 ||
+                    (seen.asRequired &&
+                     seen.commandLine == L"\"" + std::wstring(application.begin(), application.end()) + L"\"" &&
+                     seen.directory == std::wstring(folder.begin(), folder.end()) + L"\\"))
+            << road.name << ": started with " << std::string(seen.commandLine.begin(), seen.commandLine.end());
+    }
+}
+
+// As LocalSystem the per-user folders are the console user's, through that
+// user's token (always closed), never our own profile's.
+TEST(LocalSystem, FoldersComeOnlyThroughTheConsoleUsersToken)
+{
+    const AccountFacts saved = accountFacts;
+    accountFacts.runsAsLocalSystem = [] { return true; };
+    const struct { DWORD(WINAPI* session)(); BOOL(WINAPI* token)(ULONG, HANDLE*); int csidl; bool found; } roads[] = {
+                 {WTSGetActiveConsoleSessionId, WTSQueryUserToken, CSIDL_PROGRAMS, true},  // also loads what the lookup keeps
+                 {WTSGetActiveConsoleSessionId, WTSQueryUserToken, CSIDL_DESKTOPDIRECTORY, true},
+                 {WTSGetActiveConsoleSessionId, WTSQueryUserToken, 0xFF, false},  // a folder the lookup fails for
+                 {WTSGetActiveConsoleSessionId, [](ULONG, HANDLE*) { return FALSE; }, CSIDL_PROGRAMS, false},  // nobody logged on
+                 {[] { return DWORD(0xFFFFFFFF); }, WTSQueryUserToken, CSIDL_PROGRAMS, false}};  // no console session
+    for (const auto& road : roads) {
+        accountFacts.activeConsoleSessionId = road.session;
+        accountFacts.queryUserToken = road.token;
+        char own[MAX_PATH] = {}, folder[MAX_PATH];
+        SHGetSpecialFolderPathA(nullptr, own, road.csidl, FALSE);
+        std::memset(folder, 'x', MAX_PATH);
+        const std::vector<HANDLE> before = FreeHandleValues();
+        EXPECT_EQ(road.found, ResolveInteractiveUserFolder(road.csidl, folder)) << &road - roads;
+        EXPECT_TRUE(&road == roads || before == FreeHandleValues()) << &road - roads << ": the user token was left open";
+        EXPECT_EQ(road.found ? own : std::string(MAX_PATH, 'x'), std::string(folder, road.found ? std::strlen(folder) : MAX_PATH));
+    }
+    accountFacts = saved;
+}
+
+// Every "%" doubled, so that the command processor reads the path as written;
+// and a file found under the script's name, which its owner could rewrite while
+// the script runs, is never written to.
+TEST(SelfDeleteScript, DoublesPercentSignsAndIsAlwaysANewFile)
+{
+    const char* uninstaller = "C:\\100% sure\\Uninstall.exe";
+    char script[kSelfDeleteScriptCapacity];
+    const std::string text(script, FormatSelfDeleteScript(script, sizeof script, uninstaller));
+    EXPECT_EQ("@echo off\r\n:loop\r\ndel /f /q \"C:\\100%% sure\\Uninstall.exe\" >nul 2>&1\r\n"
+              "if exist \"C:\\100%% sure\\Uninstall.exe\" (\r\n  ping -n 2 127.0.0.1 >nul\r\n  goto loop\r\n)\r\n"
+              "del /f /q \"%~f0\"\r\n", text);
+    const std::string path = ScratchFolder() + "\\lvremote_uninstall_1.bat";
+    ASSERT_TRUE(WriteFileBytes(path, "planted"));
+    HANDLE planted = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_FALSE(WriteSelfDeleteScript(path.c_str(), uninstaller));
+    CloseHandle(planted);
+    EXPECT_EQ("planted", ReadFileBytes(path));
+    EXPECT_TRUE(WriteSelfDeleteScript(path.c_str(), uninstaller) && ReadFileBytes(path) == text);
+}
+
+// A negative request gives nothing and never moves the read position back.
+TEST(LicenceReader, ANegativeRequestGivesNothing)
+{
+    LicenceReader reader = {reinterpret_cast<const BYTE*>("abc"), 3, 0};
+    BYTE buffer[8];
+    LONG given = -1;
+    ReadLicenceChunk(DWORD_PTR(&reader), buffer, -5, &given);
+    EXPECT_EQ(0, given);
+    ReadLicenceChunk(DWORD_PTR(&reader), buffer, 8, &given);
+    EXPECT_EQ("abc", std::string(reinterpret_cast<char*>(buffer), given));
+}
+
+}  // namespace
