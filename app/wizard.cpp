@@ -76,9 +76,8 @@ void InitializeWizard(HWND dialog)
 }
 
 // Install: page 3 first, so that Cancel is already disabled when the installation
-// runs.  Stopping running copies of the application sends this dialog WM_CLOSE
-// (its caption begins with the product name); with Cancel disabled the default
-// dialog handling refuses it.
+// runs; a close request that reaches the wizard meanwhile (from another program:
+// stopping running copies asks only the application's own windows) is refused.
 void RunInstallation(HWND dialog)
 {
     wizardPage = kFinishPage;

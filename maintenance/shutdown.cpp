@@ -95,26 +95,39 @@ void TerminateFirstCopy()
     }
 }
 
+// Only the application's own windows: a browser on the download page or an
+// editor on "VEK Lumovara Remote notes.txt" has a title like ours too.
+bool IsApplicationWindow(HWND window)
+{
+    char title[kTitleCapacity] = {};
+    GetWindowTextA(window, title, kTitleCapacity);
+    if (std::strncmp(title, ProductName, sizeof ProductName - 1) != 0)
+        return false;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    char name[kPathCapacity];
+    LookUpProcessName(processId, name);
+    return lstrcmpiA(name, AppExeName) == 0;
+}
+
+// The close request is synchronous, so the window has handled it before we look
+// at the processes.  A plain SendMessage would wait forever on a window whose
+// thread has stopped answering; SendMessageTimeout bounds that wait.
+void RequestClose(HWND window)
+{
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(window, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG | SMTO_NORMAL, kCloseTimeoutMs,
+                        &result);
+}
+
 }  // namespace
 
 void(WINAPI* pollPause)(DWORD milliseconds) = Sleep;
 
 BOOL CALLBACK CloseProductWindow(HWND window, LPARAM)
 {
-    char title[kTitleCapacity] = {};
-    GetWindowTextA(window, title, kTitleCapacity);
-    if (std::strncmp(title, ProductName, sizeof ProductName - 1) != 0)
-        return TRUE;
-
-    // The close request is synchronous, so the window has handled it before we
-    // look at the processes.  A plain SendMessage would wait forever on a window
-    // whose thread has stopped answering; SendMessageTimeout bounds that wait.  A
-    // window of our own thread (the wizard, which calls us from its dialog
-    // procedure) still has its procedure called directly, without the timeout,
-    // and must get the request: it decides itself whether to close.
-    DWORD_PTR result = 0;
-    SendMessageTimeoutA(window, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG | SMTO_NORMAL, kCloseTimeoutMs,
-                        &result);
+    if (IsApplicationWindow(window))
+        RequestClose(window);
     return TRUE;
 }
 

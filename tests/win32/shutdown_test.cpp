@@ -224,77 +224,25 @@ HWND CreateCountingWindow(const char* title, std::atomic<int>* closeRequests)
     return window;
 }
 
-TEST(WindowStage, OnlyTitlesThatStartWithTheProductNameAreAskedToClose)
+// This test program is not the application: whatever their titles, its windows
+// are left alone.
+TEST(WindowStage, WindowsOfAnotherProgramAreNotAskedToClose)
 {
     struct Case {
         const char* title;
-        int expected;
         std::atomic<int> received{0};
         HWND window = nullptr;
     };
-    Case cases[] = {{"VEK Lumovara Remote Setup", 1},
-                    {"VEK Lumovara Remote", 1},
-                    {"Test VEK Lumovara Remote", 0},
-                    {"vek lumovara remote setup", 0},
-                    {"VEK Lumovara Remot", 0}};
-    // Windows of this thread: their procedure is called directly, though we pump no messages.
+    Case cases[] = {{"VEK Lumovara Remote Setup"}, {"VEK Lumovara Remote"}, {"vek lumovara remote"}};
     for (Case& c : cases)
         ASSERT_NE(nullptr, c.window = CreateCountingWindow(c.title, &c.received));
 
     ShutDownRunningInstances();
 
     for (Case& c : cases) {
-        EXPECT_EQ(c.expected, c.received.load()) << c.title;
+        EXPECT_EQ(0, c.received.load()) << c.title;
         DestroyWindow(c.window);
     }
-}
-
-// A window of another thread of this process, which pumps messages until released.
-class OtherThreadWindow {
-public:
-    OtherThreadWindow()
-    {
-        ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        release_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        thread_ = std::thread([this] { Run(); });
-        WaitForSingleObject(ready_, 10000);
-    }
-    ~OtherThreadWindow()
-    {
-        SetEvent(release_);
-        thread_.join();
-        CloseHandle(ready_);
-        CloseHandle(release_);
-    }
-    int closeRequests() const { return received_.load(); }
-
-private:
-    void Run()
-    {
-        HWND window = CreateCountingWindow("VEK Lumovara Remote in another thread", &received_);
-        SetEvent(ready_);
-        for (;;) {
-            DWORD wake = MsgWaitForMultipleObjects(1, &release_, FALSE, INFINITE, QS_ALLINPUT);
-            MSG message;
-            while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
-                DispatchMessageA(&message);
-            if (wake == WAIT_OBJECT_0)
-                break;
-        }
-        DestroyWindow(window);
-    }
-
-    std::atomic<int> received_{0};
-    HANDLE ready_ = nullptr;
-    HANDLE release_ = nullptr;
-    std::thread thread_;
-};
-
-TEST(WindowStage, WindowOfAnotherThreadHandlesTheRequestBeforeTheCallGoesOn)
-{
-    OtherThreadWindow other;
-    ShutDownRunningInstances();
-    EXPECT_EQ(1, other.closeRequests());
 }
 
 // In another process, as the copies of the application are: a window of another
@@ -302,12 +250,20 @@ TEST(WindowStage, WindowOfAnotherThreadHandlesTheRequestBeforeTheCallGoesOn)
 // window itself for its title.
 TEST(WindowStage, WindowThatNeverAnswersDoesNotHoldTheCallForever)
 {
-    ui::Process hung = ui::Start(BuildPath("tests/win32/hung_window.exe"));
+    std::string folder = MakeScratchFolder("shutdown-hung");
+    std::string path = folder + "\\LumovaraRemote.exe";
+    ASSERT_TRUE(CopyFileA(BuildPath("tests/win32/hung_window.exe").c_str(), path.c_str(), FALSE));
+    ui::Process hung = ui::Start(path);
     ASSERT_TRUE(hung.started());
     struct EndByHandle {
         const ui::Process& process;
-        ~EndByHandle() { process.Kill(); }
-    } endHung{hung};
+        const std::string& folder;
+        ~EndByHandle()
+        {
+            process.Kill();
+            RemoveTree(folder);
+        }
+    } endHung{hung, folder};
     ASSERT_NE(nullptr, ui::WaitForTopLevelWindow(hung.id(), "HungWindow", nullptr));
 
     HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
