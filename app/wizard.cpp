@@ -75,10 +75,22 @@ void InitializeWizard(HWND dialog)
     UpdateWizardPage(dialog);
 }
 
+// The installation runs inside the Install button's handler, so clicks and keys
+// made meanwhile wait in the queue: a double-click on Install, or Enter pressed
+// while installing, would otherwise answer the next question or press Finish
+// before the user has seen the result.
+void DiscardQueuedInput()
+{
+    MSG message;
+    while (PeekMessageA(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+    }
+    while (PeekMessageA(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+    }
+}
+
 // Install: page 3 first, so that Cancel is already disabled when the installation
-// runs.  Stopping running copies of the application sends this dialog WM_CLOSE
-// (its caption begins with the product name); with Cancel disabled the default
-// dialog handling refuses it.
+// runs; a close request that reaches the wizard meanwhile (from another program:
+// stopping running copies asks only the application's own windows) is refused.
 void RunInstallation(HWND dialog)
 {
     wizardPage = kFinishPage;
@@ -86,10 +98,13 @@ void RunInstallation(HWND dialog)
     SetDlgItemTextA(dialog, IDC_STATUS, "Installing...");
     if (InstallProduct(dialog)) {
         SetDlgItemTextA(dialog, IDC_STATUS, "The install operation completed successfully.");
+        DiscardQueuedInput();
         OfferLegacyRemoval(dialog);
     } else {
         SetDlgItemTextA(dialog, IDC_STATUS, "The install operation did fail!");
     }
+    // Again after the legacy uninstaller, which the wizard waits for.
+    DiscardQueuedInput();
     ShowControl(dialog, IDC_START_APP, true);
     SetDlgItemTextA(dialog, IDOK, "Finish");
     EnableControl(dialog, IDOK, true);

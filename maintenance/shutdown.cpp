@@ -16,8 +16,8 @@ constexpr int kPollLimit = 10;
 constexpr DWORD kPollIntervalMs = 100;
 constexpr UINT kTerminationExitCode = 1;
 constexpr DWORD kMaxProcessIds = 1024;
-// A window that does not answer its close request within this time is left alone.
-constexpr UINT kCloseTimeoutMs = 5000;
+// How often a pending close request looks whether its window is gone or hung.
+constexpr DWORD kAnswerCheckMs = 100;
 
 static_assert(sizeof(PROCESSENTRY32) == 304, "the ANSI process entry");
 
@@ -95,26 +95,59 @@ void TerminateFirstCopy()
     }
 }
 
+// Serial numbers of the close requests: the last one sent and the last one
+// answered.  Not locals of the waiting call: the answer of a window we gave up
+// on may still arrive later, whenever this thread next looks at its messages.
+ULONG_PTR lastCloseRequest = 0;
+ULONG_PTR answeredCloseRequest = 0;
+
+void CALLBACK NoteCloseAnswer(HWND, UINT, ULONG_PTR request, LRESULT)
+{
+    answeredCloseRequest = request;
+}
+
+// Only the application's own windows: a browser on the download page or an
+// editor on "VEK Lumovara Remote notes.txt" has a title like ours too.
+bool IsApplicationWindow(HWND window)
+{
+    char title[kTitleCapacity] = {};
+    GetWindowTextA(window, title, kTitleCapacity);
+    if (std::strncmp(title, ProductName, sizeof ProductName - 1) != 0)
+        return false;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    char name[kPathCapacity];
+    LookUpProcessName(processId, name);
+    return lstrcmpiA(name, AppExeName) == 0;
+}
+
+// Asks the window to close and waits until its procedure has handled the
+// request, however long a person takes over the "save changes?" prompt it may
+// show meanwhile.  The wait ends early only when the window is gone or its
+// thread has stopped taking messages altogether (the system's "not responding",
+// a few seconds without a look at its queue); the polls then go on as usual.
+void RequestClose(HWND window)
+{
+    ULONG_PTR request = ++lastCloseRequest;
+    if (!SendMessageCallbackA(window, WM_CLOSE, 0, 0, NoteCloseAnswer, request))
+        return;
+    while (answeredCloseRequest != request && IsWindow(window) && !IsHungAppWindow(window)) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, kAnswerCheckMs, QS_SENDMESSAGE);
+        // Delivers the answer, and messages other programs send us; posted
+        // messages and input stay queued.
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
 }  // namespace
 
 void(WINAPI* pollPause)(DWORD milliseconds) = Sleep;
 
 BOOL CALLBACK CloseProductWindow(HWND window, LPARAM)
 {
-    char title[kTitleCapacity] = {};
-    GetWindowTextA(window, title, kTitleCapacity);
-    if (std::strncmp(title, ProductName, sizeof ProductName - 1) != 0)
-        return TRUE;
-
-    // The close request is synchronous, so the window has handled it before we
-    // look at the processes.  A plain SendMessage would wait forever on a window
-    // whose thread has stopped answering; SendMessageTimeout bounds that wait.  A
-    // window of our own thread (the wizard, which calls us from its dialog
-    // procedure) still has its procedure called directly, without the timeout,
-    // and must get the request: it decides itself whether to close.
-    DWORD_PTR result = 0;
-    SendMessageTimeoutA(window, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG | SMTO_NORMAL, kCloseTimeoutMs,
-                        &result);
+    if (IsApplicationWindow(window))
+        RequestClose(window);
     return TRUE;
 }
 

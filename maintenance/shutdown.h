@@ -3,10 +3,12 @@
 
 #include <windows.h>
 
-// Asks product windows to close, waits up to ten polls, then terminates one copy.
+// Asks the application's windows to close, waits up to ten polls, then
+// terminates one copy.
 void ShutDownRunningInstances();
 
-// EnumWindows callback: asks a window whose title starts with the product name to close.
+// EnumWindows callback: asks a window to close when its title starts with the
+// product name and it belongs to a process of the application's executable name.
 BOOL CALLBACK CloseProductWindow(HWND window, LPARAM context);
 
 // The pause after each poll that found a copy.  Tests count the pauses through

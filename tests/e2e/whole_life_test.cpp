@@ -1,9 +1,11 @@
 // The whole life of an installation, driven through the built setup program as
 // a person would, with a screenshot of every page on the way (./dev run shows
-// them): install with the preset options and let Finish start the application;
-// start the setup program again, answer No and install over the running
-// application with other options; uninstall from Uninstall.exe while the
-// application runs; nothing of ours is left, the script and Uninstall.exe gone.
+// them): install with the preset options, by a double-click on Install and an
+// Enter, and let Finish start the application; start the setup program again,
+// answer No and install over the running application with other options, while
+// a copy with unsaved work prompts and a browser shows the download page;
+// uninstall from Uninstall.exe while the application runs; nothing of ours is
+// left, the script and Uninstall.exe gone.
 #include "resources/resource.h"
 #include "tests/support/support.h"
 
@@ -50,6 +52,23 @@ Process StartedApplication()
     DWORD id = 0;
     GetWindowThreadProcessId(window, &id);
     return Process(id);
+}
+
+// Real input through the system's queue, the mouse on the control: `clicks` clicks, then Enter if asked.
+bool InputAt(HWND control, int clicks, bool enter = false)
+{
+    std::vector<INPUT> inputs(2 * clicks + (enter ? 2 : 0));
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        const DWORD up = i % 2;
+        inputs[i].type = i < std::size_t(2 * clicks) ? INPUT_MOUSE : INPUT_KEYBOARD;
+        if (inputs[i].type == INPUT_MOUSE)
+            inputs[i].mi.dwFlags = up ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_LEFTDOWN;
+        else
+            inputs[i].ki.wVk = VK_RETURN, inputs[i].ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    }
+    RECT area;
+    return GetWindowRect(control, &area) && SetCursorPos((area.left + area.right) / 2, (area.top + area.bottom) / 2) &&
+           SendInput(UINT(inputs.size()), inputs.data(), sizeof(INPUT)) == inputs.size();
 }
 
 DWORD KiB(const std::string& path) { return DWORD((ReadFileBytes(path).size() + 1023) / 1024); }
@@ -104,7 +123,12 @@ TEST(WholeLife, InstallInstallAgainAndUninstall)
     }
     ASSERT_TRUE(Press(wizard, IDOK));
     ExpectPage(wizard, 2, "Install", true, "wizard-3-options");
-    ASSERT_EQ(nullptr, Install(setup).window) << "a question during the installation";
+    ASSERT_TRUE(InputAt(GetDlgItem(wizard, IDOK), 2, true));  // a double-click on Install, then Enter
+    ASSERT_TRUE(WaitFor([&] { return OnFinishPage(wizard); }));
+    // The stray click and Enter had their turn before this click: the wizard stays on its last page.
+    ASSERT_TRUE(InputAt(GetDlgItem(wizard, IDC_START_APP), 1));
+    ASSERT_TRUE(WaitFor([&] { return IsWindow(wizard) && CheckState(wizard, IDC_START_APP) == BST_UNCHECKED; }))
+        << "stray input pressed Finish";
     ExpectPage(wizard, 3, "Finish", true, "wizard-4-finish");
     EXPECT_EQ(kSuccess, ControlText(wizard, IDC_STATUS));
     EXPECT_TRUE(WaitFor([&] { return SendMessageA(GetDlgItem(wizard, IDC_PROGRESS), PBM_GETPOS, 0, 0) == 100; }));
@@ -128,6 +152,14 @@ TEST(WholeLife, InstallInstallAgainAndUninstall)
     ASSERT_TRUE(WriteFileBytes(paths.commonStartMenuFolder + "\\Other.lnk", "another product's"));
     ASSERT_TRUE(WriteRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "Comments", REG_SZ, Sz("foreign")));
     ASSERT_TRUE(WriteRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "NoRepair", REG_DWORD, Dword(0)));
+    const std::string unsavedCopy = ScratchFolder() + "\\LumovaraRemote.exe";
+    ASSERT_TRUE(CopyFileA(BuildPath("tests/prompting_app.exe").c_str(), unsavedCopy.c_str(), FALSE));
+    Process unsaved(unsavedCopy), browser(BuildPath("tests/prompting_app.exe"));
+    HWND browserWindow = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        browserWindow = FindWindowA("PromptingApp", "VEK Lumovara Remote - Download");
+        return browserWindow && FindWindowA("PromptingApp", "VEK Lumovara Remote");
+    }));
     setup = StartSetup();
     EXPECT_EQ(kFullName + " is already installed. Do you want to uninstall " + kFullName + " now?", setup.box.text);
     EXPECT_EQ("VEK Lumovara Remote Setup", setup.box.title);
@@ -135,9 +167,13 @@ TEST(WholeLife, InstallInstallAgainAndUninstall)
     ASSERT_TRUE(Answer(setup.box, IDNO));
     ASSERT_TRUE((setup.wizard = WaitForWizard(setup.process.id())) && WalkToOptions(setup.wizard));
     ASSERT_TRUE(SetOption(setup.wizard, IDC_START_MENU, false) && SetOption(setup.wizard, IDC_ALL_USERS, false));
-    ASSERT_EQ(nullptr, Install(setup).window);
+    ASSERT_TRUE(Click(setup.wizard, IDOK));
+    ASSERT_TRUE(WaitFor([&] { return FindMessageBox(unsaved.id()).window; })) << "the unsaved copy was not asked";
+    EXPECT_EQ(0, unsaved.Wait(20000)) << "the unsaved copy was terminated while it prompted";
+    ASSERT_TRUE(WaitFor([&] { return OnFinishPage(setup.wizard); }));
     EXPECT_EQ(kSuccess, ControlText(setup.wizard, IDC_STATUS));
     EXPECT_EQ(0, application.Wait(0)) << "the running application was not closed by its request";
+    EXPECT_TRUE(IsWindowEnabled(browserWindow)) << "the browser was asked to close";
     ExpectInstallation({paths.commonStartMenuLink, paths.commonDesktopLink, paths.userDesktopLink});
     EXPECT_EQ(Sz("foreign"), ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "Comments").bytes);
     ASSERT_EQ(0, Finish(setup, true));
@@ -154,6 +190,8 @@ TEST(WholeLife, InstallInstallAgainAndUninstall)
     EXPECT_EQ("VEK Lumovara Remote Setup", box.title) << box.text;
     Screenshot(box.window, "uninstalled");
     EXPECT_EQ(0, application.Wait(0)) << "the running application was not closed by its request";
+    EXPECT_TRUE(IsWindowEnabled(browserWindow)) << "the browser was asked to close";
+    browser.End();
     EXPECT_TRUE(FileExists(paths.uninstaller)) << "in use until the program ends";
     ASSERT_TRUE(Answer(box, IDOK));
     EXPECT_EQ(0, uninstaller.Wait());
