@@ -42,9 +42,9 @@ void ExpectPage(HWND wizard, int page, const char* next, bool nextEnabled, const
 Process StartedApplication()
 {
     const InstallationPaths& paths = Installation();
-    HWND window = nullptr;
-    EXPECT_TRUE(WaitFor([&] { return (window = FindWindowA("LumovaraRemoteSample", nullptr)) != nullptr; }));
-    const std::string details = ControlText(window, 100);
+    HWND window = nullptr;  // found once its details (control 100, made after the window) are there
+    std::string details;
+    EXPECT_TRUE(WaitFor([&] { return !(details = ControlText(window = FindWindowA("LumovaraRemoteSample", nullptr), 100)).empty(); }));
     EXPECT_TRUE(details.find("Path: " + paths.application + "\r\n") != std::string::npos &&
                 details.find("Working directory: " + paths.installDirectory) != std::string::npos) << details;
     EXPECT_FALSE(FileExists("C:\\Program.exe.ran")) << "the unquoted path ran C:\\Program.exe";
@@ -172,7 +172,7 @@ TEST(WholeLife, InstallInstallAgainAndUninstall)
     EXPECT_EQ(0, unsaved.Wait(20000)) << "the unsaved copy was terminated while it prompted";
     ASSERT_TRUE(WaitFor([&] { return OnFinishPage(setup.wizard); }));
     EXPECT_EQ(kSuccess, ControlText(setup.wizard, IDC_STATUS));
-    EXPECT_EQ(0, application.Wait(0)) << "the running application was not closed by its request";
+    EXPECT_EQ(0, application.Wait()) << "the running application was not closed by its request";
     EXPECT_TRUE(IsWindowEnabled(browserWindow)) << "the browser was asked to close";
     ExpectInstallation({paths.commonStartMenuLink, paths.commonDesktopLink, paths.userDesktopLink});
     EXPECT_EQ(Sz("foreign"), ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "Comments").bytes);
@@ -189,7 +189,7 @@ TEST(WholeLife, InstallInstallAgainAndUninstall)
     ASSERT_TRUE(WaitFor([&] { return (box = FindMessageBox(uninstaller.id())).text == "VEK Lumovara Remote has been uninstalled."; }));
     EXPECT_EQ("VEK Lumovara Remote Setup", box.title) << box.text;
     Screenshot(box.window, "uninstalled");
-    EXPECT_EQ(0, application.Wait(0)) << "the running application was not closed by its request";
+    EXPECT_EQ(0, application.Wait()) << "the running application was not closed by its request";
     EXPECT_TRUE(IsWindowEnabled(browserWindow)) << "the browser was asked to close";
     browser.End();
     EXPECT_TRUE(FileExists(paths.uninstaller)) << "in use until the program ends";
