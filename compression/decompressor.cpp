@@ -13,7 +13,7 @@
 // DecodeSymbolsFast); escaped lengths are checked against the output in
 // both loops, as they may exceed any margin.
 #include <algorithm>
-#include <new>
+#include <cstdlib>
 
 #include "decode_table.h"
 #include "xpress.h"
@@ -373,10 +373,12 @@ bool CreateDecompressor(std::uint32_t algorithm, Decompressor** handle) {
     if (handle == nullptr) return false;
     *handle = nullptr;
     if (algorithm != COMPRESS_ALGORITHM_XPRESS_HUFF) return false;
-    *handle = new (std::nothrow) Decompressor;
+    // malloc rather than new: the setup program links no C++ allocation or
+    // exception support, and the handle is plain data.
+    *handle = static_cast<Decompressor*>(std::malloc(sizeof(Decompressor)));
     return *handle != nullptr;
 }
 
-void CloseDecompressor(Decompressor* handle) { delete handle; }
+void CloseDecompressor(Decompressor* handle) { std::free(handle); }
 
 }  // namespace xpress
