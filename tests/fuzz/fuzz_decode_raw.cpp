@@ -4,6 +4,7 @@
 // per input would dominate the run), so ASan catches any write past it.
 // The result, and on success the output, must match the plain reference
 // decoder's: the fast loop's read-ahead must not change what is accepted.
+// The check without output must give the same result too.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -27,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const xpress::DecodeResult r = xpress::DecompressRaw(d, in.data(), in.size(), out.get(), n);
     std::unique_ptr<std::uint8_t[]> expected(new std::uint8_t[n]);
     const xpress::DecodeResult want = reference::Decode(in.data(), in.size(), expected.get(), n);
-    if (r != want) std::abort();
+    if (r != want || xpress::CheckRaw(d, in.data(), in.size(), n) != want) std::abort();
     if (r == xpress::DecodeResult::kSuccess && n != 0 && std::memcmp(out.get(), expected.get(), n) != 0) std::abort();
     return 0;
 }
