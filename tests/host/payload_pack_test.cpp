@@ -263,6 +263,13 @@ TEST_F(PayloadPack, ReportsAnOutputItCannotWrite)
     EXPECT_NE(std::string::npos, run.output.find("payload-pack: " + output)) << run.output;
 }
 
+TEST_F(PayloadPack, HelpPrintsTheUsageAndSucceeds)
+{
+    const PackRun run = Pack("--help");
+    EXPECT_EQ(0, run.status);
+    EXPECT_EQ(0u, run.output.find("usage: payload-pack")) << run.output;
+}
+
 TEST_F(PayloadPack, UsageErrorsExitWithTwo)
 {
     WriteBytes(Path("good"), SampleFile(100, 6));
