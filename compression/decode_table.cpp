@@ -40,12 +40,23 @@ void Fill(u32* entry, std::size_t run, u32 value) {
 bool BuildDecodeTable(const u8* table_bytes, DecodeTable* table) {
     u8 lengths[kNumSymbols];
     unsigned counts[kMaxCodeLength + 1] = {};
+    unsigned literal_counts[kMaxCodeLength + 1] = {};
     for (unsigned i = 0; i < kTableBytes; i++) {
         lengths[2 * i] = table_bytes[i] & 15;
         lengths[2 * i + 1] = table_bytes[i] >> 4;
-        counts[lengths[2 * i]]++;
-        counts[lengths[2 * i + 1]]++;
+        unsigned* const to = 2 * i < kNumLiterals ? literal_counts : counts;
+        to[lengths[2 * i]]++;
+        to[lengths[2 * i + 1]]++;
     }
+    // A code spends about 2^-L of the symbols on a code of length L: the
+    // block is mostly literals when their codes fill most of the code space.
+    u32 literal_space = 0;
+    for (unsigned len = 1; len <= kMaxCodeLength; len++) {
+        literal_space += literal_counts[len] << (kMaxCodeLength - len);
+        counts[len] += literal_counts[len];
+    }
+    counts[0] += literal_counts[0];
+    table->mostly_literals = literal_space >= kMostlyLiteralsSpace;
 
     // Kraft sum in units of 2^-15.  An empty table sums to 0 and fails too.
     u32 space = 0;

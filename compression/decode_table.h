@@ -57,7 +57,12 @@ constexpr u32 kCommonCopy = 16;
 constexpr u32 kCommonMinOffsetBits = 3;
 static_assert(kDecodeTableEntries <= kEntryValueMask, "a subtable index fits its field");
 
+// A block is expected to be mostly literals when their codes fill this much
+// of the 2^15 code space (7/8; see DecodeSymbolsFast).
+constexpr u32 kMostlyLiteralsSpace = 7u << (kMaxCodeLength - 3);
+
 struct DecodeTable {
+    bool mostly_literals;  // literal codes fill kMostlyLiteralsSpace or more
     u32 entries[kDecodeTableEntries];
 };
 

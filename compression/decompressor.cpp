@@ -262,8 +262,10 @@ XPRESS_FORCEINLINE std::uintptr_t SelectIfNegative(std::int32_t negative, std::u
 // copied like a match, from kLiteralBytes, so that nothing waits for the
 // literal-or-match decision, which no predictor gets right much more often
 // than not.  The rest (subtables, escapes, length 17 and offsets below 8)
-// take the special road.
-template <bool kCheckOffsets>
+// take the special road.  In a block of mostly literals (kLiteralRuns), the
+// decision is predictable after all, and a literal's own road, a store of
+// one byte, is cheaper than the common road.
+template <bool kCheckOffsets, bool kLiteralRuns>
 DecodeResult DecodeSymbolsFast(BitReader& br, const DecodeTable& table, u8* out_begin, u8*& out_next_ref,
                                u8* out_fast_end, u8* out_end) {
     u8* out_next = out_next_ref;
@@ -316,6 +318,15 @@ DecodeResult DecodeSymbolsFast(BitReader& br, const DecodeTable& table, u8* out_
         do {
             // 48 or more bits left here: up to 30 for the symbol, 11 for the
             // next lookup, and 16 after a code for the exact reader's state.
+            if (kLiteralRuns && std::int32_t(u32(entry)) < 0) {
+                const u64 symbol = entry;
+                bitbuf <<= symbol & 63;
+                bitsleft -= symbol;
+                entry = XPRESS_LOOKUP();
+                *out_next++ = u8(symbol >> kEntryValueShift);
+                XPRESS_REFILL();
+                continue;
+            }
             if (XPRESS_UNLIKELY(entry & kSpecialFlag)) {
                 if (entry & kSubtableFlag) {
                     XPRESS_CONSUME(kRootBits);
@@ -452,10 +463,15 @@ DecodeResult DecodeStream(DecodeTable& table, const void* compressed, std::size_
             const std::size_t fast_end = std::min(stop, out_size - std::min(out_size, kFastOutputSlack));
             if (std::size_t(br.end - br.next) >= kFastInputMargin && pos < fast_end) {
                 u8* out_next = out + pos;
-                if (pos < kMaxOffset)
-                    r = DecodeSymbolsFast<true>(br, table, out, out_next, out + fast_end, out + out_size);
+                u8* const out_fast_end = out + fast_end;
+                if (pos < kMaxOffset && table.mostly_literals)
+                    r = DecodeSymbolsFast<true, true>(br, table, out, out_next, out_fast_end, out + out_size);
+                else if (pos < kMaxOffset)
+                    r = DecodeSymbolsFast<true, false>(br, table, out, out_next, out_fast_end, out + out_size);
+                else if (table.mostly_literals)
+                    r = DecodeSymbolsFast<false, true>(br, table, out, out_next, out_fast_end, out + out_size);
                 else
-                    r = DecodeSymbolsFast<false>(br, table, out, out_next, out + fast_end, out + out_size);
+                    r = DecodeSymbolsFast<false, false>(br, table, out, out_next, out_fast_end, out + out_size);
                 pos = std::size_t(out_next - out);
             }
         }
