@@ -15,6 +15,16 @@ std::int32_t FormatBounded(char* dest, std::size_t capacity, const char* format,
 
     va_list args;
     va_start(args, format);
+#ifdef _WIN32
+    // The C runtime's own formatter: the C++ library's vsnprintf brings a
+    // printf of its own, floating point included, into the program.
+    // _vsnprintf returns -1 when the output is cut and terminates only an
+    // output shorter than the count, so it gets capacity - 1 and we terminate.
+    int written = _vsnprintf(dest, capacity - 1, format, args);
+    va_end(args);
+    dest[capacity - 1] = '\0';
+    return written < 0 ? kFormatInsufficientBuffer : kFormatOk;
+#else
     int written = std::vsnprintf(dest, capacity, format, args);
     va_end(args);
 
@@ -27,6 +37,7 @@ std::int32_t FormatBounded(char* dest, std::size_t capacity, const char* format,
     if (std::size_t(written) >= capacity)
         return kFormatInsufficientBuffer;
     return kFormatOk;
+#endif
 }
 
 bool CopyPath(char* dest, std::size_t capacity, const char* source)

@@ -25,8 +25,15 @@ constexpr std::size_t kFormatMaxCapacity = 0x7FFFFFFF;
 // output fits with its NUL; kFormatInsufficientBuffer when it was cut to
 // capacity - 1 characters (or formatting failed); kFormatInvalidArg for a
 // capacity of 0 (buffer untouched) or above kFormatMaxCapacity (buffer emptied).
+// On Windows the C runtime formats (see bounded_text.cpp), so its format rules
+// are the ones checked.
+#ifdef _WIN32
+#define FORMAT_BOUNDED_STYLE ms_printf
+#else
+#define FORMAT_BOUNDED_STYLE gnu_printf
+#endif
 std::int32_t FormatBounded(char* dest, std::size_t capacity, const char* format, ...)
-    __attribute__((format(gnu_printf, 3, 4)));
+    __attribute__((format(FORMAT_BOUNDED_STYLE, 3, 4)));
 
 // dest = source.  False, with dest unchanged, when source and its NUL do not fit.
 bool CopyPath(char* dest, std::size_t capacity, const char* source);

@@ -37,6 +37,9 @@ XPRESS_FORCEINLINE void StoreU64(u8* p, u64 v) { std::memcpy(p, &v, 8); }
 // Index of the highest set bit; v must be nonzero.
 XPRESS_FORCEINLINE unsigned FloorLog2(u32 v) { return 31u - unsigned(__builtin_clz(v)); }
 
+// v rotated left by n (any n; a rotation by 0 or 64 is v).
+XPRESS_FORCEINLINE u64 RotateLeft(u64 v, unsigned n) { return (v << (n & 63)) | (v >> ((64 - n) & 63)); }
+
 // Number of equal leading bytes of a and b, from `len` up to `max_len`.
 XPRESS_FORCEINLINE u32 ExtendMatch(const u8* a, const u8* b, u32 len, u32 max_len) {
     while (max_len - len >= 8) {

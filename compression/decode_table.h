@@ -6,18 +6,24 @@
 // root entry points to 2^kSubBits entries indexed by the bits after the
 // root's, so kRootBits + kSubBits = 15 covers the longest code.  The root
 // table (8 KiB for 11 bits) stays in L1 cache; a flat 2^15-entry table did
-// not, and decoded PE files about a third slower.
+// not, and decoded PE files about a third slower.  12 root bits halved the
+// subtable lookups but gained nothing measurable.
 //
 // Each entry carries what the decode loop needs without looking at the
 // symbol again (32 bits):
-//   literal:  bit 31 set; bits 16..23 the byte
-//   match:    bits 31, 30 clear; bits 16..20 the length nibble + 3 (18 means
-//             escape bytes follow); bits 8..11 the offset's extra bit count
-//   both:     bits 12..15 the code's bits; bits 0..4 those plus the offset
-//             bits, which follow the code directly unless escape bytes come
-//             first (then the code's bits only).  At the bottom, the count
-//             serves as a shift amount without extracting it.
-//   subtable: bit 30 set; bits 0..29 index of the subtable's first entry
+//   bits 0..4    the bits to consume: the code's, plus the offset bits when
+//                they follow the code directly (not when escape bytes come
+//                first); kRootBits for a subtable.  Bit 5 is zero, so the
+//                low 6 bits of the whole entry serve as a shift count.
+//   bit 6        special: not for the fast loop's common road (a subtable,
+//                escape bytes, length 17, or an offset below 8)
+//   bit 7        subtable
+//   bits 8..14   bytes produced: 1 for a literal, else the match length
+//                (kEscapedLength: escape bytes follow); bit 15 is zero
+//   bits 16..30  literal: the byte; match: 2^k - 1 for k offset bits (the
+//                offset is 2^k plus those bits); subtable: the index of its
+//                first entry
+//   bit 31       literal
 // A code's bits are its length at the root and length - kRootBits in a
 // subtable.
 #pragma once
@@ -29,20 +35,34 @@ namespace xpress {
 constexpr unsigned kRootBits = 11;
 constexpr unsigned kSubBits = kMaxCodeLength - kRootBits;
 constexpr std::size_t kRootEntries = std::size_t(1) << kRootBits;
-// Worst case: every root entry leads to a subtable.
-constexpr std::size_t kDecodeTableEntries = kRootEntries + (kRootEntries << kSubBits);
 static_assert(kRootBits + kSubBits == kMaxCodeLength, "two lookups cover the longest code");
+// Subtables cover at most 4096 of the 2^15 code positions: the code is
+// complete (checked before the table is built), so the longer codes, 8
+// positions or fewer each, are at most the 512 symbols.
+constexpr std::size_t kMaxSubtableEntries = kNumSymbols << (kMaxCodeLength - kRootBits - 1);
+constexpr std::size_t kDecodeTableEntries = kRootEntries + kMaxSubtableEntries;
 
-constexpr u32 kLiteralFlag = 0x80000000u;
-constexpr u32 kSubtableFlag = 0x40000000u;
-constexpr unsigned kEntryLengthShift = 16;  // literal byte or match length
-constexpr unsigned kEntryOffsetBitsShift = 8;
-constexpr unsigned kEntryCodeBitsShift = 12;
-constexpr u32 kEntrySymbolBitsMask = 31;
+constexpr u32 kEntryBitsMask = 31;
+constexpr u32 kSpecialFlag = 1u << 6;
+constexpr u32 kSubtableFlag = 1u << 7;
+constexpr unsigned kEntryLengthShift = 8;
+constexpr u32 kEntryLengthMask = 0x7F;
+constexpr unsigned kEntryValueShift = 16;
+constexpr u32 kEntryValueMask = 0x7FFF;
+constexpr u32 kLiteralFlag = 1u << 31;
 constexpr u32 kEscapedLength = kLengthNibbleEscape + kMinMatchLength;
-static_assert(kDecodeTableEntries < kSubtableFlag, "subtable index fits below the flag");
+// The fast loop's common road copies kCommonCopy bytes from at least
+// 2^kCommonMinOffsetBits back; other matches are special.
+constexpr u32 kCommonCopy = 16;
+constexpr u32 kCommonMinOffsetBits = 3;
+static_assert(kDecodeTableEntries <= kEntryValueMask, "a subtable index fits its field");
+
+// A block is expected to be mostly literals when their codes fill this much
+// of the 2^15 code space (7/8; see DecodeSymbolsFast).
+constexpr u32 kMostlyLiteralsSpace = 7u << (kMaxCodeLength - 3);
 
 struct DecodeTable {
+    bool mostly_literals;  // literal codes fill kMostlyLiteralsSpace or more
     u32 entries[kDecodeTableEntries];
 };
 

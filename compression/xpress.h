@@ -94,6 +94,13 @@ const char* DecodeResultText(DecodeResult result);
 DecodeResult DecompressRaw(Decompressor* handle, const void* compressed, std::size_t compressedSize,
                            void* output, std::size_t outputSize);
 
+// The result DecompressRaw would give for outputSize bytes, found without
+// writing them: whether a stream decodes does not depend on the bytes it
+// produces.  Takes time linear in compressedSize whatever outputSize is, so
+// a size the stream cannot produce is refused before any allocation.
+DecodeResult CheckRaw(Decompressor* handle, const void* compressed, std::size_t compressedSize,
+                      std::size_t outputSize);
+
 // Worst-case raw stream size for inputSize bytes.
 std::size_t CompressRawBound(std::size_t inputSize);
 

@@ -5,18 +5,26 @@
 //   xpress bench [--tsv] FILE...
 //
 // Buffer-mode streams by default; --raw for the bare LZ77+Huffman stream,
-// whose size must then be given to decompress.  Errors: one line naming the
-// file and the problem, exit 1.  Usage errors: exit 2.
+// whose size must then be given to decompress.  A stream is checked before
+// its output is allocated, so a size it cannot produce costs no memory; the
+// output file appears only when whole (see output_file.h).  Errors: one line
+// naming the file and the problem, exit 1, also when memory runs out.  Usage
+// errors: one line naming the argument, then the usage, exit 2.  --help
+// prints the usage to standard output.
 #include <algorithm>
 #include <cerrno>
-#include <ctime>
 #include <cinttypes>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
+#include "output_file.h"
 #include "xpress.h"
 
 namespace {
@@ -24,13 +32,23 @@ namespace {
 constexpr int kExitError = 1;
 constexpr int kExitUsage = 2;
 
-int Usage() {
-    std::fprintf(stderr,
+void PrintUsage(std::FILE* to) {
+    std::fprintf(to,
                  "usage: xpress compress [--level N] [--raw] IN OUT\n"
                  "       xpress decompress [--raw --size N] IN OUT\n"
                  "       xpress bench [--tsv] FILE...\n"
                  "levels %d (fastest) to %d (strongest), default %d\n",
                  xpress::kFastestLevel, xpress::kStrongestLevel, xpress::kDefaultLevel);
+}
+
+__attribute__((format(printf, 1, 2))) int UsageError(const char* format, ...) {
+    std::fputs("xpress: ", stderr);
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
+    std::fputc('\n', stderr);
+    PrintUsage(stderr);
     return kExitUsage;
 }
 
@@ -55,17 +73,10 @@ bool ReadFile(const std::string& path, std::vector<unsigned char>* data, std::st
     return ok;
 }
 
-bool WriteFile(const std::string& path, const unsigned char* data, std::size_t size, std::string* error) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr) {
-        *error = std::strerror(errno);
-        return false;
-    }
-    const bool written = size == 0 || std::fwrite(data, 1, size, f) == size;
-    const bool closed = std::fclose(f) == 0;  // always close, even after a failed write
-    const bool ok = written && closed;
-    if (!ok) *error = "write error";
-    return ok;
+// An output buffer left uninitialised: zero-filling gigabytes that the codec
+// overwrites anyway costs their time and makes them resident.
+std::unique_ptr<unsigned char[]> Allocate(std::size_t size) {
+    return std::unique_ptr<unsigned char[]>(new (std::nothrow) unsigned char[size]);
 }
 
 // Parses a whole decimal number within [min, max].
@@ -86,6 +97,13 @@ struct Handles {
     }
 };
 
+// Takes IN and OUT from the positional arguments; otherwise a usage error.
+int TwoFiles(const char* command, const std::vector<std::string>& files) {
+    if (files.size() > 2) return UsageError("unexpected argument '%s'", files[2].c_str());
+    if (files.size() < 2) return UsageError("%s needs IN and OUT", command);
+    return 0;
+}
+
 int Compress(int argc, char** argv) {
     int level = xpress::kDefaultLevel;
     bool raw = false;
@@ -95,16 +113,19 @@ int Compress(int argc, char** argv) {
         unsigned long long n;
         if (arg == "--raw") {
             raw = true;
-        } else if (arg == "--level" && i + 1 < argc) {
-            if (!ParseNumber(argv[++i], xpress::kFastestLevel, xpress::kStrongestLevel, &n)) return Usage();
+        } else if (arg == "--level") {
+            if (i + 1 == argc) return UsageError("--level needs a value");
+            if (!ParseNumber(argv[++i], xpress::kFastestLevel, xpress::kStrongestLevel, &n))
+                return UsageError("--level must be %d to %d, not '%s'", xpress::kFastestLevel, xpress::kStrongestLevel,
+                                  argv[i]);
             level = int(n);
         } else if (arg.size() > 1 && arg[0] == '-') {
-            return Usage();
+            return UsageError("unknown option '%s'", argv[i]);
         } else {
             files.push_back(arg);
         }
     }
-    if (files.size() != 2) return Usage();
+    if (const int status = TwoFiles("compress", files)) return status;
 
     std::vector<unsigned char> in;
     std::string error;
@@ -113,12 +134,14 @@ int Compress(int argc, char** argv) {
     Handles h;
     if (!xpress::CreateCompressor(xpress::COMPRESS_ALGORITHM_XPRESS_HUFF, level, &h.compressor))
         return Fail(files[0], "out of memory");
-    std::vector<unsigned char> out(raw ? xpress::CompressRawBound(in.size()) : xpress::CompressBound(in.size()));
+    const std::size_t bound = raw ? xpress::CompressRawBound(in.size()) : xpress::CompressBound(in.size());
+    const std::unique_ptr<unsigned char[]> out = Allocate(bound);
+    if (!out) return Fail(files[0], "out of memory");
     std::size_t size;
-    const bool ok = raw ? xpress::CompressRaw(h.compressor, in.data(), in.size(), out.data(), out.size(), &size)
-                        : xpress::Compress(h.compressor, in.data(), in.size(), out.data(), out.size(), &size);
+    const bool ok = raw ? xpress::CompressRaw(h.compressor, in.data(), in.size(), out.get(), bound, &size)
+                        : xpress::Compress(h.compressor, in.data(), in.size(), out.get(), bound, &size);
     if (!ok) return Fail(files[0], "compressed stream does not fit its bound");
-    if (!WriteFile(files[1], out.data(), size, &error)) return Fail(files[1], error);
+    if (!WriteOutputFile(files[1], out.get(), size, &error)) return Fail(files[1], error);
     return 0;
 }
 
@@ -152,43 +175,47 @@ int Decompress(int argc, char** argv) {
         const std::string arg = argv[i];
         if (arg == "--raw") {
             raw = true;
-        } else if (arg == "--size" && i + 1 < argc) {
-            if (!ParseNumber(argv[++i], 0, 0xFFFFFFFFull, &size)) return Usage();
+        } else if (arg == "--size") {
+            if (i + 1 == argc) return UsageError("--size needs a value");
+            if (!ParseNumber(argv[++i], 0, SIZE_MAX, &size))
+                return UsageError("--size must be a number of bytes, not '%s'", argv[i]);
             have_size = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
-            return Usage();
+            return UsageError("unknown option '%s'", argv[i]);
         } else {
             files.push_back(arg);
         }
     }
-    if (files.size() != 2 || raw != have_size) return Usage();
+    if (raw && !have_size) return UsageError("--raw needs --size N: a raw stream does not record its size");
+    if (have_size && !raw) return UsageError("--size is for --raw streams; a buffer-mode header records the size");
+    if (const int status = TwoFiles("decompress", files)) return status;
 
     std::vector<unsigned char> in;
     std::string error;
     if (!ReadFile(files[0], &in, &error)) return Fail(files[0], error);
+    const unsigned char* stream = in.data();
+    std::size_t stream_size = in.size();
+    if (!raw) {
+        const std::string problem = HeaderProblem(in);
+        if (!problem.empty()) return Fail(files[0], problem);
+        size = LoadLe(in, 8, 8);
+        stream += xpress::kBufferHeaderBytes;
+        stream_size -= xpress::kBufferHeaderBytes;
+    }
     Handles h;
     if (!xpress::CreateDecompressor(xpress::COMPRESS_ALGORITHM_XPRESS_HUFF, &h.decompressor))
         return Fail(files[0], "out of memory");
-    std::vector<unsigned char> out;
-    if (raw) {
-        out.resize(size);
-        const xpress::DecodeResult r = xpress::DecompressRaw(h.decompressor, in.data(), in.size(), out.data(), size);
-        if (r != xpress::DecodeResult::kSuccess)
-            return Fail(files[0], std::string("corrupt stream: ") + xpress::DecodeResultText(r));
-    } else {
-        const std::string problem = HeaderProblem(in);
-        if (!problem.empty()) return Fail(files[0], problem);
-        out.resize(LoadLe(in, 8, 8));
-        std::size_t written;
-        if (!xpress::Decompress(h.decompressor, in.data(), in.size(), out.data(), out.size(), &written)) {
-            // The header is sound, so the raw stream is at fault: name how.
-            const xpress::DecodeResult r =
-                xpress::DecompressRaw(h.decompressor, in.data() + xpress::kBufferHeaderBytes,
-                                      in.size() - xpress::kBufferHeaderBytes, out.data(), out.size());
-            return Fail(files[0], std::string("corrupt stream: ") + xpress::DecodeResultText(r));
-        }
-    }
-    if (!WriteFile(files[1], out.data(), out.size(), &error)) return Fail(files[1], error);
+    // Before allocating: a stream that cannot produce `size` bytes is refused
+    // here, however large the size it claims.
+    xpress::DecodeResult r = xpress::CheckRaw(h.decompressor, stream, stream_size, size);
+    if (r != xpress::DecodeResult::kSuccess)
+        return Fail(files[0], std::string("corrupt stream: ") + xpress::DecodeResultText(r));
+    const std::unique_ptr<unsigned char[]> out = Allocate(size);
+    if (!out) return Fail(files[0], "out of memory for the " + std::to_string(size) + "-byte output");
+    r = xpress::DecompressRaw(h.decompressor, stream, stream_size, out.get(), size);
+    if (r != xpress::DecodeResult::kSuccess)
+        return Fail(files[0], std::string("corrupt stream: ") + xpress::DecodeResultText(r));
+    if (!WriteOutputFile(files[1], out.get(), size, &error)) return Fail(files[1], error);
     return 0;
 }
 
@@ -224,12 +251,12 @@ int Bench(int argc, char** argv) {
         if (arg == "--tsv") {
             tsv = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
-            return Usage();
+            return UsageError("unknown option '%s'", argv[i]);
         } else {
             files.push_back(arg);
         }
     }
-    if (files.empty()) return Usage();
+    if (files.empty()) return UsageError("bench needs at least one FILE");
 
     Handles h;
     if (!xpress::CreateDecompressor(xpress::COMPRESS_ALGORITHM_XPRESS_HUFF, &h.decompressor))
@@ -271,13 +298,30 @@ int Bench(int argc, char** argv) {
     return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    if (argc < 2) return Usage();
+int Run(int argc, char** argv) {
+    for (int i = 1; i < argc; i++) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            PrintUsage(stdout);
+            return 0;
+        }
+    }
+    if (argc < 2) return UsageError("no command given");
     const std::string command = argv[1];
     if (command == "compress") return Compress(argc - 2, argv + 2);
     if (command == "decompress") return Decompress(argc - 2, argv + 2);
     if (command == "bench") return Bench(argc - 2, argv + 2);
-    return Usage();
+    return UsageError("unknown command '%s'", argv[1]);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The compressor's working buffers and the input grow with the input; a
+    // memory limit ends the run with one line, not an abort.
+    try {
+        return Run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fputs("xpress: out of memory\n", stderr);
+        return kExitError;
+    }
 }

@@ -4,9 +4,11 @@
 //   payload-pack APP HELP -o OUT [--level N] [--binary] [--symbol NAME]
 //
 // Writes OUT as an assembler source holding the container (or, with --binary,
-// the container's raw bytes) and prints each entry's sizes.  The same inputs and
-// level always give the same bytes.  Exit status: 0 done, 1 a file could not be
-// read, compressed or written, 2 wrong usage.
+// the container's raw bytes) and prints each entry's sizes; OUT appears only
+// when whole.  The same inputs and level always give the same bytes.  Exit
+// status: 0 done (also for --help, which prints the usage), 1 a file could not
+// be read, compressed or written, or memory ran out, 2 wrong usage.
+#include "compression/tool/output_file.h"
 #include "compression/xpress.h"
 #include "payload/packer/container_builder.h"
 
@@ -17,6 +19,7 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <new>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -29,7 +32,8 @@ constexpr char kUsage[] =
     "  -o OUT        the file to write\n"
     "  --level N     compression level 1..9 (default 9, the strongest)\n"
     "  --binary      write the raw container bytes instead of an assembler source\n"
-    "  --symbol NAME name of the array in the assembler source (default PayloadContainer)\n";
+    "  --symbol NAME name of the array in the assembler source (default PayloadContainer)\n"
+    "  --help        print this and exit\n";
 
 struct Options {
     std::string inputs[2];
@@ -149,34 +153,14 @@ bool ReadInput(const std::string& path, std::vector<std::uint8_t>* data, std::st
     return true;
 }
 
-// Writes through a temporary file and a rename, so a build never sees half an output.
-bool WriteOutput(const std::string& path, const void* bytes, std::size_t size, std::string* error)
+int Run(int argc, char** argv)
 {
-    const std::string temporary = path + ".tmp";
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (file == nullptr) {
-        *error = std::strerror(errno);
-        return false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
     }
-    const bool written = std::fwrite(bytes, 1, size, file) == size;
-    const int writeErrno = errno;
-    if (std::fclose(file) != 0 || !written) {
-        *error = std::strerror(written ? errno : writeErrno);
-        std::remove(temporary.c_str());
-        return false;
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        *error = std::strerror(errno);
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
-}
-
-}  // namespace
-
-int main(int argc, char** argv)
-{
     Options options;
     if (!ParseArguments(argc, argv, &options)) {
         std::fputs(kUsage, stderr);
@@ -201,10 +185,10 @@ int main(int argc, char** argv)
     std::string error;
     bool written;
     if (options.binary) {
-        written = WriteOutput(options.output, container.data(), container.size(), &error);
+        written = WriteOutputFile(options.output, container.data(), container.size(), &error);
     } else {
         const std::string text = payload::ContainerAssembly(container, options.symbol);
-        written = WriteOutput(options.output, text.data(), text.size(), &error);
+        written = WriteOutputFile(options.output, text.data(), text.size(), &error);
     }
     if (!written) {
         std::fprintf(stderr, "payload-pack: %s: %s\n", options.output.c_str(), error.c_str());
@@ -212,4 +196,18 @@ int main(int argc, char** argv)
     }
     std::printf("container  %zu bytes, level %d\n", container.size(), options.level);
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // Memory for the inputs and the codec grows with the inputs; running out
+    // ends the run with one line, not an abort.
+    try {
+        return Run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fputs("payload-pack: out of memory\n", stderr);
+        return 1;
+    }
 }

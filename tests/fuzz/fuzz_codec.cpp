@@ -1,5 +1,6 @@
 // libFuzzer, differential: the library's decoder against the plain reference
-// decoder, which must give the same result and, on success, the same bytes.
+// decoder, which must give the same result and, on success, the same bytes; the
+// check without output must give the same result too.
 // First byte below 0x80: the next 3 choose the output size (up to 1 MiB, sixteen
 // blocks), the rest is a raw stream.  From 0x80: the rest is an input, which the
 // compressor (at the level the byte picks) must turn into a stream both give back.
@@ -38,7 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     std::unique_ptr<std::uint8_t[]> out(new std::uint8_t[n]), expected(new std::uint8_t[n]);
     const xpress::DecodeResult r = xpress::DecompressRaw(d, in.data(), in.size(), out.get(), n);
-    if (r != reference::Decode(in.data(), in.size(), expected.get(), n)) std::abort();
+    if (r != reference::Decode(in.data(), in.size(), expected.get(), n) || r != xpress::CheckRaw(d, in.data(), in.size(), n))
+        std::abort();
     if (r == xpress::DecodeResult::kSuccess && n != 0 && std::memcmp(out.get(), expected.get(), n) != 0) std::abort();
     if (data[0] >= 0x80 && (r != xpress::DecodeResult::kSuccess || (n != 0 && std::memcmp(out.get(), original.data(), n) != 0)))
         std::abort();

@@ -5,7 +5,6 @@
 // walk that finds an entry without ever reading past the container; payload-pack
 // as the build runs it.  The bounded formatter: return codes, cut texts, and
 // never a byte written outside the buffer.
-#include "app/bounded_text.h"
 #include "payload/container.h"
 #include "payload/packer/container_builder.h"
 #include "tests/fuzz/reference_decoder.h"
@@ -158,26 +157,6 @@ TEST(PayloadPack, RefusesBadInputs)
         EXPECT_FALSE(std::filesystem::exists(folder + "c")) << bad;
     }
     std::filesystem::remove_all(folder);
-}
-
-using namespace std::string_literals;
-
-TEST(FormatBounded, ReturnCodesAndTruncation)
-{
-    const struct {
-        std::size_t capacity;
-        const char* text;
-        std::int32_t result;
-        std::string buffer;  // its 8 bytes afterwards
-    } cases[] = {{8, "abcd-12", kFormatOk, "abcd-12\0"s}, {8, "abcdefgh", kFormatInsufficientBuffer, "abcdefg\0"s},
-                 {1, "a", kFormatInsufficientBuffer, "\0xxxxxxx"s}, {0, "abc", kFormatInvalidArg, "xxxxxxxx"},
-                 {0x80000000u, "abc", kFormatInvalidArg, "\0xxxxxxx"s}};
-    for (const auto& c : cases) {
-        char guarded[24];  // the buffer between 8 guard bytes on each side
-        std::memset(guarded, 'x', sizeof guarded);
-        EXPECT_EQ(c.result, FormatBounded(guarded + 8, c.capacity, "%s", c.text)) << c.capacity;
-        EXPECT_EQ("xxxxxxxx" + c.buffer + "xxxxxxxx", std::string(guarded, 24)) << c.capacity;
-    }
 }
 
 }  // namespace

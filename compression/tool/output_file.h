@@ -1,0 +1,13 @@
+// Writing a host tool's output file whole or not at all.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// Writes size bytes to path through a temporary file in the same folder,
+// renamed over path only once every byte is written and the file closed: a
+// failure leaves path as it was and no temporary file behind.  A symbolic
+// link is followed, and a path naming a device or a pipe is written
+// directly, as renaming would replace the link or the device itself.  On
+// failure *error says why.
+bool WriteOutputFile(const std::string& path, const void* data, std::size_t size, std::string* error);
