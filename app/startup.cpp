@@ -57,6 +57,12 @@ bool ConfirmUninstall(bool runningAsUninstaller)
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
+    // We run elevated, mostly from a Downloads folder where any program of the
+    // user can leave a DLL: none may come from our own folder or the current
+    // directory, only from the system folder.
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    SetDllDirectoryA("");
+
     if (IsThisVersionInstalled()) {
         bool runningAsUninstaller = IsRunningAsUninstaller();
         if (ConfirmUninstall(runningAsUninstaller)) {
