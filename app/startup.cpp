@@ -12,6 +12,7 @@
 #include "app/product.h"
 #include "app/registry_text.h"
 #include "app/wizard.h"
+#include "install/running_file.h"
 #include "maintenance/uninstall.h"
 #include "resources/resource.h"
 
@@ -62,6 +63,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     // directory, only from the system folder.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     SetDllDirectoryA("");
+    HoldRunningFile();
 
     if (IsThisVersionInstalled()) {
         bool runningAsUninstaller = IsRunningAsUninstaller();
