@@ -80,10 +80,18 @@ void RemoveShortcuts()
         RemoveStartMenuEntry(folder);
     if (GetCommonFolder(CSIDL_COMMON_DESKTOPDIRECTORY, folder))
         DeleteShortcut(folder);
-    if (ResolveInteractiveUserFolder(CSIDL_PROGRAMS, folder))
+    // The interactive user's own folders, changed as that user.
+    HANDLE userToken = nullptr;
+    if (ResolveInteractiveUserFolder(CSIDL_PROGRAMS, folder) &&
+        BeginInteractiveUserWork(&userToken)) {
         RemoveStartMenuEntry(folder);
-    if (ResolveInteractiveUserFolder(CSIDL_DESKTOPDIRECTORY, folder))
+        EndInteractiveUserWork(userToken);
+    }
+    if (ResolveInteractiveUserFolder(CSIDL_DESKTOPDIRECTORY, folder) &&
+        BeginInteractiveUserWork(&userToken)) {
         DeleteShortcut(folder);
+        EndInteractiveUserWork(userToken);
+    }
 }
 
 // The uninstaller copy cannot delete itself while it runs: a detached command

@@ -79,6 +79,31 @@ bool ConvertFolderPath(const wchar_t* widePath, UINT codePage, char* folderPath)
     return CopyPath(folderPath, kPathCapacity, ansiPath);
 }
 
+bool BeginInteractiveUserWork(HANDLE* userToken)
+{
+    *userToken = nullptr;
+    if (!accountFacts.runsAsLocalSystem())
+        return true;
+    DWORD sessionId = accountFacts.activeConsoleSessionId();
+    HANDLE token = nullptr;
+    if (sessionId == kNoConsoleSession || !accountFacts.queryUserToken(sessionId, &token))
+        return false;
+    if (!ImpersonateLoggedOnUser(token)) {
+        CloseHandle(token);
+        return false;
+    }
+    *userToken = token;
+    return true;
+}
+
+void EndInteractiveUserWork(HANDLE userToken)
+{
+    if (userToken == nullptr)
+        return;
+    RevertToSelf();
+    CloseHandle(userToken);
+}
+
 bool ResolveInteractiveUserFolder(int csidl, char* folderPath)
 {
     // As LocalSystem our own profile is the wrong one: only the console user's
