@@ -5,9 +5,8 @@
 
 BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID)
 {
-    char marker[MAX_PATH + 4];
-    DWORD length = GetModuleFileNameA(self, marker, MAX_PATH);
-    if (reason == DLL_PROCESS_ATTACH && length > 0 && length < MAX_PATH) {
+    char marker[MAX_PATH + 4] = {};
+    if (reason == DLL_PROCESS_ATTACH && GetModuleFileNameA(self, marker, MAX_PATH) < MAX_PATH) {
         lstrcatA(marker, ".ran");
         CloseHandle(CreateFileA(marker, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     }
