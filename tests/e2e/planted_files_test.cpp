@@ -80,17 +80,16 @@ protected:
     ui::Process setup_;
 };
 
-// Install with a legacy removal whose command names a bare program, while
-// another process tries to put its own file in place of the running program;
-// then the setup program again, Yes to uninstall, with a temporary folder whose
-// name breaks naive quoting and Uninstall.exe held a while, so the script loops.
+// Install (another process trying to swap the running program's file) with a
+// legacy removal of a bare-named program; the setup program again, Yes to
+// uninstall, in a temporary folder whose name breaks naive quoting.
 TEST_F(PlantedFiles, NoneRunsThroughInstallLegacyRemovalAndUninstall)
 {
-    const HKEY machine = HKEY_LOCAL_MACHINE;
-    ASSERT_TRUE(SetRegistryString(machine, kLegacyKey, "DisplayName", "VEK Lumovara Remote"));
-    ASSERT_TRUE(SetRegistryString(machine, kLegacyKey, "DisplayVersion", "1.4"));
-    ASSERT_TRUE(SetRegistryString(machine, kLegacyKey, "UninstallString",
-                                  "MsiExec.exe /X{6E1F2D3C-1A2B-4C5D-8E9F-00000000A1B2}"));
+    const char* const legacyEntry[][2] = {
+        {"DisplayName", "VEK Lumovara Remote"}, {"DisplayVersion", "1.4"},
+        {"UninstallString", "MsiExec.exe /X{6E1F2D3C-1A2B-4C5D-8E9F-00000000A1B2}"}};
+    for (const auto& [name, value] : legacyEntry)
+        ASSERT_TRUE(SetRegistryString(HKEY_LOCAL_MACHINE, kLegacyKey, name, value));
     setup_ = ui::Start(setupPath_, "", currentDirectory_);
     HWND wizard = WalkToOptionsPage(setup_);
     ASSERT_NE(nullptr, wizard);
@@ -107,7 +106,7 @@ TEST_F(PlantedFiles, NoneRunsThroughInstallLegacyRemovalAndUninstall)
     EXPECT_EQ("", Ran());
 
     ASSERT_TRUE(SetEnvironmentVariableA("TMP", temp_.c_str()));  // this test process only
-    {
+    {  // Uninstall.exe held a while: the script loops, calling ping
         ui::FileHolder inUse(paths_.uninstaller);
         ASSERT_TRUE(inUse.holding());
         setup_ = ui::Start(setupPath_, "", currentDirectory_);
