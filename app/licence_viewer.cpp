@@ -51,7 +51,8 @@ HWND CreateLicenceViewer(HWND dialog)
     ShowWindow(placeholder, SW_HIDE);
 
     // Kept loaded for the rest of the run: the viewer's window class lives in it.
-    LoadLibraryA("Msftedit.dll");
+    // From the system folder only, never from beside the program.
+    LoadLibraryExA("Msftedit.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     // The placeholder's style without WS_BORDER: the client edge draws the frame.
     constexpr DWORD kViewerStyle = 0x50210844;
     HWND viewer = CreateWindowExA(WS_EX_CLIENTEDGE, "RICHEDIT50W", nullptr, kViewerStyle,

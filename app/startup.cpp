@@ -12,6 +12,7 @@
 #include "app/product.h"
 #include "app/registry_text.h"
 #include "app/wizard.h"
+#include "install/running_file.h"
 #include "maintenance/uninstall.h"
 #include "resources/resource.h"
 
@@ -57,6 +58,13 @@ bool ConfirmUninstall(bool runningAsUninstaller)
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
+    // We run elevated, mostly from a Downloads folder where any program of the
+    // user can leave a DLL: none may come from our own folder or the current
+    // directory, only from the system folder.
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    SetDllDirectoryA("");
+    HoldRunningFile();
+
     if (IsThisVersionInstalled()) {
         bool runningAsUninstaller = IsRunningAsUninstaller();
         if (ConfirmUninstall(runningAsUninstaller)) {

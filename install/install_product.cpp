@@ -8,6 +8,7 @@
 #include "app/bounded_text.h"
 #include "app/product.h"
 #include "install/installed_size.h"
+#include "install/running_file.h"
 #include "install/uninstall_registration.h"
 #include "maintenance/shutdown.h"
 #include "payload/extract.h"
@@ -68,10 +69,11 @@ bool InstallInto(HWND wizard, char (&pathStem)[kPathCapacity])
     if (moduleLength == 0 || moduleLength >= kPathCapacity)
         modulePath[0] = '\0';  // truncated: not a path we can copy or register
 
+    // Copied from the file that runs, whatever lies at its path by now.
     char uninstallerPath[kPathCapacity];
     bool copied = modulePath[0] != '\0' && CopyPath(uninstallerPath, installDirectory) &&
                   AppendPath(uninstallerPath, UninstallerSuffix) &&
-                  CopyFileA(modulePath, uninstallerPath, FALSE);
+                  CopyRunningFile(uninstallerPath);
     const char* uninstallCommand = copied ? uninstallerPath : modulePath;
 
     std::uint32_t sizeKiB = FileSizeInKiB(RememberedApplicationPath()) + FileSizeInKiB(helpPath) +

@@ -6,6 +6,7 @@
 
 #include "app/product.h"
 #include "app/registry_text.h"
+#include "maintenance/system_programs.h"
 #include "resources/resource.h"
 #include "shell/shortcuts.h"
 
@@ -90,12 +91,15 @@ void OfferLegacyRemoval(HWND owner)
     if (MessageBoxA(owner, kLegacyQuestion, SetupTitle, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
 
-    // The command runs as stored: nothing expanded, added or taken away.
+    // The command runs as stored: nothing expanded, added or taken away.  Only
+    // a program it names without a folder is taken from the system folders.
+    char program[kPathCapacity];
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started = {};
-    if (CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                       &started)) {
+    if (ResolveCommandProgram(command, program) &&
+        CreateProcessA(program[0] != '\0' ? program : nullptr, command, nullptr, nullptr, FALSE, 0,
+                       nullptr, nullptr, &startup, &started)) {
         // A legacy uninstaller that takes longer keeps running on its own.
         WaitForSingleObject(started.hProcess, kLegacyUninstallWaitMs);
         CloseHandle(started.hThread);

@@ -1,6 +1,7 @@
 #include "maintenance/self_delete_script.h"
 
 #include <windows.h>
+#include <sddl.h>
 
 #include "app/bounded_text.h"
 #include "app/product.h"
@@ -18,6 +19,11 @@ constexpr char kScriptFormat[] =
     "  goto loop\r\n"
     ")\r\n"
     "del /f /q \"%%~f0\"\r\n";
+
+// The script lies in the user's temporary folder and runs elevated, read line
+// by line: only SYSTEM and the administrators may change it, everyone may read
+// it.  Protected, so that the folder's own permissions are not inherited.
+constexpr char kScriptSecurity[] = "D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;WD)";
 
 // The command processor expands "%" in a batch file even inside quotes; "%%"
 // stands for one literal percent sign.
@@ -58,8 +64,14 @@ bool WriteSelfDeleteScript(const char* scriptPath, const char* uninstallerPath)
     // Remove whatever is there, then insist on a new file: if the old one
     // cannot go (held open, or only marked for deletion), CREATE_NEW fails.
     DeleteFileA(scriptPath);
-    HANDLE file = CreateFileA(scriptPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kScriptSecurity, SDDL_REVISION_1,
+                                                              &descriptor, nullptr))
+        return false;
+    SECURITY_ATTRIBUTES security = {sizeof security, descriptor, FALSE};
+    HANDLE file = CreateFileA(scriptPath, GENERIC_WRITE, 0, &security, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    LocalFree(descriptor);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     DWORD written = 0;

@@ -12,8 +12,9 @@ constexpr std::size_t kSelfDeleteScriptCapacity = 2048;
 // the script's length, or 0 when it does not fit.
 std::size_t FormatSelfDeleteScript(char* script, std::size_t capacity, const char* uninstallerPath);
 
-// Writes the script to scriptPath as a new file.  A file already at that path
-// is removed first and never reused: in a shared temporary folder someone else
-// may have planted it and kept a handle to rewrite it before it runs.  False
-// when the new file cannot be created exclusively or written whole.
+// Writes the script to scriptPath as a new file that only SYSTEM and the
+// administrators may change.  A file already at that path is removed first and
+// never reused: in a shared temporary folder someone else may have planted it
+// and kept a handle to rewrite it before it runs.  False when the new file
+// cannot be created exclusively or written whole.
 bool WriteSelfDeleteScript(const char* scriptPath, const char* uninstallerPath);

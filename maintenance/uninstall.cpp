@@ -10,6 +10,7 @@
 #include "app/product.h"
 #include "maintenance/self_delete_script.h"
 #include "maintenance/shutdown.h"
+#include "maintenance/system_programs.h"
 #include "shell/user_folders.h"
 
 namespace {
@@ -79,10 +80,18 @@ void RemoveShortcuts()
         RemoveStartMenuEntry(folder);
     if (GetCommonFolder(CSIDL_COMMON_DESKTOPDIRECTORY, folder))
         DeleteShortcut(folder);
-    if (ResolveInteractiveUserFolder(CSIDL_PROGRAMS, folder))
+    // The interactive user's own folders, changed as that user.
+    HANDLE userToken = nullptr;
+    if (ResolveInteractiveUserFolder(CSIDL_PROGRAMS, folder) &&
+        BeginInteractiveUserWork(&userToken)) {
         RemoveStartMenuEntry(folder);
-    if (ResolveInteractiveUserFolder(CSIDL_DESKTOPDIRECTORY, folder))
+        EndInteractiveUserWork(userToken);
+    }
+    if (ResolveInteractiveUserFolder(CSIDL_DESKTOPDIRECTORY, folder) &&
+        BeginInteractiveUserWork(&userToken)) {
         DeleteShortcut(folder);
+        EndInteractiveUserWork(userToken);
+    }
 }
 
 // The uninstaller copy cannot delete itself while it runs: a detached command
@@ -104,14 +113,26 @@ void ScheduleUninstallerRemoval(const char* installDirectory)
     if (!WriteSelfDeleteScript(scriptPath, uninstaller))
         return;
 
-    char commandLine[2 * kPathCapacity];
-    FormatBounded(commandLine, sizeof commandLine, "cmd.exe /c \"%s\"", scriptPath);
+    // The system's command processor by its full path, never one lying beside
+    // us; /d: without the AutoRun command that the user may set.  /s /c with
+    // the quoted script path in one more pair of quotes: the command processor
+    // drops the outer pair and keeps the path whole whatever it holds (blanks,
+    // "&", "(", "^", ...).  It runs in the system folder, so that the script's
+    // ping is not taken from our current directory either.
+    char systemFolder[kPathCapacity];
+    char commandProcessor[kPathCapacity];
+    char commandLine[3 * kPathCapacity];
+    if (!GetSystemFolder(systemFolder) || !CopyPath(commandProcessor, systemFolder) ||
+        !AppendPath(commandProcessor, "\\cmd.exe") ||
+        FormatBounded(commandLine, sizeof commandLine, "\"%s\" /d /s /c \"\"%s\"\"",
+                      commandProcessor, scriptPath) != kFormatOk)
+        return;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     static_assert(sizeof(STARTUPINFOA) == 104, "STARTUPINFOA of a 64-bit process");
     PROCESS_INFORMATION started = {};
-    if (CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
-                       nullptr, &startup, &started)) {
+    if (CreateProcessA(commandProcessor, commandLine, nullptr, nullptr, FALSE, DETACHED_PROCESS,
+                       nullptr, systemFolder, &startup, &started)) {
         CloseHandle(started.hThread);
         CloseHandle(started.hProcess);
     }

@@ -24,13 +24,15 @@ void CreateStartMenuShortcut(bool allUsers)
     char linkPath[kPathCapacity] = {};
     if (!FindShortcutFolder(CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS, allUsers, linkPath))
         return;
-    if (!AppendPath(linkPath, VendorSubdir))
+    HANDLE userToken = nullptr;
+    if (!AppendPath(linkPath, VendorSubdir) ||
+        (!allUsers && !BeginInteractiveUserWork(&userToken)))
         return;
     // An existing folder is fine; a missing one makes the save below fail.
     CreateDirectoryA(linkPath, nullptr);
-    if (!AppendPath(linkPath, ShortcutFileName))
-        return;
-    CreateShellLink(linkPath);
+    if (AppendPath(linkPath, ShortcutFileName))
+        CreateShellLink(linkPath);
+    EndInteractiveUserWork(userToken);
 }
 
 void CreateDesktopShortcut(bool allUsers)
@@ -39,9 +41,12 @@ void CreateDesktopShortcut(bool allUsers)
     if (!FindShortcutFolder(CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_DESKTOPDIRECTORY, allUsers,
                             linkPath))
         return;
-    if (!AppendPath(linkPath, ShortcutFileName))
+    HANDLE userToken = nullptr;
+    if (!AppendPath(linkPath, ShortcutFileName) ||
+        (!allUsers && !BeginInteractiveUserWork(&userToken)))
         return;
     CreateShellLink(linkPath);
+    EndInteractiveUserWork(userToken);
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include "app/product.h"
 
 #include <shlobj.h>
-#include <wtsapi32.h>
 
 namespace {
 
@@ -30,9 +29,25 @@ bool ResolveConsoleUserFolder(int csidl, char* folderPath)
     return ConvertFolderPath(widePath, CP_ACP, folderPath);
 }
 
+// WTSQueryUserToken, from the system folder.  WTSAPI32 is not one of the DLLs
+// the system always takes from there: imported, it would be looked for beside
+// the program before start-up could narrow the search.
+BOOL WINAPI QueryUserToken(ULONG sessionId, HANDLE* token)
+{
+    HMODULE library = LoadLibraryExA("wtsapi32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (library == nullptr)
+        return FALSE;
+    using QueryFunction = BOOL(WINAPI*)(ULONG, HANDLE*);
+    auto query = reinterpret_cast<QueryFunction>(
+        reinterpret_cast<void*>(GetProcAddress(library, "WTSQueryUserToken")));
+    BOOL queried = query != nullptr && query(sessionId, token);
+    FreeLibrary(library);
+    return queried;
+}
+
 }  // namespace
 
-AccountFacts accountFacts = {RunsAsLocalSystem, WTSGetActiveConsoleSessionId, WTSQueryUserToken};
+AccountFacts accountFacts = {RunsAsLocalSystem, WTSGetActiveConsoleSessionId, QueryUserToken};
 
 bool RunsAsLocalSystem()
 {
@@ -62,6 +77,31 @@ bool ConvertFolderPath(const wchar_t* widePath, UINT codePage, char* folderPath)
                             nullptr) == 0)
         return false;
     return CopyPath(folderPath, kPathCapacity, ansiPath);
+}
+
+bool BeginInteractiveUserWork(HANDLE* userToken)
+{
+    *userToken = nullptr;
+    if (!accountFacts.runsAsLocalSystem())
+        return true;
+    DWORD sessionId = accountFacts.activeConsoleSessionId();
+    HANDLE token = nullptr;
+    if (sessionId == kNoConsoleSession || !accountFacts.queryUserToken(sessionId, &token))
+        return false;
+    if (!ImpersonateLoggedOnUser(token)) {
+        CloseHandle(token);
+        return false;
+    }
+    *userToken = token;
+    return true;
+}
+
+void EndInteractiveUserWork(HANDLE userToken)
+{
+    if (userToken == nullptr)
+        return;
+    RevertToSelf();
+    CloseHandle(userToken);
 }
 
 bool ResolveInteractiveUserFolder(int csidl, char* folderPath)

@@ -1,19 +1,24 @@
 // Procedures called directly where no run of the setup program reaches under
 // Wine (no shell window, never LocalSystem): the launch through the shell's
-// token and the folder lookup as LocalSystem through their seams; the
-// self-delete script's text and file; the licence reader's bounds.
+// token and the folder work as LocalSystem through their seams; the
+// self-delete script's text, file and permissions; the licence reader's bounds.
 #include "app/application_path.h"
 #include "app/licence_viewer.h"
 #include "maintenance/self_delete_script.h"
+#include "maintenance/uninstall.h"
 #include "shell/launch.h"
+#include "shell/shortcuts.h"
 #include "shell/user_folders.h"
 #include "tests/support/support.h"
 
+#include <aclapi.h>
 #include <gtest/gtest.h>
+#include <sddl.h>
 #include <shlobj.h>
 #include <wtsapi32.h>
 
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -87,7 +92,8 @@ TEST(Launch, EveryRoadStartsTheApplicationOnceAndClosesItsHandles)
 }
 
 // As LocalSystem the per-user folders are the console user's, through that
-// user's token (always closed), never our own profile's.
+// user's token (always closed), never our own profile's; the links in them are
+// made and removed only impersonating that user, and the thread ends as itself.
 TEST(LocalSystem, FoldersComeOnlyThroughTheConsoleUsersToken)
 {
     const AccountFacts saved = accountFacts;
@@ -109,6 +115,27 @@ TEST(LocalSystem, FoldersComeOnlyThroughTheConsoleUsersToken)
         EXPECT_TRUE(&road == roads || before == FreeHandleValues()) << &road - roads << ": the user token was left open";
         EXPECT_EQ(road.found ? own : std::string(MAX_PATH, 'x'), std::string(folder, road.found ? std::strlen(folder) : MAX_PATH));
     }
+    const InstallationPaths& paths = Installation();
+    RememberApplicationPath("C:\\VEK\\LumovaraRemote.exe");
+    accountFacts.activeConsoleSessionId = WTSGetActiveConsoleSessionId;
+    const auto queryOnly = [](ULONG, HANDLE* token) { return OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token); };
+    const struct { BOOL(WINAPI* token)(ULONG, HANDLE*); bool uninstall, linked; } works[] = {  // a token that cannot impersonate, the user's
+                 {queryOnly, false, false}, {WTSQueryUserToken, false, true}, {queryOnly, true, true}, {WTSQueryUserToken, true, false}};
+    for (const auto& work : works) {
+        accountFacts.queryUserToken = work.token;
+        std::thread answerer([&] {  // the uninstall's final message
+            MessageBoxInfo box;
+            if (work.uninstall && WaitFor([&] { return (box = FindMessageBox(GetCurrentProcessId())).window != nullptr; }))
+                Answer(box, IDOK);
+        });
+        work.uninstall ? UninstallProduct() : CreateShortcuts(true, true, false);
+        answerer.join();
+        HANDLE impersonated = nullptr;
+        EXPECT_FALSE(OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &impersonated) && CloseHandle(impersonated));
+        EXPECT_EQ(work.linked ? 3 : 0, FileExists(paths.userStartMenuFolder) + FileExists(paths.userStartMenuLink) +
+                                           FileExists(paths.userDesktopLink)) << &work - works;
+    }
+    EXPECT_TRUE(WaitFor([] { return JobProcesses().empty(); }));  // the uninstall's script removes itself
     accountFacts = saved;
 }
 
@@ -130,6 +157,16 @@ TEST(SelfDeleteScript, DoublesPercentSignsAndIsAlwaysANewFile)
     CloseHandle(planted);
     EXPECT_EQ("planted", ReadFileBytes(path));
     EXPECT_TRUE(WriteSelfDeleteScript(path.c_str(), uninstaller) && ReadFileBytes(path) == text);
+    // Run elevated and read line by line: only SYSTEM and the administrators may change it.
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    char* sddl = nullptr;
+    GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr, &descriptor);
+    ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &sddl, nullptr);
+    const std::string dacl = sddl != nullptr ? sddl : "";
+    LocalFree(sddl), LocalFree(descriptor);
+    if (GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr && dacl.rfind("D:P", 0) != 0)
+        GTEST_SKIP() << "Wine keeps no DACL on files but reports one made from their mode bits: " << dacl;
+    EXPECT_EQ("D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;WD)", dacl);
 }
 
 // A negative request gives nothing and never moves the read position back.

@@ -1,0 +1,52 @@
+#include "install/running_file.h"
+
+#include "app/product.h"
+
+#include <windows.h>
+
+namespace {
+
+HANDLE runningFile = INVALID_HANDLE_VALUE;
+
+}  // namespace
+
+void HoldRunningFile()
+{
+    char path[kPathCapacity];
+    DWORD length = GetModuleFileNameA(nullptr, path, kPathCapacity);
+    if (length == 0 || length >= kPathCapacity)
+        return;
+    runningFile = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+bool CopyRunningFile(const char* targetPath)
+{
+    LARGE_INTEGER start = {};
+    if (runningFile == INVALID_HANDLE_VALUE ||
+        !SetFilePointerEx(runningFile, start, nullptr, FILE_BEGIN))
+        return false;
+    HANDLE target = CreateFileA(targetPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (target == INVALID_HANDLE_VALUE)
+        return false;
+
+    char chunk[64 * 1024];
+    bool complete = false;
+    for (;;) {
+        DWORD read = 0;
+        DWORD written = 0;
+        if (!ReadFile(runningFile, chunk, sizeof chunk, &read, nullptr))
+            break;
+        if (read == 0) {
+            complete = true;  // the end of the file
+            break;
+        }
+        if (!WriteFile(target, chunk, read, &written, nullptr) || written != read)
+            break;
+    }
+    CloseHandle(target);
+    if (!complete)
+        DeleteFileA(targetPath);  // a cut-off uninstaller must not be registered
+    return complete;
+}

@@ -1,0 +1,21 @@
+// Programs that the elevated program starts come from the system's own folders.
+//
+// Started by a bare name, a program is looked for in the folder the setup
+// program was started from and in the current directory before the system
+// folders: a Downloads folder, where any program of the user can leave a
+// cmd.exe or an MsiExec.exe that would then run with administrator rights.
+#pragma once
+
+#include "app/product.h"
+
+// The system folder (System32), without a trailing backslash.  False when it
+// cannot be found whole.
+bool GetSystemFolder(char (&folder)[kPathCapacity]);
+
+// The program that `command` (a command line as stored by some installer)
+// starts with.  A full path ("C:\...", "\\server\...") is left to the platform:
+// `program` is then empty.  A bare name is looked up in the system folders
+// (System32, then the Windows folder), ".exe" added when it has no extension.
+// False when the command names its program by a bare name that is not there,
+// or by a path relative to the current directory: it must not be started.
+bool ResolveCommandProgram(const char* command, char (&program)[kPathCapacity]);

@@ -1,0 +1,82 @@
+// The elevated setup program started from a folder where the user can leave
+// files.  Marker DLLs and programs, under the names of what it or the system
+// libraries it calls may load or start, lie beside it and in its current
+// directory through a whole installation with a legacy removal whose command
+// names a bare program, and through a second run answered Yes to uninstall in
+// a temporary folder whose name breaks naive quoting: none may ever run.
+#include "tests/support/support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+const char* const kPlanted[] = {
+    "Msftedit.dll", "riched20.dll", "wtsapi32.dll", "uxtheme.dll", "version.dll", "propsys.dll",
+    "dwmapi.dll", "cryptbase.dll", "userenv.dll", "msimg32.dll", "usp10.dll", "comctl32.dll",
+    "windowscodecs.dll", "profapi.dll", "windows.storage.dll", "cmd.exe", "MsiExec.exe", "ping.exe"};
+
+TEST(PlantedFiles, NoneRunsThroughInstallLegacyRemovalAndUninstall)
+{
+    const InstallationPaths& paths = Installation();
+    RemoveInstallation();
+    const std::string downloads = ScratchFolder() + "\\Downloads", current = ScratchFolder() + "\\current",
+                      temp = ScratchFolder() + "\\Bob (Home) & Co", program = downloads + "\\LumovaraSetup.exe",
+                      legacy = kUninstallRoot + std::string("\\lvtest-planted");
+    char oldTemp[MAX_PATH] = {}, oldCurrent[MAX_PATH] = {};
+    GetEnvironmentVariableA("TMP", oldTemp, MAX_PATH), GetCurrentDirectoryA(MAX_PATH, oldCurrent);
+    const std::shared_ptr<void> restore(nullptr, [&](void*) {  // however the test ends
+        SetEnvironmentVariableA("TMP", oldTemp), SetCurrentDirectoryA(oldCurrent);
+        DeleteRegistryTree(HKEY_LOCAL_MACHINE, legacy), RemoveInstallation();
+    });
+    for (const std::string& folder : {downloads, current, temp})
+        CreateDirectoryA(folder.c_str(), nullptr);
+    for (const std::string& folder : {downloads, current})
+        for (const std::string name : kPlanted)
+            ASSERT_TRUE(CopyFileA(BuildPath(name.find(".dll") != std::string::npos ? "tests/planted_dll.dll" : "tests/record_run.exe").c_str(),
+                                  (folder + "\\" + name).c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(BuildPath("LumovaraSetup.exe").c_str(), program.c_str(), FALSE));
+    for (auto [name, value] : {std::pair{"DisplayName", "VEK Lumovara Remote"}, {"DisplayVersion", "1.4"},
+                               {"UninstallString", "MsiExec.exe /X{6E1F2D3C-1A2B-4C5D-8E9F-00000000A1B2}"}})
+        ASSERT_TRUE(WriteRegistryValue(HKEY_LOCAL_MACHINE, legacy, name, REG_SZ, Sz(value)));
+
+    ASSERT_TRUE(SetCurrentDirectoryA(current.c_str()));  // inherited by the setup program
+    RunningSetup setup = StartSetup(program);
+    ASSERT_TRUE(setup.wizard && WalkToOptions(setup.wizard)) << setup.box.text;
+    // Another process of the user swaps the running program's file for its own.
+    if (MoveFileA(program.c_str(), (program + ".old").c_str())) {
+        ASSERT_TRUE(WriteFileBytes(program, "MZ planted"));
+    }
+    const MessageBoxInfo question = Install(setup);
+    ASSERT_TRUE(question.text.find("1.4x was found") != std::string::npos && Answer(question, IDYES)) << question.text;
+    ASSERT_TRUE(WaitFor([&] { return OnFinishPage(setup.wizard); }, 30000));
+    ASSERT_EQ(0, Finish(setup, false));
+    EXPECT_TRUE(ReadFileBytes(paths.uninstaller) == ReadFileBytes(BuildPath("LumovaraSetup.exe")))
+        << "Uninstall.exe is not the program that ran";
+
+    // Uninstall.exe held open a while, so that the script loops through its ping.
+    ASSERT_TRUE(SetEnvironmentVariableA("TMP", temp.c_str()));  // inherited by the setup program
+    HANDLE held = CreateFileA(paths.uninstaller.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    setup = StartSetup(program);
+    ASSERT_TRUE(setup.box.text.find("is already installed") != std::string::npos && Answer(setup.box, IDYES)) << setup.box.text;
+    MessageBoxInfo done;
+    ASSERT_TRUE(WaitFor([&] { return (done = FindMessageBox(setup.process.id())).text == "VEK Lumovara Remote has been uninstalled."; }));
+    ASSERT_TRUE(Answer(done, IDOK) && setup.process.Wait() == 0);
+    EXPECT_TRUE(WaitFor([] {
+        for (const std::string& process : JobProcesses())
+            if (_strnicmp(process.c_str(), "ping.exe", 8) == 0)
+                return true;
+        return false;
+    })) << "the script's command processor did not loop";
+    CloseHandle(held);
+    const std::string script = temp + "\\lvremote_uninstall_" + std::to_string(setup.process.id()) + ".bat";
+    EXPECT_TRUE(WaitFor([&] { return !FileExists(paths.uninstaller) && !FileExists(script) && JobProcesses().empty(); }))
+        << "Uninstall.exe, its script or their command processor stayed";
+    for (const std::string& folder : {downloads, current})
+        for (const std::string name : kPlanted)
+            EXPECT_FALSE(FileExists(folder + "\\" + name + ".ran")) << name << " ran: " << ReadFileBytes(folder + "\\" + name + ".ran");
+}
+
+}  // namespace
