@@ -61,13 +61,16 @@ void Process::End()
 std::vector<std::string> JobProcesses(bool end)
 {
     // Wine does not list a job's processes: ask each process whether it is in ours.
+    // Not explorer.exe: in a virtual desktop (./dev run) Wine starts the desktop's
+    // own as a child of the first program that opens a window there.
     std::vector<std::string> found;
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     PROCESSENTRY32 entry = {sizeof entry};
     for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
         HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, 0, entry.th32ProcessID);
         BOOL inJob = FALSE;
-        if (entry.th32ProcessID != GetCurrentProcessId() && IsProcessInJob(process, testJob, &inJob) && inJob &&
+        if (entry.th32ProcessID != GetCurrentProcessId() && lstrcmpiA(entry.szExeFile, "explorer.exe") != 0 &&
+            IsProcessInJob(process, testJob, &inJob) && inJob &&
             WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
             found.push_back(entry.szExeFile + (" (" + std::to_string(entry.th32ProcessID) + ")"));
             if (end)
