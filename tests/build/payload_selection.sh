@@ -48,6 +48,14 @@ if configure "$ODD/My App.exe" "$ODD/My Help.chm" &&
     grep -qF "entry 0  $ODD/My App.exe  $(stat -c %s "$ODD/My App.exe") -> " "$DIR/out" &&
         grep -qF "entry 1  $ODD/My Help.chm  $(stat -c %s "$ODD/My Help.chm") -> " "$DIR/out" ||
         fail "the build log does not name both packed files: $(cat "$DIR/out")"
+    # The same path, now a text file: the build checks it again before packing it.
+    cp "$ODD/My App.exe" "$DIR/app.exe"
+    cp "$DIR/notes.txt" "$ODD/My App.exe"
+    cmake --build "$BUILD" --target payload_container_data >"$DIR/out" 2>&1 &&
+        fail "a payload file replaced by a text file is packed"
+    grep -qF "PAYLOAD_APP: $ODD/My App.exe: not a Windows program (no MZ header)" "$DIR/out" ||
+        fail "a replaced payload file: $(cat "$DIR/out")"
+    cp "$DIR/app.exe" "$ODD/My App.exe"
 else
     fail "odd characters in the payload paths: $(cat "$DIR/err" "$DIR/out")"
 fi
