@@ -64,6 +64,7 @@ constexpr const char* LastComponent(const char* path)
 }
 
 constexpr const char* kInstallFolder = LastComponent(InstallSubdir);
+constexpr const char* kStem = LastComponent(InstallStem);
 
 }  // namespace product_checks
 
@@ -79,11 +80,9 @@ static_assert(*product_checks::kInstallFolder != '\0' &&
                   product_checks::IsJoinOf(InstallSubdir,
                                            {VendorSubdir, "\\", product_checks::kInstallFolder}),
               "InstallSubdir is one folder inside VendorSubdir");
-static_assert(product_checks::IsJoinOf(InstallStem,
-                                       {InstallSubdir, "\\", product_checks::LastComponent(InstallStem)}),
+static_assert(product_checks::IsJoinOf(InstallStem, {InstallSubdir, "\\", product_checks::kStem}),
               "InstallStem is a file stem inside InstallSubdir");
-static_assert(product_checks::IsJoinOf(AppExeName,
-                                       {product_checks::LastComponent(InstallStem), AppExeExtension}),
+static_assert(product_checks::IsJoinOf(AppExeName, {product_checks::kStem, AppExeExtension}),
               "InstallStem ends with the stem of AppExeName");
 static_assert(product_checks::IsJoinOf(UninstallKeyPath,
                                        {"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\",
