@@ -26,7 +26,7 @@ bool IsThisVersionInstalled()
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, UninstallKeyPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return false;
-    char version[32];
+    char version[kVersionCapacity];
     bool read = ReadRegistryText(key, "DisplayVersion", version);
     RegCloseKey(key);
     return read && std::strcmp(version, ProductVersion) == 0;

@@ -28,8 +28,8 @@ void WriteUninstallRegistration(const char* uninstallerPath, DWORD installedSize
                         KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
         return;
 
-    // Start-up reads the version back into 32 bytes, so it is written through 32 here.
-    char version[32];
+    // Start-up reads the version back into kVersionCapacity bytes: written through as many.
+    char version[kVersionCapacity];
     FormatBounded(version, sizeof version, "%s", ProductVersion);
     // Room for any 260-character path and its two quotes.
     char command[kPathCapacity + 2];

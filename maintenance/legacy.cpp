@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/product.h"
+#include "product_texts.h"
 #include "app/registry_text.h"
 #include "maintenance/system_programs.h"
 #include "resources/resource.h"
@@ -18,8 +19,7 @@ constexpr const char* kUninstallRoots[] = {
     "SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
 };
 
-constexpr char kLegacyQuestion[] =
-    "An installation of Lumovara Remote 1.4x was found. Remove it now?";
+constexpr char kLegacyQuestion[] = LEGACY_QUESTION_TEXT;
 constexpr DWORD kLegacyUninstallWaitMs = 60000;
 
 bool IsLegacyEntry(HKEY entry)

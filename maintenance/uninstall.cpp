@@ -8,6 +8,7 @@
 
 #include "app/bounded_text.h"
 #include "app/product.h"
+#include "product_texts.h"
 #include "maintenance/self_delete_script.h"
 #include "maintenance/shutdown.h"
 #include "maintenance/system_programs.h"
@@ -147,7 +148,7 @@ void UninstallProduct()
     bool programFilesFound = RemoveInstalledFiles(installDirectory);
     RemoveShortcuts();
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, UninstallKeyPath);
-    MessageBoxA(nullptr, "VEK Lumovara Remote has been uninstalled.", SetupTitle,
+    MessageBoxA(nullptr, UNINSTALLED_MESSAGE_TEXT, SetupTitle,
                 MB_OK | MB_ICONINFORMATION);
     if (programFilesFound)
         ScheduleUninstallerRemoval(installDirectory);
