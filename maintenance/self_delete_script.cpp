@@ -5,6 +5,7 @@
 
 #include "app/bounded_text.h"
 #include "app/product.h"
+#include "app/registry_text.h"
 
 namespace {
 
@@ -25,6 +26,8 @@ constexpr char kScriptFormat[] =
 // it.  Protected, so that the folder's own permissions are not inherited.
 constexpr char kScriptSecurity[] = "D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;WD)";
 
+constexpr UINT kAsciiCodePage = 20127;
+
 // The command processor expands "%" in a batch file even inside quotes; "%%"
 // stands for one literal percent sign.
 bool EscapePercentSigns(char* escaped, std::size_t capacity, const char* path)
@@ -42,6 +45,49 @@ bool EscapePercentSigns(char* escaped, std::size_t capacity, const char* path)
     return true;
 }
 
+// The code page in which a console starts: the system's OEM code page.  Not
+// GetOEMCP(), which gives UTF-8 to a process whose manifest chose UTF-8.
+// Unknown, plain ASCII, which every OEM code page spells alike.
+UINT ConsoleCodePage()
+{
+    char number[16] = {};
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Nls\\CodePage", 0,
+                      KEY_READ, &key) == ERROR_SUCCESS) {
+        ReadRegistryText(key, "OEMCP", number);
+        RegCloseKey(key);
+    }
+    UINT codePage = 0;
+    for (const char* digit = number; *digit >= '0' && *digit <= '9' && codePage < 100000; ++digit)
+        codePage = codePage * 10 + UINT(*digit - '0');
+    return IsValidCodePage(codePage) ? codePage : kAsciiCodePage;
+}
+
+// Our text is in the process's code page, UTF-8 by the manifest; the command
+// processor reads a batch file in the console's.  A text that code page cannot
+// spell exactly gives nothing: a best-fit letter, or a "?", would name another
+// file.  The length written, 0 when none.
+std::size_t ToConsoleCodePage(char* converted, std::size_t capacity, const char* text)
+{
+    wchar_t wideText[kSelfDeleteScriptCapacity];
+    if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, wideText,
+                            int(kSelfDeleteScriptCapacity)) == 0)
+        return 0;
+    // Asked for no room, the conversion would only measure.
+    int room = int(capacity < kSelfDeleteScriptCapacity ? capacity : kSelfDeleteScriptCapacity);
+    if (room == 0)
+        return 0;
+    // UTF-8 (a system set to it throughout) spells everything and takes no flags.
+    UINT codePage = ConsoleCodePage();
+    bool exact = codePage == CP_UTF8;
+    BOOL defaulted = FALSE;
+    int length = WideCharToMultiByte(codePage, exact ? 0 : WC_NO_BEST_FIT_CHARS, wideText, -1,
+                                     converted, room, nullptr, exact ? nullptr : &defaulted);
+    if (length == 0 || defaulted)
+        return 0;
+    return std::size_t(length) - 1;  // less the NUL
+}
+
 }  // namespace
 
 std::size_t FormatSelfDeleteScript(char* script, std::size_t capacity, const char* uninstallerPath)
@@ -49,9 +95,10 @@ std::size_t FormatSelfDeleteScript(char* script, std::size_t capacity, const cha
     char escapedPath[2 * kPathCapacity];
     if (!EscapePercentSigns(escapedPath, sizeof escapedPath, uninstallerPath))
         return 0;
-    if (FormatBounded(script, capacity, kScriptFormat, escapedPath, escapedPath) != kFormatOk)
+    char text[kSelfDeleteScriptCapacity];
+    if (FormatBounded(text, sizeof text, kScriptFormat, escapedPath, escapedPath) != kFormatOk)
         return 0;
-    return lstrlenA(script);
+    return ToConsoleCodePage(script, capacity, text);
 }
 
 bool WriteSelfDeleteScript(const char* scriptPath, const char* uninstallerPath)

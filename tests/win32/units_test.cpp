@@ -169,6 +169,30 @@ TEST(SelfDeleteScript, DoublesPercentSignsAndIsAlwaysANewFile)
     EXPECT_EQ("D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;WD)", dacl);
 }
 
+// The command processor reads the script in the console's code page, not in
+// ours (UTF-8): a path it can spell is removed when the script runs as the
+// uninstall runs it; one it cannot spell gets no script rather than a wrong name.
+TEST(SelfDeleteScript, SpeaksTheConsolesCodePage)
+{
+    const std::string folder = ScratchFolder() + "\\Récupération", uninstaller = folder + "\\Uninstall.exe";
+    const std::string script = ScratchFolder() + "\\lvremote_uninstall_2.bat";
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr) && WriteFileBytes(uninstaller, "uninstaller"));
+    ASSERT_TRUE(WriteSelfDeleteScript(script.c_str(), uninstaller.c_str()));
+    char commandLine[2 * MAX_PATH], systemFolder[MAX_PATH];
+    GetSystemDirectoryA(systemFolder, MAX_PATH);
+    sprintf(commandLine, "\"%s\\cmd.exe\" /d /s /c \"\"%s\"\"", systemFolder, script.c_str());
+    STARTUPINFOA startup = {sizeof startup};
+    PROCESS_INFORMATION started = {};
+    ASSERT_TRUE(CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, systemFolder, &startup, &started));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(started.hProcess, kWaitMs));
+    CloseHandle(started.hThread), CloseHandle(started.hProcess);
+    EXPECT_FALSE(FileExists(uninstaller) || FileExists(script)) << "the script read another path";
+    const char* unspellable = "C:\\\xF0\x9F\x99\x82\\Uninstall.exe";  // U+1F642, in no OEM code page
+    char text[kSelfDeleteScriptCapacity];
+    EXPECT_EQ(0u, FormatSelfDeleteScript(text, sizeof text, unspellable));
+    EXPECT_FALSE(WriteSelfDeleteScript(script.c_str(), unspellable) || FileExists(script));
+}
+
 // A negative request gives nothing and never moves the read position back.
 TEST(LicenceReader, ANegativeRequestGivesNothing)
 {
