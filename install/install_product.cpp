@@ -6,6 +6,7 @@
 
 #include "app/application_path.h"
 #include "app/bounded_text.h"
+#include "app/platform_paths.h"
 #include "app/product.h"
 #include "install/installed_size.h"
 #include "install/running_file.h"
@@ -64,10 +65,8 @@ bool InstallInto(HWND wizard, char (&pathStem)[kPathCapacity])
     bool startMenu = IsChecked(wizard, IDC_START_MENU);
     CreateShortcuts(startMenu, desktop, allUsers);
 
-    char modulePath[kPathCapacity] = {};
-    DWORD moduleLength = GetModuleFileNameA(nullptr, modulePath, kPathCapacity);
-    if (moduleLength == 0 || moduleLength >= kPathCapacity)
-        modulePath[0] = '\0';  // truncated: not a path we can copy or register
+    char modulePath[kPathCapacity];
+    GetRunningProgramPath(modulePath);  // empty when cut off: not a path to copy or register
 
     // Copied from the file that runs, whatever lies at its path by now.
     char uninstallerPath[kPathCapacity];
@@ -90,7 +89,7 @@ bool InstallProduct(HWND wizard)
 
     bool result = false;
     char pathStem[kPathCapacity];  // the Program Files folder, then extended in place
-    if (SHGetSpecialFolderPathA(nullptr, pathStem, CSIDL_PROGRAM_FILES, FALSE))
+    if (GetSpecialFolder(CSIDL_PROGRAM_FILES, pathStem))
         result = InstallInto(wizard, pathStem);
 
     // Posted, not sent: the bar fills once the wizard's message loop runs again.

@@ -1,5 +1,6 @@
 #include "install/running_file.h"
 
+#include "app/platform_paths.h"
 #include "app/product.h"
 
 #include <windows.h>
@@ -13,8 +14,7 @@ HANDLE runningFile = INVALID_HANDLE_VALUE;
 void HoldRunningFile()
 {
     char path[kPathCapacity];
-    DWORD length = GetModuleFileNameA(nullptr, path, kPathCapacity);
-    if (length == 0 || length >= kPathCapacity)
+    if (!GetRunningProgramPath(path))
         return;
     runningFile = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
