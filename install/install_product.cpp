@@ -65,14 +65,15 @@ bool InstallInto(HWND wizard, char (&pathStem)[kPathCapacity])
     bool startMenu = IsChecked(wizard, IDC_START_MENU);
     CreateShortcuts(startMenu, desktop, allUsers);
 
-    char modulePath[kPathCapacity];
-    GetRunningProgramPath(modulePath);  // empty when cut off: not a path to copy or register
-
-    // Copied from the file that runs, whatever lies at its path by now.
+    // Copied from the file that runs, whatever lies at its path by now and
+    // however long that path is in our code page.
     char uninstallerPath[kPathCapacity];
-    bool copied = modulePath[0] != '\0' && CopyPath(uninstallerPath, installDirectory) &&
+    bool copied = CopyPath(uninstallerPath, installDirectory) &&
                   AppendPath(uninstallerPath, UninstallerSuffix) &&
                   CopyRunningFile(uninstallerPath);
+    char modulePath[kPathCapacity];
+    if (!copied)
+        GetRunningProgramPath(modulePath);  // empty when it does not fit: nothing to register
     const char* uninstallCommand = copied ? uninstallerPath : modulePath;
 
     std::uint32_t sizeKiB = FileSizeInKiB(RememberedApplicationPath()) + FileSizeInKiB(helpPath) +

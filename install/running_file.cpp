@@ -1,6 +1,5 @@
 #include "install/running_file.h"
 
-#include "app/platform_paths.h"
 #include "app/product.h"
 
 #include <windows.h>
@@ -13,10 +12,12 @@ HANDLE runningFile = INVALID_HANDLE_VALUE;
 
 void HoldRunningFile()
 {
-    char path[kPathCapacity];
-    if (!GetRunningProgramPath(path))
+    // By its UTF-16 path, whole however many bytes it would take in our code page.
+    wchar_t path[kPathCapacity];
+    DWORD length = GetModuleFileNameW(nullptr, path, kPathCapacity);
+    if (length == 0 || length >= kPathCapacity)
         return;
-    runningFile = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    runningFile = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
