@@ -30,6 +30,7 @@ const Start kStarts[] = {
     {"NothingRegistered", "LumovaraSetup.exe", REG_NONE, "", kWizard, 0, WM_COMMAND},
     {"OtherCase", "LumovaraSetup.exe", REG_SZ, Sz("2.0 Release Candidate 1"), kWizard, 1, WM_CLOSE},
     {"TrailingBlank", "LumovaraSetup.exe", REG_SZ, Sz("2.0 release candidate 1 "), kWizard, 2, WM_SYSCOMMAND},
+    {"FullwidthDigit", "LumovaraSetup.exe", REG_SZ, Sz("2.0 release candidate \uFF11"), kWizard, 0, WM_COMMAND},  // "1" in best fit
     {"ThirtyTwoBytesWithoutNul", "LumovaraSetup.exe", REG_SZ, "2.0 release candidate 1zzzzzzzzz", kWizard, 1, WM_COMMAND},
     {"RightBytesOfAnotherType", "LumovaraSetup.exe", REG_BINARY, kThisVersion, kQuestionNoOpensWizard, 2, WM_COMMAND},
     {"YesUninstallsWithoutTheWizard", "LumovaraSetup.exe", REG_SZ, kThisVersion, kQuestionYesUninstalls},
