@@ -4,14 +4,27 @@
 
 #include <shlobj.h>
 
+std::size_t ConvertExactly(const wchar_t* text, UINT codePage, char* converted, std::size_t capacity)
+{
+    // Asked for no room, the conversion would only measure.
+    if (capacity == 0 || capacity > 0x7FFFFFFF)
+        return 0;
+    // UTF-8 spells everything but a lone surrogate, and takes no best-fit flags.
+    bool utf8 = (codePage == CP_ACP ? GetACP() : codePage) == CP_UTF8;
+    BOOL defaulted = FALSE;
+    int length = WideCharToMultiByte(codePage, utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS,
+                                     text, -1, converted, int(capacity), nullptr,
+                                     utf8 ? nullptr : &defaulted);
+    return length == 0 || defaulted ? 0 : std::size_t(length) - 1;
+}
+
 bool ConvertWidePath(const wchar_t* widePath, char* path)
 {
     // Converted into a scratch buffer first: a conversion that does not fit
     // stops part way without a terminator, and must not reach path.
     char converted[kPathCapacity];
-    if (WideCharToMultiByte(CP_ACP, 0, widePath, -1, converted, kPathCapacity, nullptr, nullptr) == 0)
-        return false;
-    return CopyPath(path, kPathCapacity, converted);
+    return ConvertExactly(widePath, CP_ACP, converted, kPathCapacity) != 0 &&
+           CopyPath(path, kPathCapacity, converted);
 }
 
 bool GetRunningProgramPath(char (&path)[kPathCapacity])

@@ -10,11 +10,20 @@
 
 #include <windows.h>
 
+#include <cstddef>
+
 #include "app/product.h"
 
+// Converts UTF-16 text, NUL included, into converted[0..capacity) in codePage
+// (CP_ACP: the process's).  The length less the NUL, or 0 when it does not fit
+// or the code page cannot spell it exactly: a best-fit letter or a "?" would
+// name another file.  That happens for a name outside the ANSI code page on a
+// Windows older than 10 1903, which ignores the manifest's UTF-8.
+std::size_t ConvertExactly(const wchar_t* text, UINT codePage, char* converted, std::size_t capacity);
+
 // Converts a UTF-16 path into path (kPathCapacity bytes) in the process's code
-// page.  False, with path unchanged, when it does not convert whole or it and
-// its NUL do not fit.
+// page.  False, with path unchanged, when it does not convert exactly or it
+// and its NUL do not fit.
 bool ConvertWidePath(const wchar_t* widePath, char* path);
 
 // The running program's full path; false, with path empty, when it cannot be had whole.

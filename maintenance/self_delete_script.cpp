@@ -4,6 +4,7 @@
 #include <sddl.h>
 
 #include "app/bounded_text.h"
+#include "app/platform_paths.h"
 #include "app/product.h"
 #include "app/registry_text.h"
 
@@ -64,28 +65,15 @@ UINT ConsoleCodePage()
 }
 
 // Our text is in the process's code page, UTF-8 by the manifest; the command
-// processor reads a batch file in the console's.  A text that code page cannot
-// spell exactly gives nothing: a best-fit letter, or a "?", would name another
-// file.  The length written, 0 when none.
+// processor reads a batch file in the console's, and must read the same path.
+// The length written, 0 when that code page cannot spell it exactly.
 std::size_t ToConsoleCodePage(char* converted, std::size_t capacity, const char* text)
 {
     wchar_t wideText[kSelfDeleteScriptCapacity];
     if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, wideText,
                             int(kSelfDeleteScriptCapacity)) == 0)
         return 0;
-    // Asked for no room, the conversion would only measure.
-    int room = int(capacity < kSelfDeleteScriptCapacity ? capacity : kSelfDeleteScriptCapacity);
-    if (room == 0)
-        return 0;
-    // UTF-8 (a system set to it throughout) spells everything and takes no flags.
-    UINT codePage = ConsoleCodePage();
-    bool exact = codePage == CP_UTF8;
-    BOOL defaulted = FALSE;
-    int length = WideCharToMultiByte(codePage, exact ? 0 : WC_NO_BEST_FIT_CHARS, wideText, -1,
-                                     converted, room, nullptr, exact ? nullptr : &defaulted);
-    if (length == 0 || defaulted)
-        return 0;
-    return std::size_t(length) - 1;  // less the NUL
+    return ConvertExactly(wideText, ConsoleCodePage(), converted, capacity);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // token and the folder work as LocalSystem through their seams; the
 // self-delete script's text, file and permissions; the licence reader's bounds.
 #include "app/application_path.h"
+#include "app/platform_paths.h"
 #include "app/licence_viewer.h"
 #include "maintenance/self_delete_script.h"
 #include "maintenance/uninstall.h"
@@ -191,6 +192,21 @@ TEST(SelfDeleteScript, SpeaksTheConsolesCodePage)
     char text[kSelfDeleteScriptCapacity];
     EXPECT_EQ(0u, FormatSelfDeleteScript(text, sizeof text, unspellable));
     EXPECT_FALSE(WriteSelfDeleteScript(script.c_str(), unspellable) || FileExists(script));
+}
+
+// A path converts exactly or not at all: where the manifest's UTF-8 is ignored
+// (Windows before 10 1903), a name outside the ANSI code page gives no path
+// rather than a best-fit one; a lone surrogate none in UTF-8; a cut one none.
+TEST(ConvertExactly, AWholePathOrNone)
+{
+    const struct { const wchar_t* text; UINT codePage; const char* expected; std::size_t capacity; } cases[] = {
+        {L"C:\\users\\\u0141ukasz", CP_ACP, "C:\\users\\\u0141ukasz", MAX_PATH}, {L"C:\\users\\\u0141ukasz", 1252, "", MAX_PATH},
+        {L"C:\\users\\Ren\u00e9", 1252, "C:\\users\\Ren\xe9", MAX_PATH},    {L"C:\\\xD800x", CP_ACP, "", MAX_PATH},
+        {L"C:\\users", CP_ACP, "", 8},                                             {L"C:\\users", CP_ACP, "", 0}};
+    for (const auto& road : cases) {
+        char converted[MAX_PATH];
+        EXPECT_EQ(road.expected, std::string(converted, ConvertExactly(road.text, road.codePage, converted, road.capacity))) << &road - cases;
+    }
 }
 
 // A negative request gives nothing and never moves the read position back.
