@@ -9,8 +9,11 @@ std::size_t ConvertExactly(const wchar_t* text, UINT codePage, char* converted, 
     // Asked for no room, the conversion would only measure.
     if (capacity == 0 || capacity > 0x7FFFFFFF)
         return 0;
-    // UTF-8 spells everything but a lone surrogate, and takes no best-fit flags.
-    bool utf8 = (codePage == CP_ACP ? GetACP() : codePage) == CP_UTF8;
+    // By number: the flags allowed depend on it, and CP_ACP is not taken for
+    // UTF-8 there.  UTF-8 spells everything but a lone surrogate.
+    if (codePage == CP_ACP)
+        codePage = GetACP();
+    bool utf8 = codePage == CP_UTF8;
     BOOL defaulted = FALSE;
     int length = WideCharToMultiByte(codePage, utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS,
                                      text, -1, converted, int(capacity), nullptr,
