@@ -4,7 +4,8 @@
 // wizard ended by Cancel, a close request or the close box.  Installing when
 // something stands in the way: a file held open by another program, a damaged
 // payload, no Program Files folder, copies that ignore the request to close,
-// legacy entries of which exactly one may be offered.
+// legacy entries of which exactly one may be offered, a folder whose path takes
+// more than 260 bytes in UTF-8.
 #include "resources/resource.h"
 #include "tests/support/support.h"
 
@@ -162,7 +163,8 @@ protected:
     }
 
     // Only lvtest-7 is a legacy installation with a usable command in the root
-    // searched first, and an entry with a long name comes before it.  Its quiet command runs as stored and deletes the Desktop
+    // searched first, where another product's entry with a long name comes
+    // before it.  Its quiet command runs as stored and deletes the Desktop
     // link, which must then be made again.
     void AddLegacyEntries()
     {
