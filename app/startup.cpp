@@ -9,6 +9,7 @@
 #include <shlwapi.h>
 
 #include "app/bounded_text.h"
+#include "app/platform_paths.h"
 #include "app/product.h"
 #include "app/registry_text.h"
 #include "app/wizard.h"
@@ -34,8 +35,8 @@ bool IsThisVersionInstalled()
 
 bool IsRunningAsUninstaller()
 {
-    char modulePath[kPathCapacity] = {};
-    GetModuleFileNameA(nullptr, modulePath, kPathCapacity);
+    char modulePath[kPathCapacity];
+    GetRunningProgramPath(modulePath);
     return lstrcmpiA(PathFindFileNameA(modulePath), UninstallerName) == 0;
 }
 

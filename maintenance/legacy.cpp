@@ -45,7 +45,7 @@ void ReadUninstallCommand(HKEY entry, char* command)
 bool FindInRoot(HKEY root, char* command)
 {
     for (DWORD index = 0;; ++index) {
-        char subkeyName[256];
+        char subkeyName[3 * 255 + 1];  // any key name (255 UTF-16 units) in UTF-8
         DWORD nameSize = sizeof subkeyName;
         if (RegEnumKeyExA(root, index, subkeyName, &nameSize, nullptr, nullptr, nullptr,
                           nullptr) != ERROR_SUCCESS)

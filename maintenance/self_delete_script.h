@@ -8,8 +8,9 @@
 constexpr std::size_t kSelfDeleteScriptCapacity = 2048;
 
 // Fills script with the eight CRLF lines that delete uninstallerPath (retrying
-// about once a second while it is in use) and then the script itself.  Returns
-// the script's length, or 0 when it does not fit.
+// about once a second while it is in use) and then the script itself, in the
+// code page in which the command processor reads it.  Returns the script's
+// length, or 0 when it does not fit or that code page cannot spell the path.
 std::size_t FormatSelfDeleteScript(char* script, std::size_t capacity, const char* uninstallerPath);
 
 // Writes the script to scriptPath as a new file that only SYSTEM and the

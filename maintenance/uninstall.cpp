@@ -7,6 +7,7 @@
 #include <shlobj.h>
 
 #include "app/bounded_text.h"
+#include "app/platform_paths.h"
 #include "app/product.h"
 #include "product_texts.h"
 #include "maintenance/self_delete_script.h"
@@ -49,17 +50,12 @@ void RemoveStartMenuEntry(const char* programsFolder)
     RemoveDirectoryA(vendorFolder);  // only an empty folder goes
 }
 
-bool GetCommonFolder(int csidl, char (&folder)[kPathCapacity])
-{
-    return SHGetSpecialFolderPathA(nullptr, folder, csidl, FALSE) != FALSE;
-}
-
 // Removes the installed files; true with installDirectory set when the
 // Program Files folder was found.
 bool RemoveInstalledFiles(char (&installDirectory)[kPathCapacity])
 {
     char programFiles[kPathCapacity];
-    if (!GetCommonFolder(CSIDL_PROGRAM_FILES, programFiles))
+    if (!GetSpecialFolder(CSIDL_PROGRAM_FILES, programFiles))
         return false;
     if (!CopyPath(installDirectory, programFiles) || !AppendPath(installDirectory, InstallSubdir))
         return false;
@@ -77,9 +73,9 @@ bool RemoveInstalledFiles(char (&installDirectory)[kPathCapacity])
 void RemoveShortcuts()
 {
     char folder[kPathCapacity];
-    if (GetCommonFolder(CSIDL_COMMON_PROGRAMS, folder))
+    if (GetSpecialFolder(CSIDL_COMMON_PROGRAMS, folder))
         RemoveStartMenuEntry(folder);
-    if (GetCommonFolder(CSIDL_COMMON_DESKTOPDIRECTORY, folder))
+    if (GetSpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY, folder))
         DeleteShortcut(folder);
     // The interactive user's own folders, changed as that user.
     HANDLE userToken = nullptr;

@@ -1,6 +1,6 @@
 #include "shell/user_folders.h"
 
-#include "app/bounded_text.h"
+#include "app/platform_paths.h"
 #include "app/product.h"
 
 #include <shlobj.h>
@@ -26,7 +26,7 @@ bool ResolveConsoleUserFolder(int csidl, char* folderPath)
     CloseHandle(userToken);
     if (FAILED(hr))
         return false;
-    return ConvertFolderPath(widePath, CP_ACP, folderPath);
+    return ConvertWidePath(widePath, folderPath);
 }
 
 // WTSQueryUserToken, from the system folder.  WTSAPI32 is not one of the DLLs
@@ -68,17 +68,6 @@ bool RunsAsLocalSystem()
     return isLocalSystem;
 }
 
-bool ConvertFolderPath(const wchar_t* widePath, UINT codePage, char* folderPath)
-{
-    // Converted into a scratch buffer first: a conversion that does not fit
-    // stops part way without a terminator, and must not reach folderPath.
-    char ansiPath[kPathCapacity];
-    if (WideCharToMultiByte(codePage, 0, widePath, -1, ansiPath, kPathCapacity, nullptr,
-                            nullptr) == 0)
-        return false;
-    return CopyPath(folderPath, kPathCapacity, ansiPath);
-}
-
 bool BeginInteractiveUserWork(HANDLE* userToken)
 {
     *userToken = nullptr;
@@ -111,8 +100,5 @@ bool ResolveInteractiveUserFolder(int csidl, char* folderPath)
     if (accountFacts.runsAsLocalSystem())
         return ResolveConsoleUserFolder(csidl, folderPath);
 
-    char ownPath[kPathCapacity] = {};
-    if (!SHGetSpecialFolderPathA(nullptr, ownPath, csidl, FALSE))
-        return false;
-    return CopyPath(folderPath, kPathCapacity, ownPath);
+    return GetSpecialFolder(csidl, folderPath);
 }

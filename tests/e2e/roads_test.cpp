@@ -4,7 +4,8 @@
 // wizard ended by Cancel, a close request or the close box.  Installing when
 // something stands in the way: a file held open by another program, a damaged
 // payload, no Program Files folder, copies that ignore the request to close,
-// legacy entries of which exactly one may be offered.
+// legacy entries of which exactly one may be offered, a folder whose path takes
+// more than 260 bytes in UTF-8.
 #include "resources/resource.h"
 #include "tests/support/support.h"
 
@@ -30,6 +31,7 @@ const Start kStarts[] = {
     {"NothingRegistered", "LumovaraSetup.exe", REG_NONE, "", kWizard, 0, WM_COMMAND},
     {"OtherCase", "LumovaraSetup.exe", REG_SZ, Sz("2.0 Release Candidate 1"), kWizard, 1, WM_CLOSE},
     {"TrailingBlank", "LumovaraSetup.exe", REG_SZ, Sz("2.0 release candidate 1 "), kWizard, 2, WM_SYSCOMMAND},
+    {"FullwidthDigit", "LumovaraSetup.exe", REG_SZ, Sz("2.0 release candidate \uFF11"), kWizard, 0, WM_COMMAND},  // "1" in best fit
     {"ThirtyTwoBytesWithoutNul", "LumovaraSetup.exe", REG_SZ, "2.0 release candidate 1zzzzzzzzz", kWizard, 1, WM_COMMAND},
     {"RightBytesOfAnotherType", "LumovaraSetup.exe", REG_BINARY, kThisVersion, kQuestionNoOpensWizard, 2, WM_COMMAND},
     {"YesUninstallsWithoutTheWizard", "LumovaraSetup.exe", REG_SZ, kThisVersion, kQuestionYesUninstalls},
@@ -77,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(Start, Startup, testing::ValuesIn(kStarts),
                          [](const testing::TestParamInfo<Start>& start) { return std::string(start.param.name); });
 
 
-enum Fault { kLockedApplication, kLockedHelpFile, kLockedUninstaller, kHelpDecodesShort, kNoProgramFiles, kStubborn, kLegacy };
+enum Fault { kLockedApplication, kLockedHelpFile, kLockedUninstaller, kHelpDecodesShort, kNoProgramFiles, kStubborn, kLegacy, kLongFolder };
 
 // What each file of the installation holds afterwards: 'p' the payload's file,
 // 'o' the file that was there before, 'h' the file another program holds, '-' none.
@@ -92,10 +94,14 @@ const Road kRoads[] = {
     {"NoProgramFilesFolder", kNoProgramFiles, true, true, true, false, '-', '-', '-'},
     {"CopiesThatIgnoreTheCloseRequest", kStubborn, false, false, false, true, 'p', 'p', 'p'},
     {"LegacyEntries", kLegacy, true, true, false, true, 'p', 'p', 'p'},
+    {"FromAFolderLongerInUtf8", kLongFolder, false, false, true, true, 'p', 'p', 'p'},
 };
 
 const char kCurrentVersion[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 const char kWow64Root[] = "SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+std::string StrokedLs(int count) { return count > 0 ? "\u0141" + StrokedLs(count - 1) : ""; }  // two bytes each in UTF-8
+// Another product's entry, walked before lvtest-7: 138 characters, 268 bytes in UTF-8.
+const std::string kLongNamedEntry = std::string(kUninstallRoot) + "\\lvtest-6" + StrokedLs(130);
 
 class FailureRoads : public testing::TestWithParam<Road> {
 protected:
@@ -108,6 +114,7 @@ protected:
         for (const char* root : {kUninstallRoot, kWow64Root})
             for (char entry = '0'; entry <= '7'; ++entry)
                 DeleteRegistryTree(HKEY_LOCAL_MACHINE, root + std::string("\\lvtest-") + entry);
+        DeleteRegistryTree(HKEY_LOCAL_MACHINE, kLongNamedEntry);
         if (programFiles_.exists)
             WriteRegistryValue(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir", programFiles_.type, programFiles_.bytes);
     }
@@ -130,6 +137,13 @@ protected:
             WriteFileBytes(ScratchFolder() + "\\LumovaraSetup.exe", image);
             return ScratchFolder() + "\\LumovaraSetup.exe";
         }
+        if (fault == kLongFolder) {  // under 260 characters, over 260 bytes in UTF-8
+            std::string folder = ScratchFolder();
+            for (int level = 0; level < 3; ++level)
+                CreateDirectoryA((folder += "\\" + StrokedLs(50)).c_str(), nullptr);
+            CopyFileA(BuildPath("LumovaraSetup.exe").c_str(), (folder += "\\LumovaraSetup.exe").c_str(), FALSE);
+            return folder;
+        }
         if (fault == kNoProgramFiles) {  // the shell then cannot resolve the folder, as on a damaged system
             RemoveInstallation();
             programFiles_ = ReadRegistryValue(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir");
@@ -149,7 +163,8 @@ protected:
     }
 
     // Only lvtest-7 is a legacy installation with a usable command in the root
-    // searched first.  Its quiet command runs as stored and deletes the Desktop
+    // searched first, where another product's entry with a long name comes
+    // before it.  Its quiet command runs as stored and deletes the Desktop
     // link, which must then be made again.
     void AddLegacyEntries()
     {
@@ -163,6 +178,7 @@ protected:
             {kUninstallRoot, "VEK Lumovara Remote ", Sz("1.4.2"), nullptr}, {kUninstallRoot, "VEK Lumovara Remote", Sz("1.0"), ""},
             {kUninstallRoot, "VEK Lumovara Remote", "1.4" + std::string(29, '9'), nullptr},
             {kUninstallRoot, "VEK Lumovara Remote", Sz("1.4.2"), legacyCommand_.c_str()}};
+        WriteRegistryValue(HKEY_LOCAL_MACHINE, kLongNamedEntry, "DisplayName", REG_SZ, Sz("Other"));
         for (int i = 0; i < 8; ++i) {
             const std::string key = entries[i].root + std::string("\\lvtest-") + char('0' + i);
             WriteRegistryValue(HKEY_LOCAL_MACHINE, key, "DisplayName", REG_SZ, Sz(entries[i].name));

@@ -3,6 +3,7 @@
 // token and the folder work as LocalSystem through their seams; the
 // self-delete script's text, file and permissions; the licence reader's bounds.
 #include "app/application_path.h"
+#include "app/platform_paths.h"
 #include "app/licence_viewer.h"
 #include "maintenance/self_delete_script.h"
 #include "maintenance/uninstall.h"
@@ -167,6 +168,45 @@ TEST(SelfDeleteScript, DoublesPercentSignsAndIsAlwaysANewFile)
     if (GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr && dacl.rfind("D:P", 0) != 0)
         GTEST_SKIP() << "Wine keeps no DACL on files but reports one made from their mode bits: " << dacl;
     EXPECT_EQ("D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;WD)", dacl);
+}
+
+// The command processor reads the script in the console's code page, not in
+// ours (UTF-8): a path it can spell is removed when the script runs as the
+// uninstall runs it; one it cannot spell gets no script rather than a wrong name.
+TEST(SelfDeleteScript, SpeaksTheConsolesCodePage)
+{
+    const std::string folder = ScratchFolder() + "\\Récupération", uninstaller = folder + "\\Uninstall.exe";
+    const std::string script = ScratchFolder() + "\\lvremote_uninstall_2.bat";
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr) && WriteFileBytes(uninstaller, "uninstaller"));
+    ASSERT_TRUE(WriteSelfDeleteScript(script.c_str(), uninstaller.c_str()));
+    char commandLine[2 * MAX_PATH], systemFolder[MAX_PATH];
+    GetSystemDirectoryA(systemFolder, MAX_PATH);
+    sprintf(commandLine, "\"%s\\cmd.exe\" /d /s /c \"\"%s\"\"", systemFolder, script.c_str());
+    STARTUPINFOA startup = {sizeof startup};
+    PROCESS_INFORMATION started = {};
+    ASSERT_TRUE(CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, systemFolder, &startup, &started));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(started.hProcess, kWaitMs));
+    CloseHandle(started.hThread), CloseHandle(started.hProcess);
+    EXPECT_FALSE(FileExists(uninstaller) || FileExists(script)) << "the script read another path";
+    const char* unspellable = "C:\\\xF0\x9F\x99\x82\\Uninstall.exe";  // U+1F642, in no OEM code page
+    char text[kSelfDeleteScriptCapacity];
+    EXPECT_EQ(0u, FormatSelfDeleteScript(text, sizeof text, unspellable));
+    EXPECT_FALSE(WriteSelfDeleteScript(script.c_str(), unspellable) || FileExists(script));
+}
+
+// A path converts exactly or not at all: where the manifest's UTF-8 is ignored
+// (Windows before 10 1903), a name outside the ANSI code page gives no path
+// rather than a best-fit one; a lone surrogate none in UTF-8; a cut one none.
+TEST(ConvertExactly, AWholePathOrNone)
+{
+    const struct { const wchar_t* text; UINT codePage; const char* expected; std::size_t capacity; } cases[] = {
+        {L"C:\\users\\\u0141ukasz", CP_ACP, "C:\\users\\\u0141ukasz", MAX_PATH}, {L"C:\\users\\\u0141ukasz", 1252, "", MAX_PATH},
+        {L"C:\\users\\Ren\u00e9", 1252, "C:\\users\\Ren\xe9", MAX_PATH},    {L"C:\\\xD800x", CP_ACP, "", MAX_PATH},
+        {L"C:\\users", CP_ACP, "", 8},                                             {L"C:\\users", CP_ACP, "", 0}};
+    for (const auto& road : cases) {
+        char converted[MAX_PATH];
+        EXPECT_EQ(road.expected, std::string(converted, ConvertExactly(road.text, road.codePage, converted, road.capacity))) << &road - cases;
+    }
 }
 
 // A negative request gives nothing and never moves the read position back.
