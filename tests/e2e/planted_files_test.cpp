@@ -3,7 +3,11 @@
 // libraries it calls may load or start, lie beside it and in its current
 // directory through a whole installation with a legacy removal whose command
 // names a bare program, and through a second run answered Yes to uninstall in
-// a temporary folder whose name breaks naive quoting: none may ever run.
+// a temporary folder whose name breaks naive quoting, with the user's PATHEXT
+// and PATH leading to a ping.cmd of the user's: none may ever run.  Wine is told
+// to prefer DLLs found on the search path to its own, as Windows does for any
+// DLL that is not a KnownDLL; the uninstall's script lies where the user cannot
+// reach it.
 #include "tests/support/support.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +18,7 @@
 namespace {
 
 const char* const kPlanted[] = {
-    "Msftedit.dll", "riched20.dll", "wtsapi32.dll", "uxtheme.dll", "version.dll", "propsys.dll",
+    "imm32.dll", "Msftedit.dll", "riched20.dll", "wtsapi32.dll", "uxtheme.dll", "version.dll", "propsys.dll",
     "dwmapi.dll", "cryptbase.dll", "userenv.dll", "msimg32.dll", "usp10.dll", "comctl32.dll",
     "windowscodecs.dll", "profapi.dll", "windows.storage.dll", "cmd.exe", "MsiExec.exe", "ping.exe"};
 
@@ -24,15 +28,29 @@ TEST(PlantedFiles, NoneRunsThroughInstallLegacyRemovalAndUninstall)
     RemoveInstallation();
     const std::string downloads = ScratchFolder() + "\\Downloads", current = ScratchFolder() + "\\current",
                       temp = ScratchFolder() + "\\Bob (Home) & Co", program = downloads + "\\LumovaraSetup.exe",
-                      legacy = kUninstallRoot + std::string("\\lvtest-planted");
-    char oldTemp[MAX_PATH] = {}, oldCurrent[MAX_PATH] = {};
-    GetEnvironmentVariableA("TMP", oldTemp, MAX_PATH), GetCurrentDirectoryA(MAX_PATH, oldCurrent);
+                      legacy = kUninstallRoot + std::string("\\lvtest-planted"), userBin = ScratchFolder() + "\\bin";
+    const auto scripts = [](const std::string& folder) {  // how many uninstall scripts lie in folder
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA((folder + "\\lvremote_uninstall_*.bat").c_str(), &found);
+        int count = 0;
+        for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
+            ++count;
+        if (search != INVALID_HANDLE_VALUE)
+            FindClose(search);
+        return count;
+    };
+    char oldTemp[MAX_PATH] = {}, oldCurrent[MAX_PATH] = {}, oldPath[4096] = {}, oldOverrides[512] = {}, windows[MAX_PATH] = {};
+    GetEnvironmentVariableA("TMP", oldTemp, MAX_PATH), GetCurrentDirectoryA(MAX_PATH, oldCurrent), GetWindowsDirectoryA(windows, MAX_PATH);
+    GetEnvironmentVariableA("PATH", oldPath, sizeof oldPath), GetEnvironmentVariableA("WINEDLLOVERRIDES", oldOverrides, sizeof oldOverrides);
     const std::shared_ptr<void> restore(nullptr, [&](void*) {  // however the test ends
-        SetEnvironmentVariableA("TMP", oldTemp), SetCurrentDirectoryA(oldCurrent);
+        SetEnvironmentVariableA("TMP", oldTemp), SetCurrentDirectoryA(oldCurrent), SetEnvironmentVariableA("PATH", oldPath);
+        SetEnvironmentVariableA("PATHEXT", nullptr), SetEnvironmentVariableA("WINEDLLOVERRIDES", oldOverrides);
         DeleteRegistryTree(HKEY_LOCAL_MACHINE, legacy), RemoveInstallation();
     });
-    for (const std::string& folder : {downloads, current, temp})
+    for (const std::string& folder : {downloads, current, temp, userBin})
         CreateDirectoryA(folder.c_str(), nullptr);
+    ASSERT_TRUE(WriteFileBytes(userBin + "\\ping.cmd", "@echo %* > \"%~f0.ran\"\r\n"));
+    ASSERT_TRUE(SetEnvironmentVariableA("WINEDLLOVERRIDES", (oldOverrides + std::string(";imm32,version=n,b")).c_str()));
     for (const std::string& folder : {downloads, current})
         for (const std::string name : kPlanted)
             ASSERT_TRUE(CopyFileA(BuildPath(name.find(".dll") != std::string::npos ? "tests/planted_dll.dll" : "tests/record_run.exe").c_str(),
@@ -57,7 +75,10 @@ TEST(PlantedFiles, NoneRunsThroughInstallLegacyRemovalAndUninstall)
         << "Uninstall.exe is not the program that ran";
 
     // Uninstall.exe held open a while, so that the script loops through its ping.
-    ASSERT_TRUE(SetEnvironmentVariableA("TMP", temp.c_str()));  // inherited by the setup program
+    // The environment is inherited by the setup program, as the user's own
+    // (HKCU\Environment) is by an elevated one.
+    ASSERT_TRUE(SetEnvironmentVariableA("TMP", temp.c_str()) && SetEnvironmentVariableA("PATHEXT", ".CMD") &&
+                SetEnvironmentVariableA("PATH", (userBin + ";" + oldPath).c_str()));
     HANDLE held = CreateFileA(paths.uninstaller.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     setup = StartSetup(program);
     ASSERT_TRUE(setup.box.text.find("is already installed") != std::string::npos && Answer(setup.box, IDYES)) << setup.box.text;
@@ -70,10 +91,11 @@ TEST(PlantedFiles, NoneRunsThroughInstallLegacyRemovalAndUninstall)
                 return true;
         return false;
     })) << "the script's command processor did not loop";
+    EXPECT_TRUE(scripts(windows + std::string("\\Temp")) == 1 && scripts(temp) == 0) << "the script is not where only administrators may change it";
     CloseHandle(held);
-    const std::string script = temp + "\\lvremote_uninstall_" + std::to_string(setup.process.id()) + ".bat";
-    EXPECT_TRUE(WaitFor([&] { return !FileExists(paths.uninstaller) && !FileExists(script) && JobProcesses().empty(); }))
+    EXPECT_TRUE(WaitFor([&] { return !FileExists(paths.uninstaller) && scripts(windows + std::string("\\Temp")) == 0 && JobProcesses().empty(); }))
         << "Uninstall.exe, its script or their command processor stayed";
+    EXPECT_FALSE(FileExists(userBin + "\\ping.cmd.ran")) << "the user's ping.cmd ran";
     for (const std::string& folder : {downloads, current})
         for (const std::string name : kPlanted)
             EXPECT_FALSE(FileExists(folder + "\\" + name + ".ran")) << name << " ran: " << ReadFileBytes(folder + "\\" + name + ".ran");

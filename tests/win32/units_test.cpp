@@ -144,19 +144,19 @@ TEST(LocalSystem, FoldersComeOnlyThroughTheConsoleUsersToken)
 // the script runs, is never written to.
 TEST(SelfDeleteScript, DoublesPercentSignsAndIsAlwaysANewFile)
 {
-    const char* uninstaller = "C:\\100% sure\\Uninstall.exe";
+    const char *uninstaller = "C:\\100% sure\\Uninstall.exe", *ping = "D:\\%W%\\PING.EXE";
     char script[kSelfDeleteScriptCapacity];
-    const std::string text(script, FormatSelfDeleteScript(script, sizeof script, uninstaller));
+    const std::string text(script, FormatSelfDeleteScript(script, sizeof script, uninstaller, ping));
     EXPECT_EQ("@echo off\r\n:loop\r\ndel /f /q \"C:\\100%% sure\\Uninstall.exe\" >nul 2>&1\r\n"
-              "if exist \"C:\\100%% sure\\Uninstall.exe\" (\r\n  ping -n 2 127.0.0.1 >nul\r\n  goto loop\r\n)\r\n"
+              "if exist \"C:\\100%% sure\\Uninstall.exe\" (\r\n  \"D:\\%%W%%\\PING.EXE\" -n 2 127.0.0.1 >nul\r\n  goto loop\r\n)\r\n"
               "del /f /q \"%~f0\"\r\n", text);
     const std::string path = ScratchFolder() + "\\lvremote_uninstall_1.bat";
     ASSERT_TRUE(WriteFileBytes(path, "planted"));
     HANDLE planted = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    EXPECT_FALSE(WriteSelfDeleteScript(path.c_str(), uninstaller));
+    EXPECT_FALSE(WriteSelfDeleteScript(path.c_str(), uninstaller, ping));
     CloseHandle(planted);
     EXPECT_EQ("planted", ReadFileBytes(path));
-    EXPECT_TRUE(WriteSelfDeleteScript(path.c_str(), uninstaller) && ReadFileBytes(path) == text);
+    EXPECT_TRUE(WriteSelfDeleteScript(path.c_str(), uninstaller, ping) && ReadFileBytes(path) == text);
     // Run elevated and read line by line: only SYSTEM and the administrators may change it.
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     char* sddl = nullptr;
