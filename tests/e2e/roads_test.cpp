@@ -4,7 +4,8 @@
 // wizard ended by Cancel, a close request or the close box.  Installing when
 // something stands in the way: a file held open by another program, a damaged
 // payload, no Program Files folder, copies that ignore the request to close,
-// legacy entries of which exactly one may be offered.
+// legacy entries of which exactly one may be offered, its command quoted or
+// not (with a program planted where the platform would look first).
 #include "resources/resource.h"
 #include "tests/support/support.h"
 
@@ -77,7 +78,7 @@ INSTANTIATE_TEST_SUITE_P(Start, Startup, testing::ValuesIn(kStarts),
                          [](const testing::TestParamInfo<Start>& start) { return std::string(start.param.name); });
 
 
-enum Fault { kLockedApplication, kLockedHelpFile, kLockedUninstaller, kHelpDecodesShort, kNoProgramFiles, kStubborn, kLegacy };
+enum Fault { kLockedApplication, kLockedHelpFile, kLockedUninstaller, kHelpDecodesShort, kNoProgramFiles, kStubborn, kLegacy, kLegacyUnquoted };
 
 // What each file of the installation holds afterwards: 'p' the payload's file,
 // 'o' the file that was there before, 'h' the file another program holds, '-' none.
@@ -92,6 +93,7 @@ const Road kRoads[] = {
     {"NoProgramFilesFolder", kNoProgramFiles, true, true, true, false, '-', '-', '-'},
     {"CopiesThatIgnoreTheCloseRequest", kStubborn, false, false, false, true, 'p', 'p', 'p'},
     {"LegacyEntries", kLegacy, true, true, false, true, 'p', 'p', 'p'},
+    {"UnquotedLegacyCommand", kLegacyUnquoted, false, true, false, true, 'p', 'p', 'p'},
 };
 
 const char kCurrentVersion[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
@@ -105,6 +107,8 @@ protected:
         CloseHandle(held_);
         copies_.clear();
         RemoveInstallation();
+        for (const char* planted : {"C:\\ProgramData\\VEK Lumovara", "C:\\ProgramData\\VEK.exe", "C:\\ProgramData\\VEK.exe.ran"})
+            RemoveTree(planted);
         for (const char* root : {kUninstallRoot, kWow64Root})
             for (char entry = '0'; entry <= '7'; ++entry)
                 DeleteRegistryTree(HKEY_LOCAL_MACHINE, root + std::string("\\lvtest-") + entry);
@@ -143,19 +147,24 @@ protected:
                 CopyFileA(BuildPath("sample/StubbornApp.exe").c_str(), (folder + name).c_str(), FALSE))
                 copies_.emplace_back(folder + name);
         }
-        if (fault == kLegacy)
-            AddLegacyEntries();
+        if (fault >= kLegacy)
+            AddLegacyEntries(fault == kLegacyUnquoted);
         return BuildPath("LumovaraSetup.exe");
     }
 
     // Only lvtest-7 is a legacy installation with a usable command in the root
     // searched first.  Its quiet command runs as stored and deletes the Desktop
-    // link, which must then be made again.
-    void AddLegacyEntries()
+    // link, which must then be made again.  Unquoted, its program lies in a
+    // folder with a blank in its name, in C:\ProgramData, where any user may
+    // create the VEK.exe that the platform would try first.
+    void AddLegacyEntries(bool unquoted)
     {
-        const std::string recorder = ScratchFolder() + "\\legacy uninstaller.exe", other = "\"" + recorder + "\" /wrong";
-        ASSERT_TRUE(CopyFileA(BuildPath("tests/record_run.exe").c_str(), recorder.c_str(), FALSE));
-        legacyCommand_ = "\"" + recorder + "\" /S %TEMP% --delete=" + Installation().userDesktopLink;
+        recorder_ = unquoted ? "C:\\ProgramData\\VEK Lumovara\\uninst.exe" : ScratchFolder() + "\\legacy uninstaller.exe";
+        const std::string other = "\"" + recorder_ + "\" /wrong";
+        ASSERT_TRUE(!unquoted || (CreateDirectoryA("C:\\ProgramData\\VEK Lumovara", nullptr) &&
+                                  CopyFileA(BuildPath("tests/record_run.exe").c_str(), "C:\\ProgramData\\VEK.exe", FALSE)));
+        ASSERT_TRUE(CopyFileA(BuildPath("tests/record_run.exe").c_str(), recorder_.c_str(), FALSE));
+        legacyCommand_ = (unquoted ? recorder_ : "\"" + recorder_ + "\"") + " /S %TEMP% --delete=" + Installation().userDesktopLink;
         // Versions as stored; the 32-byte one has no NUL, so cannot be read (REG_BINARY: Wine ends a REG_SZ read with one).
         const struct { const char *root, *name; std::string version; const char* quiet; } entries[] = {  // quiet: null for none
             {kWow64Root, "VEK Lumovara Remote", Sz("1.0"), nullptr}, {kUninstallRoot, "VEK Lumovara Remote", Sz("10.1"), nullptr},
@@ -177,7 +186,7 @@ protected:
     HANDLE held_ = INVALID_HANDLE_VALUE;
     std::vector<Process> copies_;
     RegistryValue programFiles_;
-    std::string legacyCommand_;
+    std::string legacyCommand_, recorder_;
 };
 
 DWORD KiB(const std::string& path) { return DWORD((ReadFileBytes(path).size() + 1023) / 1024); }
@@ -191,11 +200,12 @@ TEST_P(FailureRoads, Install)
     ASSERT_TRUE(setup.wizard && WalkToOptions(setup.wizard) && SetOption(setup.wizard, IDC_START_MENU, road.startMenu) &&
                 SetOption(setup.wizard, IDC_DESKTOP, road.desktop) && SetOption(setup.wizard, IDC_ALL_USERS, road.allUsers));
     const MessageBoxInfo question = Install(setup);
-    if (road.fault == kLegacy) {
+    if (road.fault >= kLegacy) {
         EXPECT_TRUE(question.text == "An installation of Lumovara Remote 1.4x was found. Remove it now?" &&
                     GetWindow(question.window, GW_OWNER) == setup.wizard) << question.text;
         ASSERT_TRUE(Answer(question, IDYES) && WaitFor([&] { return OnFinishPage(setup.wizard); }));
-        EXPECT_EQ(legacyCommand_, ReadFileBytes(ScratchFolder() + "\\legacy uninstaller.exe.ran"));
+        EXPECT_EQ(legacyCommand_, ReadFileBytes(recorder_ + ".ran"));
+        EXPECT_FALSE(FileExists("C:\\ProgramData\\VEK.exe.ran")) << "the program planted in C:\\ProgramData ran";
     } else {
         ASSERT_EQ(nullptr, question.window) << question.text;
     }
