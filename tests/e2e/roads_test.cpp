@@ -124,6 +124,8 @@ protected:
         const std::string held[] = {paths.application, paths.helpFile, paths.uninstaller};
         if (fault <= kLockedUninstaller)  // held open without sharing, as another program would
             held_ = CreateFileA(held[fault].c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+        if (fault == kLockedUninstaller)  // as an earlier run whose copy failed registered itself
+            WriteRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", REG_SZ, Sz("\"C:\\Downloads\\LumovaraSetup.exe\""));
         if (fault == kHelpDecodesShort) {  // the help file's size word one above what its stream decodes to
             std::string image = ReadFileBytes(BuildPath("LumovaraSetup.exe"));
             const std::size_t entry0 = image.find(std::string("TPIZ\2\0\0\0", 8)) + 8;
@@ -231,9 +233,13 @@ TEST_P(FailureRoads, Install)
                                 {paths.userDesktopLink, road.desktop && !road.allUsers}})
         EXPECT_EQ(written && chosen, ReadShellLink(link).target == paths.application) << link;
     EXPECT_TRUE(road.startMenu || !(FileExists(paths.commonStartMenuFolder) || FileExists(paths.userStartMenuFolder)));
-    const std::string command = road.uninstaller == 'p' ? paths.uninstaller : program;
-    EXPECT_EQ(written ? Sz("\"" + command + "\"") : "", ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString").bytes);
-    EXPECT_EQ(written ? Dword(KiB(paths.application) + KiB(paths.helpFile) + KiB(command)) : "",
+    // Only an uninstaller copy in the install folder is registered to run (an
+    // earlier entry's command goes); without one the icon is the application's.
+    const bool copied = road.uninstaller == 'p';
+    EXPECT_EQ(written && copied ? Sz("\"" + paths.uninstaller + "\"") : "", ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString").bytes);
+    EXPECT_EQ(written ? Sz("\"" + (copied ? paths.uninstaller : paths.application) + "\"") : "",
+              ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayIcon").bytes);
+    EXPECT_EQ(written ? Dword(KiB(paths.application) + KiB(paths.helpFile) + (copied ? KiB(paths.uninstaller) : 0)) : "",
               ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "EstimatedSize").bytes);
     EXPECT_FALSE(FileExists("C:\\NoProgramFilesHere") || (road.fault == kNoProgramFiles && FileExists(paths.programFiles + "\\VEK")));
 
