@@ -14,6 +14,7 @@
 #include <aclapi.h>
 #include <gtest/gtest.h>
 #include <sddl.h>
+#include <shellapi.h>
 #include <shlobj.h>
 #include <wtsapi32.h>
 
@@ -115,14 +116,57 @@ TEST(LocalSystem, FoldersComeOnlyThroughTheConsoleUsersToken)
         EXPECT_TRUE(&road == roads || before == FreeHandleValues()) << &road - roads << ": the user token was left open";
         EXPECT_EQ(road.found ? own : std::string(MAX_PATH, 'x'), std::string(folder, road.found ? std::strlen(folder) : MAX_PATH));
     }
+    accountFacts = saved;
+}
+
+// The per-user file calls (links made, files deleted), each noted at the moment
+// of the call: 'u' made impersonating, 's' as the process.  Through the import
+// table of this program, which the procedures under test call through.
+std::string userFileCalls;
+extern "C" decltype(&CoCreateInstance) __imp_CoCreateInstance;
+extern "C" decltype(&SHFileOperationA) __imp_SHFileOperationA;
+decltype(&CoCreateInstance) createInstance;
+decltype(&SHFileOperationA) fileOperation;
+void NoteUserFileCall()
+{
+    HANDLE token = nullptr;
+    userFileCalls += OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token) && CloseHandle(token) ? 'u' : 's';
+}
+
+// The links in the interactive user's folders are made and removed only
+// impersonating that user: as LocalSystem the console user, otherwise the
+// shell's process, as the process itself only when there is no shell; never
+// when the user cannot be impersonated.  The thread ends as itself.
+TEST(UserFolders, FileWorkRunsWithTheUsersToken)
+{
+    const AccountFacts saved = accountFacts;
     const InstallationPaths& paths = Installation();
     RememberApplicationPath("C:\\VEK\\LumovaraRemote.exe");
-    accountFacts.activeConsoleSessionId = WTSGetActiveConsoleSessionId;
+    createInstance = __imp_CoCreateInstance, fileOperation = __imp_SHFileOperationA;
+    __imp_CoCreateInstance = [](REFCLSID type, LPUNKNOWN outer, DWORD context, REFIID id, LPVOID* object) {
+        return NoteUserFileCall(), createInstance(type, outer, context, id, object);
+    };
+    __imp_SHFileOperationA = [](LPSHFILEOPSTRUCTA operation) {
+        if (lstrcmpiA(operation->pFrom, Installation().userStartMenuLink.c_str()) == 0 ||
+            lstrcmpiA(operation->pFrom, Installation().userDesktopLink.c_str()) == 0)
+            NoteUserFileCall();
+        return fileOperation(operation);
+    };
     const auto queryOnly = [](ULONG, HANDLE* token) { return OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token); };
-    const struct { BOOL(WINAPI* token)(ULONG, HANDLE*); bool uninstall, linked; } works[] = {  // a token that cannot impersonate, the user's
-                 {queryOnly, false, false}, {WTSQueryUserToken, false, true}, {queryOnly, true, true}, {WTSQueryUserToken, true, false}};
+    // The shell: 0 none (Wine's own facts), 1 a window of this process, 2 a window that is gone.
+    const struct { bool system; BOOL(WINAPI* token)(ULONG, HANDLE*); int shell; bool uninstall, linked; const char* calls; } works[] = {
+        {true, queryOnly, 0, false, false, ""}, {true, WTSQueryUserToken, 0, false, true, "uu"},
+        {true, queryOnly, 0, true, true, ""}, {true, WTSQueryUserToken, 0, true, false, "uu"},
+        {false, nullptr, 2, false, false, ""}, {false, nullptr, 1, false, true, "uu"}, {false, nullptr, 2, true, true, ""},
+        {false, nullptr, 1, true, false, "uu"}, {false, nullptr, 0, false, true, "ss"}, {false, nullptr, 0, true, false, "ss"}};
     for (const auto& work : works) {
-        accountFacts.queryUserToken = work.token;
+        static HWND shell;
+        shell = work.shell != 0 ? CreateWindowExA(0, "STATIC", "shell", 0, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr) : nullptr;
+        if (work.shell == 2)
+            DestroyWindow(shell);
+        accountFacts = {work.system ? +[] { return true; } : +[] { return false; }, WTSGetActiveConsoleSessionId, work.token,
+                        [] { return shell; }};
+        userFileCalls.clear();
         std::thread answerer([&] {  // the uninstall's final message
             MessageBoxInfo box;
             if (work.uninstall && WaitFor([&] { return (box = FindMessageBox(GetCurrentProcessId())).window != nullptr; }))
@@ -130,11 +174,14 @@ TEST(LocalSystem, FoldersComeOnlyThroughTheConsoleUsersToken)
         });
         work.uninstall ? UninstallProduct() : CreateShortcuts(true, true, false);
         answerer.join();
+        DestroyWindow(shell);
         HANDLE impersonated = nullptr;
         EXPECT_FALSE(OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &impersonated) && CloseHandle(impersonated));
+        EXPECT_EQ(work.calls, userFileCalls) << &work - works;
         EXPECT_EQ(work.linked ? 3 : 0, FileExists(paths.userStartMenuFolder) + FileExists(paths.userStartMenuLink) +
                                            FileExists(paths.userDesktopLink)) << &work - works;
     }
+    __imp_CoCreateInstance = createInstance, __imp_SHFileOperationA = fileOperation;
     EXPECT_TRUE(WaitFor([] { return JobProcesses().empty(); }));  // the uninstall's script removes itself
     accountFacts = saved;
 }
