@@ -5,6 +5,7 @@
 #include "app/application_path.h"
 #include "app/licence_viewer.h"
 #include "maintenance/self_delete_script.h"
+#include "maintenance/system_programs.h"
 #include "maintenance/uninstall.h"
 #include "shell/launch.h"
 #include "shell/shortcuts.h"
@@ -214,6 +215,29 @@ TEST(SelfDeleteScript, DoublesPercentSignsAndIsAlwaysANewFile)
     if (GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr && dacl.rfind("D:P", 0) != 0)
         GTEST_SKIP() << "Wine keeps no DACL on files but reports one made from their mode bits: " << dacl;
     EXPECT_EQ("D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;WD)", dacl);
+}
+
+// The program a stored uninstall command starts: a quoted full path is left to
+// the platform (none named here), a bare name comes from the system folder, and
+// an unquoted path counts only as far as a part ending in ".exe" before a blank
+// or the end that is a file; a command found no such way is not started.
+TEST(CommandProgram, OnlyAFileTheCommandNamesRuns)
+{
+    const std::string folder = ScratchFolder() + "\\VEK Lumovara", uninstaller = folder + "\\uninst.exe";
+    CreateDirectoryA(folder.c_str(), nullptr), CreateDirectoryA((folder + "\\dir.exe").c_str(), nullptr);
+    ASSERT_TRUE(WriteFileBytes(uninstaller, "MZ"));
+    char system[MAX_PATH] = {};
+    GetSystemDirectoryA(system, MAX_PATH);
+    const struct { std::string command; bool started; std::string program; } commands[] = {
+        {uninstaller + " /S", true, uninstaller}, {uninstaller, true, uninstaller}, {uninstaller + "s /S", false, ""},
+        {folder + "\\dir.exe /S", false, ""}, {folder + "\\dir.exe\\..\\uninst.exe\t/S", true, folder + "\\dir.exe\\..\\uninst.exe"},
+        {folder + "\\missing.exe /S", false, ""}, {"\"" + folder + "\\missing.exe\" /S", true, ""},
+        {"MsiExec /X{1}", true, system + std::string("\\msiexec.exe")}, {"Lumovara\\uninst.exe /S", false, ""}};
+    for (const auto& command : commands) {
+        char program[MAX_PATH] = "x";
+        EXPECT_EQ(command.started, ResolveCommandProgram(command.command.c_str(), program)) << command.command;
+        EXPECT_EQ(0, lstrcmpiA(command.program.c_str(), program)) << command.command << ": " << program;
+    }
 }
 
 // A negative request gives nothing and never moves the read position back.
