@@ -2,8 +2,8 @@
 // files.  Marker DLLs and programs, under the names of what it or the system
 // libraries it calls may load or start, lie beside it and in its current
 // directory through a whole installation with a legacy removal whose command
-// names a bare program, and through a second run answered Yes to uninstall in
-// a temporary folder whose name breaks naive quoting, with the user's PATHEXT
+// names a bare program, and through a second run answered Yes to uninstall
+// with a TMP folder whose name breaks naive quoting, with the user's PATHEXT
 // and PATH leading to a ping.cmd of the user's: none may ever run.  Wine is told
 // to prefer DLLs found on the search path to its own, as Windows does for any
 // DLL that is not a KnownDLL; the uninstall's script lies where the user cannot
@@ -46,15 +46,17 @@ TEST(PlantedFiles, NoneRunsThroughInstallLegacyRemovalAndUninstall)
             FindClose(search);
         return count;
     };
-    char oldTemp[MAX_PATH] = {}, oldCurrent[MAX_PATH] = {}, oldPath[4096] = {}, overrides[512] = {}, windows[MAX_PATH] = {};
+    char oldTemp[MAX_PATH] = {}, oldCurrent[MAX_PATH] = {}, oldPath[4096] = {}, oldPathExt[256] = {};
+    char overrides[512] = {}, windows[MAX_PATH] = {};
     GetEnvironmentVariableA("TMP", oldTemp, MAX_PATH), GetCurrentDirectoryA(MAX_PATH, oldCurrent), GetWindowsDirectoryA(windows, MAX_PATH);
-    GetEnvironmentVariableA("PATH", oldPath, sizeof oldPath), GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof overrides);
+    GetEnvironmentVariableA("PATH", oldPath, sizeof oldPath), GetEnvironmentVariableA("PATHEXT", oldPathExt, sizeof oldPathExt);
+    GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof overrides);
     // Wine takes its overrides from the environment the test program was started with (tests/CMakeLists.txt).
     ASSERT_TRUE(!GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") || std::strstr(overrides, "imm32,version=n,b"))
         << "Wine would not load the planted DLLs: WINEDLLOVERRIDES=" << overrides;
     const std::shared_ptr<void> restore(nullptr, [&](void*) {  // however the test ends
         SetEnvironmentVariableA("TMP", oldTemp), SetCurrentDirectoryA(oldCurrent), SetEnvironmentVariableA("PATH", oldPath);
-        SetEnvironmentVariableA("PATHEXT", nullptr);
+        SetEnvironmentVariableA("PATHEXT", oldPathExt[0] != '\0' ? oldPathExt : nullptr);
         DeleteRegistryTree(HKEY_LOCAL_MACHINE, legacy), RemoveInstallation();
     });
     for (const std::string& folder : {downloads, current, temp, userBin})
