@@ -71,13 +71,12 @@ bool InstallInto(HWND wizard, char (&pathStem)[kPathCapacity])
     bool copied = CopyPath(uninstallerPath, installDirectory) &&
                   AppendPath(uninstallerPath, UninstallerSuffix) &&
                   CopyRunningFile(uninstallerPath);
-    char modulePath[kPathCapacity];
-    if (!copied)
-        GetRunningProgramPath(modulePath);  // empty when it does not fit: nothing to register
-    const char* uninstallCommand = copied ? uninstallerPath : modulePath;
+    // Without it nothing is registered to run: the running program's own path
+    // is usually in a folder of the user's, who could put anything there.
+    const char* uninstallCommand = copied ? uninstallerPath : nullptr;
 
     std::uint32_t sizeKiB = FileSizeInKiB(RememberedApplicationPath()) + FileSizeInKiB(helpPath) +
-                            FileSizeInKiB(uninstallCommand);
+                            (copied ? FileSizeInKiB(uninstallerPath) : 0);
     WriteUninstallRegistration(uninstallCommand, sizeKiB);
     return result;
 }

@@ -11,20 +11,22 @@
 namespace {
 
 // The script, one format string per line.  The loop retries as long as the
-// uninstaller copy is there: it is in use until our process has ended.
+// uninstaller copy is there: it is in use until our process has ended.  The
+// pause's program is named by its full path: by a bare name the command
+// processor would look for it along PATH with PATHEXT, which the user may set.
 constexpr char kScriptFormat[] =
     "@echo off\r\n"
     ":loop\r\n"
     "del /f /q \"%s\" >nul 2>&1\r\n"
     "if exist \"%s\" (\r\n"
-    "  ping -n 2 127.0.0.1 >nul\r\n"
+    "  \"%s\" -n 2 127.0.0.1 >nul\r\n"
     "  goto loop\r\n"
     ")\r\n"
     "del /f /q \"%%~f0\"\r\n";
 
-// The script lies in the user's temporary folder and runs elevated, read line
-// by line: only SYSTEM and the administrators may change it, everyone may read
-// it.  Protected, so that the folder's own permissions are not inherited.
+// The script runs elevated, read line by line: only SYSTEM and the
+// administrators may change it, everyone may read it.  Protected, so that the
+// folder's own permissions are not inherited.
 constexpr char kScriptSecurity[] = "D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;WD)";
 
 constexpr UINT kAsciiCodePage = 20127;
@@ -78,21 +80,25 @@ std::size_t ToConsoleCodePage(char* converted, std::size_t capacity, const char*
 
 }  // namespace
 
-std::size_t FormatSelfDeleteScript(char* script, std::size_t capacity, const char* uninstallerPath)
+std::size_t FormatSelfDeleteScript(char* script, std::size_t capacity, const char* uninstallerPath,
+                                   const char* pingPath)
 {
     char escapedPath[2 * kPathCapacity];
-    if (!EscapePercentSigns(escapedPath, sizeof escapedPath, uninstallerPath))
+    char escapedPing[2 * kPathCapacity];
+    if (!EscapePercentSigns(escapedPath, sizeof escapedPath, uninstallerPath) ||
+        !EscapePercentSigns(escapedPing, sizeof escapedPing, pingPath))
         return 0;
     char text[kSelfDeleteScriptCapacity];
-    if (FormatBounded(text, sizeof text, kScriptFormat, escapedPath, escapedPath) != kFormatOk)
+    if (FormatBounded(text, sizeof text, kScriptFormat, escapedPath, escapedPath, escapedPing) !=
+        kFormatOk)
         return 0;
     return ToConsoleCodePage(script, capacity, text);
 }
 
-bool WriteSelfDeleteScript(const char* scriptPath, const char* uninstallerPath)
+bool WriteSelfDeleteScript(const char* scriptPath, const char* uninstallerPath, const char* pingPath)
 {
     char script[kSelfDeleteScriptCapacity];
-    std::size_t length = FormatSelfDeleteScript(script, sizeof script, uninstallerPath);
+    std::size_t length = FormatSelfDeleteScript(script, sizeof script, uninstallerPath, pingPath);
     if (length == 0)
         return false;
 

@@ -2,6 +2,7 @@
 
 #include "app/platform_paths.h"
 #include "app/product.h"
+#include "shell/shell_token.h"
 
 #include <shlobj.h>
 
@@ -47,7 +48,8 @@ BOOL WINAPI QueryUserToken(ULONG sessionId, HANDLE* token)
 
 }  // namespace
 
-AccountFacts accountFacts = {RunsAsLocalSystem, WTSGetActiveConsoleSessionId, QueryUserToken};
+AccountFacts accountFacts = {RunsAsLocalSystem, WTSGetActiveConsoleSessionId, QueryUserToken,
+                             GetShellWindow};
 
 bool RunsAsLocalSystem()
 {
@@ -71,12 +73,20 @@ bool RunsAsLocalSystem()
 bool BeginInteractiveUserWork(HANDLE* userToken)
 {
     *userToken = nullptr;
-    if (!accountFacts.runsAsLocalSystem())
-        return true;
-    DWORD sessionId = accountFacts.activeConsoleSessionId();
     HANDLE token = nullptr;
-    if (sessionId == kNoConsoleSession || !accountFacts.queryUserToken(sessionId, &token))
-        return false;
+    if (accountFacts.runsAsLocalSystem()) {
+        DWORD sessionId = accountFacts.activeConsoleSessionId();
+        if (sessionId == kNoConsoleSession || !accountFacts.queryUserToken(sessionId, &token))
+            return false;
+    } else {
+        HWND shellWindow = accountFacts.shellWindow();
+        if (shellWindow == nullptr)
+            return true;
+        token = DuplicateShellToken(shellWindow, TOKEN_QUERY | TOKEN_DUPLICATE | TOKEN_IMPERSONATE,
+                                    TokenImpersonation);
+        if (token == nullptr)
+            return false;
+    }
     if (!ImpersonateLoggedOnUser(token)) {
         CloseHandle(token);
         return false;
