@@ -237,6 +237,7 @@ TEST(SelfDeleteScript, SpeaksTheConsolesCodePage)
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(started.hProcess, kWaitMs));
     CloseHandle(started.hThread), CloseHandle(started.hProcess);
     EXPECT_FALSE(FileExists(uninstaller) || FileExists(script)) << "the script read another path";
+    EXPECT_TRUE(WaitFor([] { return JobProcesses().empty(); }));  // the windowless console's host too
     const char* unspellable = "C:\\\xF0\x9F\x99\x82\\Uninstall.exe";  // U+1F642, in no OEM code page
     char text[kSelfDeleteScriptCapacity];
     EXPECT_EQ(0u, FormatSelfDeleteScript(text, sizeof text, unspellable, ping.c_str()));
