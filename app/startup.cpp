@@ -9,6 +9,7 @@
 #include <shlwapi.h>
 
 #include "app/bounded_text.h"
+#include "app/platform_paths.h"
 #include "app/product.h"
 #include "app/registry_text.h"
 #include "app/wizard.h"
@@ -26,7 +27,7 @@ bool IsThisVersionInstalled()
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, UninstallKeyPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return false;
-    char version[32];
+    char version[kVersionCapacity];
     bool read = ReadRegistryText(key, "DisplayVersion", version);
     RegCloseKey(key);
     return read && std::strcmp(version, ProductVersion) == 0;
@@ -34,8 +35,8 @@ bool IsThisVersionInstalled()
 
 bool IsRunningAsUninstaller()
 {
-    char modulePath[kPathCapacity] = {};
-    GetModuleFileNameA(nullptr, modulePath, kPathCapacity);
+    char modulePath[kPathCapacity];
+    GetRunningProgramPath(modulePath);
     return lstrcmpiA(PathFindFileNameA(modulePath), UninstallerName) == 0;
 }
 

@@ -60,9 +60,8 @@ void InitializeWizard(HWND dialog)
     SetTitleFont(dialog);
 
     char welcome[256];
-    FormatBounded(welcome, sizeof welcome,
-                  "This installer will install VEK Lumovara Remote %s on this computer.",
-                  ProductVersion);
+    FormatBounded(welcome, sizeof welcome, "This installer will install %s %s on this computer.",
+                  ProductName, ProductVersion);
     SetDlgItemTextA(dialog, IDC_WELCOME_TEXT, welcome);
 
     if (licenceViewer == nullptr)

@@ -6,6 +6,7 @@
 
 #include "app/application_path.h"
 #include "app/bounded_text.h"
+#include "app/platform_paths.h"
 #include "app/product.h"
 #include "install/installed_size.h"
 #include "install/running_file.h"
@@ -64,20 +65,18 @@ bool InstallInto(HWND wizard, char (&pathStem)[kPathCapacity])
     bool startMenu = IsChecked(wizard, IDC_START_MENU);
     CreateShortcuts(startMenu, desktop, allUsers);
 
-    char modulePath[kPathCapacity] = {};
-    DWORD moduleLength = GetModuleFileNameA(nullptr, modulePath, kPathCapacity);
-    if (moduleLength == 0 || moduleLength >= kPathCapacity)
-        modulePath[0] = '\0';  // truncated: not a path we can copy or register
-
-    // Copied from the file that runs, whatever lies at its path by now.
+    // Copied from the file that runs, whatever lies at its path by now and
+    // however long that path is in our code page.
     char uninstallerPath[kPathCapacity];
-    bool copied = modulePath[0] != '\0' && CopyPath(uninstallerPath, installDirectory) &&
+    bool copied = CopyPath(uninstallerPath, installDirectory) &&
                   AppendPath(uninstallerPath, UninstallerSuffix) &&
                   CopyRunningFile(uninstallerPath);
-    const char* uninstallCommand = copied ? uninstallerPath : modulePath;
+    // Without it nothing is registered to run: the running program's own path
+    // is usually in a folder of the user's, who could put anything there.
+    const char* uninstallCommand = copied ? uninstallerPath : nullptr;
 
     std::uint32_t sizeKiB = FileSizeInKiB(RememberedApplicationPath()) + FileSizeInKiB(helpPath) +
-                            FileSizeInKiB(uninstallCommand);
+                            (copied ? FileSizeInKiB(uninstallerPath) : 0);
     WriteUninstallRegistration(uninstallCommand, sizeKiB);
     return result;
 }
@@ -90,7 +89,7 @@ bool InstallProduct(HWND wizard)
 
     bool result = false;
     char pathStem[kPathCapacity];  // the Program Files folder, then extended in place
-    if (SHGetSpecialFolderPathA(nullptr, pathStem, CSIDL_PROGRAM_FILES, FALSE))
+    if (GetSpecialFolder(CSIDL_PROGRAM_FILES, pathStem))
         result = InstallInto(wizard, pathStem);
 
     // Posted, not sent: the bar fills once the wizard's message loop runs again.

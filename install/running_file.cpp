@@ -12,11 +12,12 @@ HANDLE runningFile = INVALID_HANDLE_VALUE;
 
 void HoldRunningFile()
 {
-    char path[kPathCapacity];
-    DWORD length = GetModuleFileNameA(nullptr, path, kPathCapacity);
+    // By its UTF-16 path, whole however many bytes it would take in our code page.
+    wchar_t path[kPathCapacity];
+    DWORD length = GetModuleFileNameW(nullptr, path, kPathCapacity);
     if (length == 0 || length >= kPathCapacity)
         return;
-    runningFile = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    runningFile = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 

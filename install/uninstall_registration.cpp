@@ -1,6 +1,7 @@
 // The product's entry in the system's list of installed programs.
 #include "install/uninstall_registration.h"
 
+#include "app/application_path.h"
 #include "app/bounded_text.h"
 #include "app/product.h"
 
@@ -28,18 +29,22 @@ void WriteUninstallRegistration(const char* uninstallerPath, DWORD installedSize
                         KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
         return;
 
-    // Start-up reads the version back into 32 bytes, so it is written through 32 here.
-    char version[32];
+    // Start-up reads the version back into kVersionCapacity bytes: written through as many.
+    char version[kVersionCapacity];
     FormatBounded(version, sizeof version, "%s", ProductVersion);
     // Room for any 260-character path and its two quotes.
     char command[kPathCapacity + 2];
-    FormatBounded(command, sizeof command, "\"%s\"", uninstallerPath);
+    FormatBounded(command, sizeof command, "\"%s\"",
+                  uninstallerPath != nullptr ? uninstallerPath : RememberedApplicationPath());
 
     // Each write stands alone: one that fails does not stop the others.
     SetString(key, "DisplayName", ProductName);
     SetString(key, "DisplayVersion", version);
     SetString(key, "Publisher", PublisherName);
-    SetString(key, "UninstallString", command);
+    if (uninstallerPath != nullptr)
+        SetString(key, "UninstallString", command);
+    else
+        RegDeleteValueA(key, "UninstallString");
     SetString(key, "DisplayIcon", command);
     SetDword(key, "EstimatedSize", installedSizeKiB);
     SetDword(key, "NoModify", 1);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/product.h"
+#include "product_texts.h"
 #include "app/registry_text.h"
 #include "maintenance/system_programs.h"
 #include "resources/resource.h"
@@ -18,8 +19,7 @@ constexpr const char* kUninstallRoots[] = {
     "SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
 };
 
-constexpr char kLegacyQuestion[] =
-    "An installation of Lumovara Remote 1.4x was found. Remove it now?";
+constexpr char kLegacyQuestion[] = LEGACY_QUESTION_TEXT;
 constexpr DWORD kLegacyUninstallWaitMs = 60000;
 
 bool IsLegacyEntry(HKEY entry)
@@ -45,7 +45,7 @@ void ReadUninstallCommand(HKEY entry, char* command)
 bool FindInRoot(HKEY root, char* command)
 {
     for (DWORD index = 0;; ++index) {
-        char subkeyName[256];
+        char subkeyName[3 * 255 + 1];  // any key name (255 UTF-16 units) in UTF-8
         DWORD nameSize = sizeof subkeyName;
         if (RegEnumKeyExA(root, index, subkeyName, &nameSize, nullptr, nullptr, nullptr,
                           nullptr) != ERROR_SUCCESS)

@@ -4,17 +4,20 @@
 
 #include <cstddef>
 
-// Room for the script: its fixed text and two paths with every "%" doubled.
+// Room for the script: its fixed text and three paths with every "%" doubled.
 constexpr std::size_t kSelfDeleteScriptCapacity = 2048;
 
 // Fills script with the eight CRLF lines that delete uninstallerPath (retrying
-// about once a second while it is in use) and then the script itself.  Returns
-// the script's length, or 0 when it does not fit.
-std::size_t FormatSelfDeleteScript(char* script, std::size_t capacity, const char* uninstallerPath);
+// about once a second, a pause made by the ping program at pingPath, while it
+// is in use) and then the script itself, in the code page in which the command
+// processor reads it.  Returns the script's length, or 0 when it does not fit
+// or that code page cannot spell a path.
+std::size_t FormatSelfDeleteScript(char* script, std::size_t capacity, const char* uninstallerPath,
+                                   const char* pingPath);
 
 // Writes the script to scriptPath as a new file that only SYSTEM and the
 // administrators may change.  A file already at that path is removed first and
-// never reused: in a shared temporary folder someone else may have planted it
-// and kept a handle to rewrite it before it runs.  False when the new file
-// cannot be created exclusively or written whole.
-bool WriteSelfDeleteScript(const char* scriptPath, const char* uninstallerPath);
+// never reused: someone else may have planted it and kept a handle to rewrite
+// it before it runs.  False when the new file cannot be created exclusively or
+// written whole.
+bool WriteSelfDeleteScript(const char* scriptPath, const char* uninstallerPath, const char* pingPath);

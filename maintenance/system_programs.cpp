@@ -3,6 +3,7 @@
 #include "app/bounded_text.h"
 
 #include <windows.h>
+#include <shlwapi.h>
 
 #include <cctype>
 #include <cstring>
@@ -14,6 +15,30 @@ bool IsFullPath(const char* path)
     bool onDrive = std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
                    (path[2] == '\\' || path[2] == '/');
     return onDrive || (path[0] == '\\' && path[1] == '\\');
+}
+
+// The program of an unquoted command that begins with a full path.  Started
+// without an application name, the platform would try every prefix that ends
+// at a blank ("C:\ProgramData\VEK.exe" for "C:\ProgramData\VEK Lumovara\...")
+// and run the first that exists, which another user may have put there.  Only
+// a prefix that ends in ".exe" followed by a blank or the end counts: the
+// first of them that is a file.
+bool FindUnquotedProgram(const char* command, char (&program)[kPathCapacity])
+{
+    for (const char* end = command; (end = StrStrIA(end, ".exe")) != nullptr; ++end) {
+        std::size_t length = std::size_t(end - command) + 4;
+        if (end[4] != '\0' && end[4] != ' ' && end[4] != '\t')
+            continue;
+        if (length >= kPathCapacity)
+            return false;
+        std::memcpy(program, command, length);
+        program[length] = '\0';
+        DWORD attributes = GetFileAttributesA(program);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+            return true;
+    }
+    program[0] = '\0';
+    return false;
 }
 
 }  // namespace
@@ -37,7 +62,7 @@ bool ResolveCommandProgram(const char* command, char (&program)[kPathCapacity])
     std::memcpy(name, start, length);
     name[length] = '\0';
     if (IsFullPath(name))
-        return true;
+        return command[0] == '"' || FindUnquotedProgram(command, program);
     if (std::strpbrk(name, "\\/:") != nullptr)
         return false;
 

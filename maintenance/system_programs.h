@@ -13,9 +13,12 @@
 bool GetSystemFolder(char (&folder)[kPathCapacity]);
 
 // The program that `command` (a command line as stored by some installer)
-// starts with.  A full path ("C:\...", "\\server\...") is left to the platform:
-// `program` is then empty.  A bare name is looked up in the system folders
-// (System32, then the Windows folder), ".exe" added when it has no extension.
-// False when the command names its program by a bare name that is not there,
-// or by a path relative to the current directory: it must not be started.
+// starts with.  A quoted full path ("C:\...", "\\server\...") is left to the
+// platform: `program` is then empty.  An unquoted one is the first part of the
+// command that ends in ".exe" before a blank or the end, when that is a file.
+// A bare name is looked up in the system folders (System32, then the Windows
+// folder), ".exe" added when it has no extension.  False when the command
+// names its program by a bare name that is not there, by an unquoted path
+// found no such way, or by a path relative to the current directory: it must
+// not be started.
 bool ResolveCommandProgram(const char* command, char (&program)[kPathCapacity]);

@@ -3,11 +3,14 @@
 #include "maintenance/uninstall.h"
 
 #include <windows.h>
+#include <ntsecapi.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
 #include "app/bounded_text.h"
+#include "app/platform_paths.h"
 #include "app/product.h"
+#include "product_texts.h"
 #include "maintenance/self_delete_script.h"
 #include "maintenance/shutdown.h"
 #include "maintenance/system_programs.h"
@@ -48,17 +51,12 @@ void RemoveStartMenuEntry(const char* programsFolder)
     RemoveDirectoryA(vendorFolder);  // only an empty folder goes
 }
 
-bool GetCommonFolder(int csidl, char (&folder)[kPathCapacity])
-{
-    return SHGetSpecialFolderPathA(nullptr, folder, csidl, FALSE) != FALSE;
-}
-
 // Removes the installed files; true with installDirectory set when the
 // Program Files folder was found.
 bool RemoveInstalledFiles(char (&installDirectory)[kPathCapacity])
 {
     char programFiles[kPathCapacity];
-    if (!GetCommonFolder(CSIDL_PROGRAM_FILES, programFiles))
+    if (!GetSpecialFolder(CSIDL_PROGRAM_FILES, programFiles))
         return false;
     if (!CopyPath(installDirectory, programFiles) || !AppendPath(installDirectory, InstallSubdir))
         return false;
@@ -76,9 +74,9 @@ bool RemoveInstalledFiles(char (&installDirectory)[kPathCapacity])
 void RemoveShortcuts()
 {
     char folder[kPathCapacity];
-    if (GetCommonFolder(CSIDL_COMMON_PROGRAMS, folder))
+    if (GetSpecialFolder(CSIDL_COMMON_PROGRAMS, folder))
         RemoveStartMenuEntry(folder);
-    if (GetCommonFolder(CSIDL_COMMON_DESKTOPDIRECTORY, folder))
+    if (GetSpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY, folder))
         DeleteShortcut(folder);
     // The interactive user's own folders, changed as that user.
     HANDLE userToken = nullptr;
@@ -94,45 +92,79 @@ void RemoveShortcuts()
     }
 }
 
-// The uninstaller copy cannot delete itself while it runs: a detached command
-// processor runs a script that deletes it once our process has ended.
+// The script's folder: the Windows directory's own temporary folder.  Any user
+// may create files there, but none may list it or delete, rename or change a
+// file of someone else, so the script stays as written until it has run; the
+// user's temporary folder is the user's to change.  The name is random, so
+// that nobody can have made it in advance either.
+bool FormatScriptPath(char (&scriptPath)[kPathCapacity], const char* windowsFolder)
+{
+    DWORD random[4];
+    return RtlGenRandom(random, sizeof random) &&
+           FormatBounded(scriptPath, sizeof scriptPath,
+                         "%s\\Temp\\lvremote_uninstall_%08lx%08lx%08lx%08lx.bat", windowsFolder,
+                         random[0], random[1], random[2], random[3]) == kFormatOk;
+}
+
+// Appends "name=value" and its NUL to an environment block; false when it does
+// not fit with the block's final NUL.
+bool AppendVariable(char* block, std::size_t capacity, std::size_t& used, const char* name,
+                    const char* value)
+{
+    std::size_t length = lstrlenA(name) + 1 + lstrlenA(value) + 1;
+    if (used + length + 1 > capacity ||
+        FormatBounded(block + used, capacity - used, "%s=%s", name, value) != kFormatOk)
+        return false;
+    used += length;
+    block[used] = '\0';
+    return true;
+}
+
+// The uninstaller copy cannot delete itself while it runs: a command processor
+// without a window runs a script that deletes it once our process has ended.
 void ScheduleUninstallerRemoval(const char* installDirectory)
 {
     char uninstaller[kPathCapacity];
-    if (!CopyPath(uninstaller, installDirectory) || !AppendPath(uninstaller, UninstallerSuffix))
-        return;
-    char tempFolder[kPathCapacity];
-    DWORD tempLength = GetTempPathA(kPathCapacity, tempFolder);
-    if (tempLength == 0 || tempLength >= kPathCapacity)
-        return;
-    // A cut-off name would be another file; better no script than that.
     char scriptPath[kPathCapacity];
-    if (FormatBounded(scriptPath, sizeof scriptPath, "%slvremote_uninstall_%lu.bat", tempFolder,
-                      GetCurrentProcessId()) != kFormatOk)
-        return;
-    if (!WriteSelfDeleteScript(scriptPath, uninstaller))
+    char systemFolder[kPathCapacity];
+    char windowsFolder[kPathCapacity];
+    char commandProcessor[kPathCapacity];
+    char ping[kPathCapacity];
+    UINT windowsLength = GetSystemWindowsDirectoryA(windowsFolder, kPathCapacity);
+    if (!CopyPath(uninstaller, installDirectory) || !AppendPath(uninstaller, UninstallerSuffix) ||
+        windowsLength == 0 || windowsLength >= kPathCapacity ||
+        !FormatScriptPath(scriptPath, windowsFolder) || !GetSystemFolder(systemFolder) ||
+        !CopyPath(commandProcessor, systemFolder) ||
+        !AppendPath(commandProcessor, "\\cmd.exe") || !CopyPath(ping, systemFolder) ||
+        !AppendPath(ping, "\\PING.EXE"))
         return;
 
-    // The system's command processor by its full path, never one lying beside
-    // us; /d: without the AutoRun command that the user may set.  /s /c with
-    // the quoted script path in one more pair of quotes: the command processor
-    // drops the outer pair and keeps the path whole whatever it holds (blanks,
-    // "&", "(", "^", ...).  It runs in the system folder, so that the script's
-    // ping is not taken from our current directory either.
-    char systemFolder[kPathCapacity];
-    char commandProcessor[kPathCapacity];
+    // The environment, as our own, is partly the user's (HKCU\Environment):
+    // the command processor gets one of system values only.
+    char environment[3 * kPathCapacity];
+    std::size_t used = 0;
+    if (!AppendVariable(environment, sizeof environment, used, "PATH", systemFolder) ||
+        !AppendVariable(environment, sizeof environment, used, "PATHEXT", ".COM;.EXE") ||
+        !AppendVariable(environment, sizeof environment, used, "SystemRoot", windowsFolder))
+        return;
+
+    // /d: without the AutoRun command that the user may set; extensions on and
+    // delayed expansion off, whatever the user's defaults.  /s /c with the
+    // quoted script path in one more pair of quotes: the command processor
+    // drops the outer pair and keeps the path whole.  It runs in the system
+    // folder, not in our current directory.
     char commandLine[3 * kPathCapacity];
-    if (!GetSystemFolder(systemFolder) || !CopyPath(commandProcessor, systemFolder) ||
-        !AppendPath(commandProcessor, "\\cmd.exe") ||
-        FormatBounded(commandLine, sizeof commandLine, "\"%s\" /d /s /c \"\"%s\"\"",
-                      commandProcessor, scriptPath) != kFormatOk)
+    if (FormatBounded(commandLine, sizeof commandLine, "\"%s\" /d /E:ON /V:OFF /s /c \"\"%s\"\"",
+                      commandProcessor, scriptPath) != kFormatOk ||
+        !WriteSelfDeleteScript(scriptPath, uninstaller, ping))
         return;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     static_assert(sizeof(STARTUPINFOA) == 104, "STARTUPINFOA of a 64-bit process");
     PROCESS_INFORMATION started = {};
-    if (CreateProcessA(commandProcessor, commandLine, nullptr, nullptr, FALSE, DETACHED_PROCESS,
-                       nullptr, systemFolder, &startup, &started)) {
+    // A console of its own, never shown: no window flashes up for each pause.
+    if (CreateProcessA(commandProcessor, commandLine, nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                       environment, systemFolder, &startup, &started)) {
         CloseHandle(started.hThread);
         CloseHandle(started.hProcess);
     }
@@ -147,7 +179,7 @@ void UninstallProduct()
     bool programFilesFound = RemoveInstalledFiles(installDirectory);
     RemoveShortcuts();
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, UninstallKeyPath);
-    MessageBoxA(nullptr, "VEK Lumovara Remote has been uninstalled.", SetupTitle,
+    MessageBoxA(nullptr, UNINSTALLED_MESSAGE_TEXT, SetupTitle,
                 MB_OK | MB_ICONINFORMATION);
     if (programFilesFound)
         ScheduleUninstallerRemoval(installDirectory);

@@ -10,6 +10,7 @@
 #include "app/application_path.h"
 #include "app/bounded_text.h"
 #include "app/product.h"
+#include "shell/shell_token.h"
 
 namespace {
 
@@ -51,47 +52,31 @@ void BuildWorkingDirectory(char (&directory)[kPathCapacity], const char* applica
 // every handle closed, when any step fails.
 bool StartWithShellToken(const char* commandLine, const char* workingDirectory)
 {
-    HWND shellWindow = platform->getShellWindow();
-    if (shellWindow == nullptr)
+    HANDLE shellToken = DuplicateShellToken(platform->getShellWindow(), kShellTokenAccess,
+                                            TokenPrimary);
+    if (shellToken == nullptr)
         return false;
-    DWORD shellProcessId = 0;
-    if (GetWindowThreadProcessId(shellWindow, &shellProcessId) == 0 || shellProcessId == 0)
-        return false;
-
-    HANDLE shellProcess = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, shellProcessId);
-    if (shellProcess == nullptr)
-        return false;
-    HANDLE processToken = nullptr;
-    HANDLE shellToken = nullptr;
     bool started = false;
-    if (OpenProcessToken(shellProcess, TOKEN_DUPLICATE, &processToken) &&
-        DuplicateTokenEx(processToken, kShellTokenAccess, nullptr, SecurityImpersonation,
-                         TokenPrimary, &shellToken)) {
-        wchar_t wideCommandLine[kCommandLineCapacity] = {};
-        wchar_t wideDirectory[kPathCapacity] = {};
-        if (MultiByteToWideChar(CP_ACP, 0, commandLine, -1, wideCommandLine,
-                                int(kCommandLineCapacity)) != 0 &&
-            MultiByteToWideChar(CP_ACP, 0, workingDirectory, -1, wideDirectory,
-                                int(kPathCapacity)) != 0) {
-            STARTUPINFOW startup = {};
-            startup.cb = sizeof startup;
-            startup.dwFlags = STARTF_USESHOWWINDOW;
-            startup.wShowWindow = SW_SHOW;
-            PROCESS_INFORMATION created = {};
-            if (platform->createProcessWithTokenW(shellToken, 0, nullptr, wideCommandLine,
-                                                  kCreationFlags, nullptr, wideDirectory,
-                                                  &startup, &created)) {
-                CloseHandle(created.hThread);
-                CloseHandle(created.hProcess);
-                started = true;
-            }
+    wchar_t wideCommandLine[kCommandLineCapacity] = {};
+    wchar_t wideDirectory[kPathCapacity] = {};
+    if (MultiByteToWideChar(CP_ACP, 0, commandLine, -1, wideCommandLine,
+                            int(kCommandLineCapacity)) != 0 &&
+        MultiByteToWideChar(CP_ACP, 0, workingDirectory, -1, wideDirectory,
+                            int(kPathCapacity)) != 0) {
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = SW_SHOW;
+        PROCESS_INFORMATION created = {};
+        if (platform->createProcessWithTokenW(shellToken, 0, nullptr, wideCommandLine,
+                                              kCreationFlags, nullptr, wideDirectory, &startup,
+                                              &created)) {
+            CloseHandle(created.hThread);
+            CloseHandle(created.hProcess);
+            started = true;
         }
     }
-    if (shellToken != nullptr)
-        CloseHandle(shellToken);
-    if (processToken != nullptr)
-        CloseHandle(processToken);
-    CloseHandle(shellProcess);
+    CloseHandle(shellToken);
     return started;
 }
 

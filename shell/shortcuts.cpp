@@ -2,6 +2,7 @@
 
 #include "app/application_path.h"
 #include "app/bounded_text.h"
+#include "app/platform_paths.h"
 #include "app/product.h"
 #include "shell/user_folders.h"
 
@@ -15,7 +16,7 @@ namespace {
 bool FindShortcutFolder(int commonCsidl, int userCsidl, bool allUsers, char* folderPath)
 {
     if (allUsers)
-        return SHGetSpecialFolderPathA(nullptr, folderPath, commonCsidl, FALSE) != FALSE;
+        return GetSpecialFolder(commonCsidl, folderPath);
     return ResolveInteractiveUserFolder(userCsidl, folderPath);
 }
 

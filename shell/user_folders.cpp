@@ -1,7 +1,8 @@
 #include "shell/user_folders.h"
 
-#include "app/bounded_text.h"
+#include "app/platform_paths.h"
 #include "app/product.h"
+#include "shell/shell_token.h"
 
 #include <shlobj.h>
 
@@ -26,7 +27,7 @@ bool ResolveConsoleUserFolder(int csidl, char* folderPath)
     CloseHandle(userToken);
     if (FAILED(hr))
         return false;
-    return ConvertFolderPath(widePath, CP_ACP, folderPath);
+    return ConvertWidePath(widePath, folderPath);
 }
 
 // WTSQueryUserToken, from the system folder.  WTSAPI32 is not one of the DLLs
@@ -47,7 +48,8 @@ BOOL WINAPI QueryUserToken(ULONG sessionId, HANDLE* token)
 
 }  // namespace
 
-AccountFacts accountFacts = {RunsAsLocalSystem, WTSGetActiveConsoleSessionId, QueryUserToken};
+AccountFacts accountFacts = {RunsAsLocalSystem, WTSGetActiveConsoleSessionId, QueryUserToken,
+                             GetShellWindow};
 
 bool RunsAsLocalSystem()
 {
@@ -68,26 +70,23 @@ bool RunsAsLocalSystem()
     return isLocalSystem;
 }
 
-bool ConvertFolderPath(const wchar_t* widePath, UINT codePage, char* folderPath)
-{
-    // Converted into a scratch buffer first: a conversion that does not fit
-    // stops part way without a terminator, and must not reach folderPath.
-    char ansiPath[kPathCapacity];
-    if (WideCharToMultiByte(codePage, 0, widePath, -1, ansiPath, kPathCapacity, nullptr,
-                            nullptr) == 0)
-        return false;
-    return CopyPath(folderPath, kPathCapacity, ansiPath);
-}
-
 bool BeginInteractiveUserWork(HANDLE* userToken)
 {
     *userToken = nullptr;
-    if (!accountFacts.runsAsLocalSystem())
-        return true;
-    DWORD sessionId = accountFacts.activeConsoleSessionId();
     HANDLE token = nullptr;
-    if (sessionId == kNoConsoleSession || !accountFacts.queryUserToken(sessionId, &token))
-        return false;
+    if (accountFacts.runsAsLocalSystem()) {
+        DWORD sessionId = accountFacts.activeConsoleSessionId();
+        if (sessionId == kNoConsoleSession || !accountFacts.queryUserToken(sessionId, &token))
+            return false;
+    } else {
+        HWND shellWindow = accountFacts.shellWindow();
+        if (shellWindow == nullptr)
+            return true;
+        token = DuplicateShellToken(shellWindow, TOKEN_QUERY | TOKEN_DUPLICATE | TOKEN_IMPERSONATE,
+                                    TokenImpersonation);
+        if (token == nullptr)
+            return false;
+    }
     if (!ImpersonateLoggedOnUser(token)) {
         CloseHandle(token);
         return false;
@@ -111,8 +110,5 @@ bool ResolveInteractiveUserFolder(int csidl, char* folderPath)
     if (accountFacts.runsAsLocalSystem())
         return ResolveConsoleUserFolder(csidl, folderPath);
 
-    char ownPath[kPathCapacity] = {};
-    if (!SHGetSpecialFolderPathA(nullptr, ownPath, csidl, FALSE))
-        return false;
-    return CopyPath(folderPath, kPathCapacity, ownPath);
+    return GetSpecialFolder(csidl, folderPath);
 }

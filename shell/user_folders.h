@@ -3,36 +3,35 @@
 
 #include <windows.h>
 
-// Fills folderPath (260 bytes, ANSI) with the folder `csidl` of the interactive
+// Fills folderPath (260 bytes, our code page) with the folder `csidl` of the interactive
 // user.  True when folderPath holds the path; on false folderPath is unchanged.
 bool ResolveInteractiveUserFolder(int csidl, char* folderPath);
 
-// Work in the interactive user's folders.  As LocalSystem these are the console
-// user's, who may have put a junction or a link where we create or delete
-// something: the calling thread then does that work impersonating the user,
-// with no more rights than the user has.  For any other account the work runs
-// as the process does.
+// Work in the interactive user's folders, which that user may have pointed
+// anywhere (User Shell Folders), also at a junction or a link to a file of the
+// system: the calling thread does that work impersonating the user, with no
+// more rights than the user has.  As LocalSystem that is the console user's
+// token; for any other account, the token of the desktop shell's process (the
+// user's unelevated rights).  With no shell window to take it from, the work
+// runs as the process does.
 //
 // BeginInteractiveUserWork is true when the work may go ahead, with *userToken
 // set for EndInteractiveUserWork (null when nothing is impersonated); false,
-// with nothing to end, when the console user cannot be impersonated.  Call it
-// after ResolveInteractiveUserFolder, which needs LocalSystem's own rights.
+// with nothing to end, when the user cannot be impersonated.  Call it after
+// ResolveInteractiveUserFolder, which needs the process's own rights.
 bool BeginInteractiveUserWork(HANDLE* userToken);
 void EndInteractiveUserWork(HANDLE userToken);
 
 // Whether the process token's user is the LocalSystem account.
 bool RunsAsLocalSystem();
 
-// Converts a UTF-16 folder path into folderPath (260 bytes) in codePage.  False,
-// with folderPath unchanged, when the converted path and its NUL do not fit.
-bool ConvertFolderPath(const wchar_t* widePath, UINT codePage, char* folderPath);
-
 // The account facts that decide the road.  Wine always runs us as an ordinary
-// account, so tests replace these to walk the LocalSystem road; the shipped
-// program never changes them from the real calls.
+// account with no shell window, so tests replace these to walk the LocalSystem
+// road and the shell's; the shipped program never changes them from the real calls.
 struct AccountFacts {
     bool (*runsAsLocalSystem)();
     DWORD(WINAPI* activeConsoleSessionId)();
     BOOL(WINAPI* queryUserToken)(ULONG sessionId, HANDLE* token);
+    HWND(WINAPI* shellWindow)();
 };
 extern AccountFacts accountFacts;

@@ -1,11 +1,13 @@
 #!/bin/sh
-# Every DLL in the setup program's import table is loaded before its first line
-# runs, and Windows looks for it beside the program first unless it is one of
-# the system's KnownDLLs.  Allowed: KnownDLLs, and COMCTL32, which the manifest
-# binds to the system's side-by-side copy.
+# Every DLL in the setup program's import table, and every DLL that those
+# import, is loaded before its first line runs, before it can restrict the
+# search to the system folder; Windows looks for a DLL beside the program first
+# unless it is one of the system's KnownDLLs.  Allowed: KnownDLLs that pull in
+# none that is not (the user interface and shell DLLs pull in imm32, version,
+# ... and are delay-loaded).
 #   import_table.sh OBJDUMP PROGRAM
 set -eu
-allowed=" kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll shlwapi.dll ole32.dll oleaut32.dll msvcrt.dll comctl32.dll "
+allowed=" kernel32.dll advapi32.dll msvcrt.dll "
 names=$("$1" -p "$2" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z')
 if [ -z "$names" ]; then
     echo "import_table: no imports read from $2" >&2

@@ -3,10 +3,15 @@
 # program verifies, and stripping the signature gives back the unsigned bytes; one
 # changed payload byte breaks the signature; a wrong password, a missing file, a
 # file that is no PKCS#12 and an unreachable time-stamp server each fail with one
-# line and leave no program behind.  When ./dev test signed the build itself
-# (SIGN_TEST_CERTIFICATE), the program that every other test runs verifies; the
-# whole-life scenario installs it and finds Uninstall.exe a byte copy of it, so
-# the installed uninstaller carries the same valid signature.
+# line and leave no program behind; an empty password signs with a PKCS#12 file
+# that has none.  A command signs with a key on a SoftHSM2 token made here, into a
+# folder whose name needs quoting, and the signature verifies against the token's
+# certificate; a command that fails, signs nothing, signs and then changes the
+# file, or removes it, fails with one line and leaves no program behind.  When
+# ./dev test signed the build itself (SIGN_TEST_CERTIFICATE), the program that
+# every other test runs verifies; the whole-life scenario installs it and finds
+# Uninstall.exe a byte copy of it, so the installed uninstaller carries the same
+# valid signature.
 #
 #   signing.sh SIGN_PROGRAM SETUP_EXE
 set -u
@@ -22,6 +27,7 @@ trap 'rm -rf "$DIR"' EXIT
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Lumovara signing test" \
     -addext extendedKeyUsage=codeSigning -keyout "$DIR/key.pem" -out "$DIR/cert.pem" 2>/dev/null
 openssl pkcs12 -export -inkey "$DIR/key.pem" -in "$DIR/cert.pem" -passout pass:right -out "$DIR/cert.p12"
+openssl pkcs12 -export -inkey "$DIR/key.pem" -in "$DIR/cert.pem" -passout pass: -out "$DIR/open.p12"
 
 if [ -n "${SIGN_TEST_CERTIFICATE:-}" ] && ! verifies "$SETUP" "$SIGN_TEST_CERTIFICATE"; then
     fail "the built $(basename "$SETUP") does not carry the signature of the test run"
@@ -64,6 +70,42 @@ right|$DIR/cert.pem||sign-program: target.exe not signed: Failed to extract PKCS
 right|$DIR/cert.p12|http://127.0.0.1:9/|sign-program: target.exe not signed: 
 CASES
 
+cp "$DIR/unsigned.exe" "$DIR/target.exe"
+SIGN_PASSWORD='' "$SIGN" "$DIR/target.exe" "$DIR/open.p12" "Setup" 2>"$DIR/err" &&
+    verifies "$DIR/target.exe" "$DIR/cert.pem" ||
+    fail "an empty password with a PKCS#12 file without one: $(cat "$DIR/err")"
+
+# SIGN_COMMAND: the command file as the build writes it, the path appended.
+with_command() {  # with_command COMMAND FILE
+    printf '%s\n' "$1" >"$DIR/command"
+    "$SIGN" --command-file "$DIR/command" "$2" 2>"$DIR/err"
+}
+token_command=$("$(dirname "$0")/test-token" "$DIR/token") || fail "no SoftHSM2 token"
+odd="$DIR/Vendor's build \$HOME \"q\""
+mkdir -p "$odd"
+cp "$DIR/unsigned.exe" "$odd/LumovaraSetup.exe"
+if with_command "$token_command" "$odd/LumovaraSetup.exe"; then
+    verifies "$odd/LumovaraSetup.exe" "$DIR/token/certificate.pem" ||
+        fail "the program signed with the token does not verify against its certificate"
+else
+    fail "signing with the token: $(cat "$DIR/err")"
+fi
+
+while IFS='|' read -r want command; do  # the command last: it may hold a '|'
+    cp "$DIR/unsigned.exe" "$odd/target.exe"
+    with_command "$command" "$odd/target.exe"
+    status=$?
+    if [ "$status" -ne 1 ] || [ "$(wc -l <"$DIR/err")" -ne 1 ] ||
+       ! grep -qxF "sign-program: target.exe not signed: $want" "$DIR/err" ||
+       [ "$(ls -A "$odd")" != LumovaraSetup.exe ]; then  # nothing left beside the signed one
+        fail "SIGN_COMMAND '$command': status $status, $(cat "$DIR/err"), left $(ls -A "$odd")"
+    fi
+done <<CASES
+SIGN_COMMAND failed with status 1: token not present|echo "token not present" >&2; exit 1; :
+no signature in the file afterwards|true
+the signature does not cover the file's bytes|f() { $token_command "\$1" && printf Z | dd of="\$1" bs=1 seek=1000 conv=notrunc status=none; }; f
+SIGN_COMMAND left no file|rm -f
+CASES
 
 [ "$failures" -eq 0 ] && echo "signing: all checks passed"
 exit $((failures > 0))

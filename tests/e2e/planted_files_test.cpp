@@ -2,8 +2,12 @@
 // files.  Marker DLLs and programs, under the names of what it or the system
 // libraries it calls may load or start, lie beside it and in its current
 // directory through a whole installation with a legacy removal whose command
-// names a bare program, and through a second run answered Yes to uninstall in
-// a temporary folder whose name breaks naive quoting: none may ever run.
+// names a bare program, and through a second run answered Yes to uninstall
+// with a TMP folder whose name breaks naive quoting, with the user's PATHEXT
+// and PATH leading to a ping.cmd of the user's: none may ever run.  Wine is told
+// to prefer DLLs found on the search path to its own, as Windows does for any
+// DLL that is not a KnownDLL; the uninstall's script lies where the user cannot
+// reach it.
 #include "tests/support/support.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +18,7 @@
 namespace {
 
 const char* const kPlanted[] = {
-    "Msftedit.dll", "riched20.dll", "wtsapi32.dll", "uxtheme.dll", "version.dll", "propsys.dll",
+    "imm32.dll", "Msftedit.dll", "riched20.dll", "wtsapi32.dll", "uxtheme.dll", "version.dll", "propsys.dll",
     "dwmapi.dll", "cryptbase.dll", "userenv.dll", "msimg32.dll", "usp10.dll", "comctl32.dll",
     "windowscodecs.dll", "profapi.dll", "windows.storage.dll", "cmd.exe", "MsiExec.exe", "ping.exe"};
 
@@ -24,15 +28,40 @@ TEST(PlantedFiles, NoneRunsThroughInstallLegacyRemovalAndUninstall)
     RemoveInstallation();
     const std::string downloads = ScratchFolder() + "\\Downloads", current = ScratchFolder() + "\\current",
                       temp = ScratchFolder() + "\\Bob (Home) & Co", program = downloads + "\\LumovaraSetup.exe",
-                      legacy = kUninstallRoot + std::string("\\lvtest-planted");
-    char oldTemp[MAX_PATH] = {}, oldCurrent[MAX_PATH] = {};
-    GetEnvironmentVariableA("TMP", oldTemp, MAX_PATH), GetCurrentDirectoryA(MAX_PATH, oldCurrent);
+                      legacy = kUninstallRoot + std::string("\\lvtest-planted"), userBin = ScratchFolder() + "\\bin";
+    const auto ran = [&] {  // the planted files that ran, with their command lines
+        std::string names;
+        for (const std::string& folder : {downloads, current})
+            for (const std::string name : kPlanted)
+                names += FileExists(folder + "\\" + name + ".ran") ? name + " (" + ReadFileBytes(folder + "\\" + name + ".ran") + ") " : "";
+        return names + (FileExists(userBin + "\\ping.cmd.ran") ? "the user's ping.cmd" : "");
+    };
+    const auto scripts = [](const std::string& folder) {  // how many uninstall scripts lie in folder
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA((folder + "\\lvremote_uninstall_*.bat").c_str(), &found);
+        int count = 0;
+        for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
+            ++count;
+        if (search != INVALID_HANDLE_VALUE)
+            FindClose(search);
+        return count;
+    };
+    char oldTemp[MAX_PATH] = {}, oldCurrent[MAX_PATH] = {}, oldPath[4096] = {}, oldPathExt[256] = {};
+    char overrides[512] = {}, windows[MAX_PATH] = {};
+    GetEnvironmentVariableA("TMP", oldTemp, MAX_PATH), GetCurrentDirectoryA(MAX_PATH, oldCurrent), GetWindowsDirectoryA(windows, MAX_PATH);
+    GetEnvironmentVariableA("PATH", oldPath, sizeof oldPath), GetEnvironmentVariableA("PATHEXT", oldPathExt, sizeof oldPathExt);
+    GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof overrides);
+    // Wine takes its overrides from the environment the test program was started with (tests/CMakeLists.txt).
+    ASSERT_TRUE(!GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") || std::strstr(overrides, "imm32,version=n,b"))
+        << "Wine would not load the planted DLLs: WINEDLLOVERRIDES=" << overrides;
     const std::shared_ptr<void> restore(nullptr, [&](void*) {  // however the test ends
-        SetEnvironmentVariableA("TMP", oldTemp), SetCurrentDirectoryA(oldCurrent);
+        SetEnvironmentVariableA("TMP", oldTemp), SetCurrentDirectoryA(oldCurrent), SetEnvironmentVariableA("PATH", oldPath);
+        SetEnvironmentVariableA("PATHEXT", oldPathExt[0] != '\0' ? oldPathExt : nullptr);
         DeleteRegistryTree(HKEY_LOCAL_MACHINE, legacy), RemoveInstallation();
     });
-    for (const std::string& folder : {downloads, current, temp})
+    for (const std::string& folder : {downloads, current, temp, userBin})
         CreateDirectoryA(folder.c_str(), nullptr);
+    ASSERT_TRUE(WriteFileBytes(userBin + "\\ping.cmd", "@echo %* > \"%~f0.ran\"\r\n"));
     for (const std::string& folder : {downloads, current})
         for (const std::string name : kPlanted)
             ASSERT_TRUE(CopyFileA(BuildPath(name.find(".dll") != std::string::npos ? "tests/planted_dll.dll" : "tests/record_run.exe").c_str(),
@@ -44,7 +73,7 @@ TEST(PlantedFiles, NoneRunsThroughInstallLegacyRemovalAndUninstall)
 
     ASSERT_TRUE(SetCurrentDirectoryA(current.c_str()));  // inherited by the setup program
     RunningSetup setup = StartSetup(program);
-    ASSERT_TRUE(setup.wizard && WalkToOptions(setup.wizard)) << setup.box.text;
+    ASSERT_TRUE(setup.wizard && WalkToOptions(setup.wizard)) << setup.box.text << ran();
     // Another process of the user swaps the running program's file for its own.
     if (MoveFileA(program.c_str(), (program + ".old").c_str())) {
         ASSERT_TRUE(WriteFileBytes(program, "MZ planted"));
@@ -57,7 +86,10 @@ TEST(PlantedFiles, NoneRunsThroughInstallLegacyRemovalAndUninstall)
         << "Uninstall.exe is not the program that ran";
 
     // Uninstall.exe held open a while, so that the script loops through its ping.
-    ASSERT_TRUE(SetEnvironmentVariableA("TMP", temp.c_str()));  // inherited by the setup program
+    // The environment is inherited by the setup program, as the user's own
+    // (HKCU\Environment) is by an elevated one.
+    ASSERT_TRUE(SetEnvironmentVariableA("TMP", temp.c_str()) && SetEnvironmentVariableA("PATHEXT", ".CMD") &&
+                SetEnvironmentVariableA("PATH", (userBin + ";" + oldPath).c_str()));
     HANDLE held = CreateFileA(paths.uninstaller.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     setup = StartSetup(program);
     ASSERT_TRUE(setup.box.text.find("is already installed") != std::string::npos && Answer(setup.box, IDYES)) << setup.box.text;
@@ -70,13 +102,11 @@ TEST(PlantedFiles, NoneRunsThroughInstallLegacyRemovalAndUninstall)
                 return true;
         return false;
     })) << "the script's command processor did not loop";
+    EXPECT_TRUE(scripts(windows + std::string("\\Temp")) == 1 && scripts(temp) == 0) << "the script is not where only administrators may change it";
     CloseHandle(held);
-    const std::string script = temp + "\\lvremote_uninstall_" + std::to_string(setup.process.id()) + ".bat";
-    EXPECT_TRUE(WaitFor([&] { return !FileExists(paths.uninstaller) && !FileExists(script) && JobProcesses().empty(); }))
+    EXPECT_TRUE(WaitFor([&] { return !FileExists(paths.uninstaller) && scripts(windows + std::string("\\Temp")) == 0 && JobProcesses().empty(); }))
         << "Uninstall.exe, its script or their command processor stayed";
-    for (const std::string& folder : {downloads, current})
-        for (const std::string name : kPlanted)
-            EXPECT_FALSE(FileExists(folder + "\\" + name + ".ran")) << name << " ran: " << ReadFileBytes(folder + "\\" + name + ".ran");
+    EXPECT_EQ("", ran()) << "planted files ran";
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 // wizard ended by Cancel, a close request or the close box.  Installing when
 // something stands in the way: a file held open by another program, a damaged
 // payload, no Program Files folder, copies that ignore the request to close,
-// legacy entries of which exactly one may be offered.
+// legacy entries of which exactly one may be offered, its command quoted or
+// not (with a program planted where the platform would look first), a folder
+// whose path takes more than 260 bytes in UTF-8.
 #include "resources/resource.h"
 #include "tests/support/support.h"
 
@@ -30,6 +32,7 @@ const Start kStarts[] = {
     {"NothingRegistered", "LumovaraSetup.exe", REG_NONE, "", kWizard, 0, WM_COMMAND},
     {"OtherCase", "LumovaraSetup.exe", REG_SZ, Sz("2.0 Release Candidate 1"), kWizard, 1, WM_CLOSE},
     {"TrailingBlank", "LumovaraSetup.exe", REG_SZ, Sz("2.0 release candidate 1 "), kWizard, 2, WM_SYSCOMMAND},
+    {"FullwidthDigit", "LumovaraSetup.exe", REG_SZ, Sz("2.0 release candidate \uFF11"), kWizard, 0, WM_COMMAND},  // "1" in best fit
     {"ThirtyTwoBytesWithoutNul", "LumovaraSetup.exe", REG_SZ, "2.0 release candidate 1zzzzzzzzz", kWizard, 1, WM_COMMAND},
     {"RightBytesOfAnotherType", "LumovaraSetup.exe", REG_BINARY, kThisVersion, kQuestionNoOpensWizard, 2, WM_COMMAND},
     {"YesUninstallsWithoutTheWizard", "LumovaraSetup.exe", REG_SZ, kThisVersion, kQuestionYesUninstalls},
@@ -77,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(Start, Startup, testing::ValuesIn(kStarts),
                          [](const testing::TestParamInfo<Start>& start) { return std::string(start.param.name); });
 
 
-enum Fault { kLockedApplication, kLockedHelpFile, kLockedUninstaller, kHelpDecodesShort, kNoProgramFiles, kStubborn, kLegacy };
+enum Fault { kLockedApplication, kLockedHelpFile, kLockedUninstaller, kHelpDecodesShort, kNoProgramFiles, kStubborn, kLongFolder, kLegacy, kLegacyUnquoted };
 
 // What each file of the installation holds afterwards: 'p' the payload's file,
 // 'o' the file that was there before, 'h' the file another program holds, '-' none.
@@ -92,10 +95,15 @@ const Road kRoads[] = {
     {"NoProgramFilesFolder", kNoProgramFiles, true, true, true, false, '-', '-', '-'},
     {"CopiesThatIgnoreTheCloseRequest", kStubborn, false, false, false, true, 'p', 'p', 'p'},
     {"LegacyEntries", kLegacy, true, true, false, true, 'p', 'p', 'p'},
+    {"UnquotedLegacyCommand", kLegacyUnquoted, false, true, false, true, 'p', 'p', 'p'},
+    {"FromAFolderLongerInUtf8", kLongFolder, false, false, true, true, 'p', 'p', 'p'},
 };
 
 const char kCurrentVersion[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 const char kWow64Root[] = "SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+std::string StrokedLs(int count) { return count > 0 ? "\u0141" + StrokedLs(count - 1) : ""; }  // two bytes each in UTF-8
+// Another product's entry, walked before lvtest-7: 138 characters, 268 bytes in UTF-8.
+const std::string kLongNamedEntry = std::string(kUninstallRoot) + "\\lvtest-6" + StrokedLs(130);
 
 class FailureRoads : public testing::TestWithParam<Road> {
 protected:
@@ -105,9 +113,12 @@ protected:
         CloseHandle(held_);
         copies_.clear();
         RemoveInstallation();
+        for (const char* planted : {"C:\\ProgramData\\VEK Lumovara", "C:\\ProgramData\\VEK.exe", "C:\\ProgramData\\VEK.exe.ran"})
+            RemoveTree(planted);
         for (const char* root : {kUninstallRoot, kWow64Root})
             for (char entry = '0'; entry <= '7'; ++entry)
                 DeleteRegistryTree(HKEY_LOCAL_MACHINE, root + std::string("\\lvtest-") + entry);
+        DeleteRegistryTree(HKEY_LOCAL_MACHINE, kLongNamedEntry);
         if (programFiles_.exists)
             WriteRegistryValue(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir", programFiles_.type, programFiles_.bytes);
     }
@@ -120,6 +131,8 @@ protected:
         const std::string held[] = {paths.application, paths.helpFile, paths.uninstaller};
         if (fault <= kLockedUninstaller)  // held open without sharing, as another program would
             held_ = CreateFileA(held[fault].c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+        if (fault == kLockedUninstaller)  // as an earlier run whose copy failed registered itself
+            WriteRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", REG_SZ, Sz("\"C:\\Downloads\\LumovaraSetup.exe\""));
         if (fault == kHelpDecodesShort) {  // the help file's size word one above what its stream decodes to
             std::string image = ReadFileBytes(BuildPath("LumovaraSetup.exe"));
             const std::size_t entry0 = image.find(std::string("TPIZ\2\0\0\0", 8)) + 8;
@@ -129,6 +142,13 @@ protected:
             WriteFileBytes(paths.helpFile, "old");
             WriteFileBytes(ScratchFolder() + "\\LumovaraSetup.exe", image);
             return ScratchFolder() + "\\LumovaraSetup.exe";
+        }
+        if (fault == kLongFolder) {  // under 260 characters, over 260 bytes in UTF-8
+            std::string folder = ScratchFolder();
+            for (int level = 0; level < 3; ++level)
+                CreateDirectoryA((folder += "\\" + StrokedLs(50)).c_str(), nullptr);
+            CopyFileA(BuildPath("LumovaraSetup.exe").c_str(), (folder += "\\LumovaraSetup.exe").c_str(), FALSE);
+            return folder;
         }
         if (fault == kNoProgramFiles) {  // the shell then cannot resolve the folder, as on a damaged system
             RemoveInstallation();
@@ -143,19 +163,25 @@ protected:
                 CopyFileA(BuildPath("sample/StubbornApp.exe").c_str(), (folder + name).c_str(), FALSE))
                 copies_.emplace_back(folder + name);
         }
-        if (fault == kLegacy)
-            AddLegacyEntries();
+        if (fault >= kLegacy)
+            AddLegacyEntries(fault == kLegacyUnquoted);
         return BuildPath("LumovaraSetup.exe");
     }
 
     // Only lvtest-7 is a legacy installation with a usable command in the root
-    // searched first.  Its quiet command runs as stored and deletes the Desktop
-    // link, which must then be made again.
-    void AddLegacyEntries()
+    // searched first, where another product's entry with a long name comes
+    // before it.  Its quiet command runs as stored and deletes the Desktop
+    // link, which must then be made again.  Unquoted, its program lies in a
+    // folder with a blank in its name, in C:\ProgramData, where any user may
+    // create the VEK.exe that the platform would try first.
+    void AddLegacyEntries(bool unquoted)
     {
-        const std::string recorder = ScratchFolder() + "\\legacy uninstaller.exe", other = "\"" + recorder + "\" /wrong";
-        ASSERT_TRUE(CopyFileA(BuildPath("tests/record_run.exe").c_str(), recorder.c_str(), FALSE));
-        legacyCommand_ = "\"" + recorder + "\" /S %TEMP% --delete=" + Installation().userDesktopLink;
+        recorder_ = unquoted ? "C:\\ProgramData\\VEK Lumovara\\uninst.exe" : ScratchFolder() + "\\legacy uninstaller.exe";
+        const std::string other = "\"" + recorder_ + "\" /wrong";
+        ASSERT_TRUE(!unquoted || (CreateDirectoryA("C:\\ProgramData\\VEK Lumovara", nullptr) &&
+                                  CopyFileA(BuildPath("tests/record_run.exe").c_str(), "C:\\ProgramData\\VEK.exe", FALSE)));
+        ASSERT_TRUE(CopyFileA(BuildPath("tests/record_run.exe").c_str(), recorder_.c_str(), FALSE));
+        legacyCommand_ = (unquoted ? recorder_ : "\"" + recorder_ + "\"") + " /S %TEMP% --delete=" + Installation().userDesktopLink;
         // Versions as stored; the 32-byte one has no NUL, so cannot be read (REG_BINARY: Wine ends a REG_SZ read with one).
         const struct { const char *root, *name; std::string version; const char* quiet; } entries[] = {  // quiet: null for none
             {kWow64Root, "VEK Lumovara Remote", Sz("1.0"), nullptr}, {kUninstallRoot, "VEK Lumovara Remote", Sz("10.1"), nullptr},
@@ -163,6 +189,7 @@ protected:
             {kUninstallRoot, "VEK Lumovara Remote ", Sz("1.4.2"), nullptr}, {kUninstallRoot, "VEK Lumovara Remote", Sz("1.0"), ""},
             {kUninstallRoot, "VEK Lumovara Remote", "1.4" + std::string(29, '9'), nullptr},
             {kUninstallRoot, "VEK Lumovara Remote", Sz("1.4.2"), legacyCommand_.c_str()}};
+        WriteRegistryValue(HKEY_LOCAL_MACHINE, kLongNamedEntry, "DisplayName", REG_SZ, Sz("Other"));
         for (int i = 0; i < 8; ++i) {
             const std::string key = entries[i].root + std::string("\\lvtest-") + char('0' + i);
             WriteRegistryValue(HKEY_LOCAL_MACHINE, key, "DisplayName", REG_SZ, Sz(entries[i].name));
@@ -177,7 +204,7 @@ protected:
     HANDLE held_ = INVALID_HANDLE_VALUE;
     std::vector<Process> copies_;
     RegistryValue programFiles_;
-    std::string legacyCommand_;
+    std::string legacyCommand_, recorder_;
 };
 
 DWORD KiB(const std::string& path) { return DWORD((ReadFileBytes(path).size() + 1023) / 1024); }
@@ -191,11 +218,12 @@ TEST_P(FailureRoads, Install)
     ASSERT_TRUE(setup.wizard && WalkToOptions(setup.wizard) && SetOption(setup.wizard, IDC_START_MENU, road.startMenu) &&
                 SetOption(setup.wizard, IDC_DESKTOP, road.desktop) && SetOption(setup.wizard, IDC_ALL_USERS, road.allUsers));
     const MessageBoxInfo question = Install(setup);
-    if (road.fault == kLegacy) {
+    if (road.fault >= kLegacy) {
         EXPECT_TRUE(question.text == "An installation of Lumovara Remote 1.4x was found. Remove it now?" &&
                     GetWindow(question.window, GW_OWNER) == setup.wizard) << question.text;
         ASSERT_TRUE(Answer(question, IDYES) && WaitFor([&] { return OnFinishPage(setup.wizard); }));
-        EXPECT_EQ(legacyCommand_, ReadFileBytes(ScratchFolder() + "\\legacy uninstaller.exe.ran"));
+        EXPECT_EQ(legacyCommand_, ReadFileBytes(recorder_ + ".ran"));
+        EXPECT_FALSE(FileExists("C:\\ProgramData\\VEK.exe.ran")) << "the program planted in C:\\ProgramData ran";
     } else {
         ASSERT_EQ(nullptr, question.window) << question.text;
     }
@@ -221,9 +249,13 @@ TEST_P(FailureRoads, Install)
                                 {paths.userDesktopLink, road.desktop && !road.allUsers}})
         EXPECT_EQ(written && chosen, ReadShellLink(link).target == paths.application) << link;
     EXPECT_TRUE(road.startMenu || !(FileExists(paths.commonStartMenuFolder) || FileExists(paths.userStartMenuFolder)));
-    const std::string command = road.uninstaller == 'p' ? paths.uninstaller : program;
-    EXPECT_EQ(written ? Sz("\"" + command + "\"") : "", ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString").bytes);
-    EXPECT_EQ(written ? Dword(KiB(paths.application) + KiB(paths.helpFile) + KiB(command)) : "",
+    // Only an uninstaller copy in the install folder is registered to run (an
+    // earlier entry's command goes); without one the icon is the application's.
+    const bool copied = road.uninstaller == 'p';
+    EXPECT_EQ(written && copied ? Sz("\"" + paths.uninstaller + "\"") : "", ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString").bytes);
+    EXPECT_EQ(written ? Sz("\"" + (copied ? paths.uninstaller : paths.application) + "\"") : "",
+              ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayIcon").bytes);
+    EXPECT_EQ(written ? Dword(KiB(paths.application) + KiB(paths.helpFile) + (copied ? KiB(paths.uninstaller) : 0)) : "",
               ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "EstimatedSize").bytes);
     EXPECT_FALSE(FileExists("C:\\NoProgramFilesHere") || (road.fault == kNoProgramFiles && FileExists(paths.programFiles + "\\VEK")));
 

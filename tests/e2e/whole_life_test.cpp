@@ -5,14 +5,18 @@
 // answer No and install over the running application with other options, while
 // a copy with unsaved work prompts and a browser shows the download page;
 // uninstall from Uninstall.exe while the application runs; nothing of ours is
-// left, the script and Uninstall.exe gone.
+// left, the script and Uninstall.exe gone.  The same life, shorter, for a user
+// whose name lies outside the system's ANSI code page.
 #include "resources/resource.h"
 #include "tests/support/support.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include <algorithm>
+#include <cstring>
+#include <set>
 #include <tuple>
 
 namespace {
@@ -206,6 +210,67 @@ TEST(WholeLife, InstallInstallAgainAndUninstall)
     EXPECT_EQ("mine", ReadFileBytes(paths.installDirectory + "\\notes.txt"));
     EXPECT_TRUE(FileExists(paths.commonStartMenuFolder + "\\Other.lnk"));
     RemoveTree("C:\\Program.exe");
+    RemoveInstallation();
+}
+
+// The batch files in the user's and the system's temporary folders.
+std::set<std::string> BatchFiles()
+{
+    char user[MAX_PATH] = {}, system[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, user);
+    GetWindowsDirectoryA(system, MAX_PATH);
+    std::set<std::string> found;
+    for (const std::string& folder : {std::string(user), std::string(system) + "\\Temp\\"}) {
+        WIN32_FIND_DATAA file;
+        HANDLE search = FindFirstFileA((folder + "*.bat").c_str(), &file);
+        for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &file))
+            found.insert(folder + file.cFileName);
+        if (search != INVALID_HANDLE_VALUE)
+            FindClose(search);
+    }
+    return found;
+}
+
+// tests/harness/run-as-user runs this as "Łukasz" on code page 1252: the
+// setup program, started from that user's Downloads folder, installs for that
+// user with both links in the user's real folders; Uninstall.exe removes them,
+// and its script removes Uninstall.exe and itself.
+TEST(ForeignUserName, InstallFromDownloadsAndUninstall)
+{
+    char profile[MAX_PATH] = {};
+    SHGetSpecialFolderPathA(nullptr, profile, CSIDL_PROFILE, FALSE);
+    if (std::all_of(profile, profile + std::strlen(profile), [](unsigned char c) { return c < 0x80; }))
+        GTEST_SKIP() << "for a user name outside the ANSI code page (tests/harness/run-as-user), not " << profile;
+    ASSERT_EQ(UINT(CP_UTF8), GetACP()) << "this program would see best-fit paths itself";
+    const InstallationPaths& paths = Installation();
+    RemoveInstallation();
+    const std::string downloaded = std::string(profile) + "\\Downloads\\LumovaraSetup.exe";
+    ASSERT_TRUE(CopyFileA(BuildPath("LumovaraSetup.exe").c_str(), downloaded.c_str(), FALSE));
+
+    RunningSetup setup = StartSetup(downloaded);
+    ASSERT_TRUE(setup.wizard && WalkToOptions(setup.wizard) && SetOption(setup.wizard, IDC_ALL_USERS, false));
+    ASSERT_EQ(nullptr, Install(setup).window);
+    EXPECT_EQ(kSuccess, ControlText(setup.wizard, IDC_STATUS));
+    ASSERT_EQ(0, Finish(setup, false));
+    for (const std::string& link : {paths.userStartMenuLink, paths.userDesktopLink})
+        EXPECT_EQ(0u, link.find(std::string(profile) + "\\")) << link;
+    ExpectInstallation({paths.userStartMenuLink, paths.userDesktopLink});
+
+    const std::set<std::string> batchFiles = BatchFiles();
+    Process uninstaller(paths.uninstaller);
+    MessageBoxInfo box;
+    ASSERT_TRUE(WaitFor([&] { return (box = FindMessageBox(uninstaller.id())).window; }));
+    ASSERT_TRUE(Answer(box, IDYES));
+    ASSERT_TRUE(WaitFor([&] { return (box = FindMessageBox(uninstaller.id())).text == "VEK Lumovara Remote has been uninstalled."; }));
+    ASSERT_TRUE(Answer(box, IDOK));
+    EXPECT_EQ(0, uninstaller.Wait());
+    EXPECT_TRUE(WaitFor([&] { return !FileExists(paths.uninstaller) && JobProcesses().empty(); }))
+        << "Uninstall.exe or the script's command processor stayed";
+    EXPECT_EQ(batchFiles, BatchFiles()) << "the script stayed";
+    for (const std::string& gone : {paths.userStartMenuLink, paths.userDesktopLink, paths.userStartMenuFolder})
+        EXPECT_FALSE(FileExists(gone)) << gone;
+    EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    RemoveTree(downloaded);
     RemoveInstallation();
 }
 

@@ -186,9 +186,10 @@ ShellLink ReadShellLink(const std::string& path)
     IShellLinkA* link = nullptr;
     IPersistFile* file = nullptr;
     char target[MAX_PATH] = {}, description[MAX_PATH] = {}, arguments[MAX_PATH] = {};
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&link)) &&
-        SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void**)&file)) &&
-        SUCCEEDED(file->Load(std::wstring(path.begin(), path.end()).c_str(), 0)))
+    wchar_t widePath[MAX_PATH] = {};
+    if (MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath, MAX_PATH) &&
+        SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&link)) &&
+        SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void**)&file)) && SUCCEEDED(file->Load(widePath, 0)))
         info = {SUCCEEDED(link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH)) && SUCCEEDED(link->GetDescription(description, MAX_PATH)) &&
                     SUCCEEDED(link->GetArguments(arguments, MAX_PATH)), target, description, arguments};
     for (IUnknown* object : {static_cast<IUnknown*>(file), static_cast<IUnknown*>(link)})

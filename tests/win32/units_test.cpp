@@ -3,8 +3,10 @@
 // token and the folder work as LocalSystem through their seams; the
 // self-delete script's text, file and permissions; the licence reader's bounds.
 #include "app/application_path.h"
+#include "app/platform_paths.h"
 #include "app/licence_viewer.h"
 #include "maintenance/self_delete_script.h"
+#include "maintenance/system_programs.h"
 #include "maintenance/uninstall.h"
 #include "shell/launch.h"
 #include "shell/shortcuts.h"
@@ -14,6 +16,7 @@
 #include <aclapi.h>
 #include <gtest/gtest.h>
 #include <sddl.h>
+#include <shellapi.h>
 #include <shlobj.h>
 #include <wtsapi32.h>
 
@@ -115,14 +118,57 @@ TEST(LocalSystem, FoldersComeOnlyThroughTheConsoleUsersToken)
         EXPECT_TRUE(&road == roads || before == FreeHandleValues()) << &road - roads << ": the user token was left open";
         EXPECT_EQ(road.found ? own : std::string(MAX_PATH, 'x'), std::string(folder, road.found ? std::strlen(folder) : MAX_PATH));
     }
+    accountFacts = saved;
+}
+
+// The per-user file calls (links made, files deleted), each noted at the moment
+// of the call: 'u' made impersonating, 's' as the process.  Through the import
+// table of this program, which the procedures under test call through.
+std::string userFileCalls;
+extern "C" decltype(&CoCreateInstance) __imp_CoCreateInstance;
+extern "C" decltype(&SHFileOperationA) __imp_SHFileOperationA;
+decltype(&CoCreateInstance) createInstance;
+decltype(&SHFileOperationA) fileOperation;
+void NoteUserFileCall()
+{
+    HANDLE token = nullptr;
+    userFileCalls += OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token) && CloseHandle(token) ? 'u' : 's';
+}
+
+// The links in the interactive user's folders are made and removed only
+// impersonating that user: as LocalSystem the console user, otherwise the
+// shell's process, as the process itself only when there is no shell; never
+// when the user cannot be impersonated.  The thread ends as itself.
+TEST(UserFolders, FileWorkRunsWithTheUsersToken)
+{
+    const AccountFacts saved = accountFacts;
     const InstallationPaths& paths = Installation();
     RememberApplicationPath("C:\\VEK\\LumovaraRemote.exe");
-    accountFacts.activeConsoleSessionId = WTSGetActiveConsoleSessionId;
+    createInstance = __imp_CoCreateInstance, fileOperation = __imp_SHFileOperationA;
+    __imp_CoCreateInstance = [](REFCLSID type, LPUNKNOWN outer, DWORD context, REFIID id, LPVOID* object) {
+        return NoteUserFileCall(), createInstance(type, outer, context, id, object);
+    };
+    __imp_SHFileOperationA = [](LPSHFILEOPSTRUCTA operation) {
+        if (lstrcmpiA(operation->pFrom, Installation().userStartMenuLink.c_str()) == 0 ||
+            lstrcmpiA(operation->pFrom, Installation().userDesktopLink.c_str()) == 0)
+            NoteUserFileCall();
+        return fileOperation(operation);
+    };
     const auto queryOnly = [](ULONG, HANDLE* token) { return OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token); };
-    const struct { BOOL(WINAPI* token)(ULONG, HANDLE*); bool uninstall, linked; } works[] = {  // a token that cannot impersonate, the user's
-                 {queryOnly, false, false}, {WTSQueryUserToken, false, true}, {queryOnly, true, true}, {WTSQueryUserToken, true, false}};
+    // The shell: 0 none (Wine's own facts), 1 a window of this process, 2 a window that is gone.
+    const struct { bool system; BOOL(WINAPI* token)(ULONG, HANDLE*); int shell; bool uninstall, linked; const char* calls; } works[] = {
+        {true, queryOnly, 0, false, false, ""}, {true, WTSQueryUserToken, 0, false, true, "uu"},
+        {true, queryOnly, 0, true, true, ""}, {true, WTSQueryUserToken, 0, true, false, "uu"},
+        {false, nullptr, 2, false, false, ""}, {false, nullptr, 1, false, true, "uu"}, {false, nullptr, 2, true, true, ""},
+        {false, nullptr, 1, true, false, "uu"}, {false, nullptr, 0, false, true, "ss"}, {false, nullptr, 0, true, false, "ss"}};
     for (const auto& work : works) {
-        accountFacts.queryUserToken = work.token;
+        static HWND shell;
+        shell = work.shell != 0 ? CreateWindowExA(0, "STATIC", "shell", 0, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr) : nullptr;
+        if (work.shell == 2)
+            DestroyWindow(shell);
+        accountFacts = {work.system ? +[] { return true; } : +[] { return false; }, WTSGetActiveConsoleSessionId, work.token,
+                        [] { return shell; }};
+        userFileCalls.clear();
         std::thread answerer([&] {  // the uninstall's final message
             MessageBoxInfo box;
             if (work.uninstall && WaitFor([&] { return (box = FindMessageBox(GetCurrentProcessId())).window != nullptr; }))
@@ -130,11 +176,14 @@ TEST(LocalSystem, FoldersComeOnlyThroughTheConsoleUsersToken)
         });
         work.uninstall ? UninstallProduct() : CreateShortcuts(true, true, false);
         answerer.join();
+        DestroyWindow(shell);
         HANDLE impersonated = nullptr;
         EXPECT_FALSE(OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &impersonated) && CloseHandle(impersonated));
+        EXPECT_EQ(work.calls, userFileCalls) << &work - works;
         EXPECT_EQ(work.linked ? 3 : 0, FileExists(paths.userStartMenuFolder) + FileExists(paths.userStartMenuLink) +
                                            FileExists(paths.userDesktopLink)) << &work - works;
     }
+    __imp_CoCreateInstance = createInstance, __imp_SHFileOperationA = fileOperation;
     EXPECT_TRUE(WaitFor([] { return JobProcesses().empty(); }));  // the uninstall's script removes itself
     accountFacts = saved;
 }
@@ -144,19 +193,19 @@ TEST(LocalSystem, FoldersComeOnlyThroughTheConsoleUsersToken)
 // the script runs, is never written to.
 TEST(SelfDeleteScript, DoublesPercentSignsAndIsAlwaysANewFile)
 {
-    const char* uninstaller = "C:\\100% sure\\Uninstall.exe";
+    const char *uninstaller = "C:\\100% sure\\Uninstall.exe", *ping = "D:\\%W%\\PING.EXE";
     char script[kSelfDeleteScriptCapacity];
-    const std::string text(script, FormatSelfDeleteScript(script, sizeof script, uninstaller));
+    const std::string text(script, FormatSelfDeleteScript(script, sizeof script, uninstaller, ping));
     EXPECT_EQ("@echo off\r\n:loop\r\ndel /f /q \"C:\\100%% sure\\Uninstall.exe\" >nul 2>&1\r\n"
-              "if exist \"C:\\100%% sure\\Uninstall.exe\" (\r\n  ping -n 2 127.0.0.1 >nul\r\n  goto loop\r\n)\r\n"
+              "if exist \"C:\\100%% sure\\Uninstall.exe\" (\r\n  \"D:\\%%W%%\\PING.EXE\" -n 2 127.0.0.1 >nul\r\n  goto loop\r\n)\r\n"
               "del /f /q \"%~f0\"\r\n", text);
     const std::string path = ScratchFolder() + "\\lvremote_uninstall_1.bat";
     ASSERT_TRUE(WriteFileBytes(path, "planted"));
     HANDLE planted = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    EXPECT_FALSE(WriteSelfDeleteScript(path.c_str(), uninstaller));
+    EXPECT_FALSE(WriteSelfDeleteScript(path.c_str(), uninstaller, ping));
     CloseHandle(planted);
     EXPECT_EQ("planted", ReadFileBytes(path));
-    EXPECT_TRUE(WriteSelfDeleteScript(path.c_str(), uninstaller) && ReadFileBytes(path) == text);
+    EXPECT_TRUE(WriteSelfDeleteScript(path.c_str(), uninstaller, ping) && ReadFileBytes(path) == text);
     // Run elevated and read line by line: only SYSTEM and the administrators may change it.
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     char* sddl = nullptr;
@@ -167,6 +216,70 @@ TEST(SelfDeleteScript, DoublesPercentSignsAndIsAlwaysANewFile)
     if (GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr && dacl.rfind("D:P", 0) != 0)
         GTEST_SKIP() << "Wine keeps no DACL on files but reports one made from their mode bits: " << dacl;
     EXPECT_EQ("D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;WD)", dacl);
+}
+
+// The command processor reads the script in the console's code page, not in
+// ours (UTF-8): a path it can spell is removed when the script runs as the
+// uninstall runs it; one it cannot spell gets no script rather than a wrong name.
+TEST(SelfDeleteScript, SpeaksTheConsolesCodePage)
+{
+    const std::string folder = ScratchFolder() + "\\Récupération", uninstaller = folder + "\\Uninstall.exe";
+    const std::string script = ScratchFolder() + "\\lvremote_uninstall_2.bat";
+    char commandLine[2 * MAX_PATH], systemFolder[MAX_PATH];
+    GetSystemDirectoryA(systemFolder, MAX_PATH);
+    const std::string ping = std::string(systemFolder) + "\\PING.EXE";
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr) && WriteFileBytes(uninstaller, "uninstaller"));
+    ASSERT_TRUE(WriteSelfDeleteScript(script.c_str(), uninstaller.c_str(), ping.c_str()));
+    sprintf(commandLine, "\"%s\\cmd.exe\" /d /s /c \"\"%s\"\"", systemFolder, script.c_str());
+    STARTUPINFOA startup = {sizeof startup};
+    PROCESS_INFORMATION started = {};
+    ASSERT_TRUE(CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, systemFolder, &startup, &started));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(started.hProcess, kWaitMs));
+    CloseHandle(started.hThread), CloseHandle(started.hProcess);
+    EXPECT_FALSE(FileExists(uninstaller) || FileExists(script)) << "the script read another path";
+    EXPECT_TRUE(WaitFor([] { return JobProcesses().empty(); }));  // the windowless console's host too
+    const char* unspellable = "C:\\\xF0\x9F\x99\x82\\Uninstall.exe";  // U+1F642, in no OEM code page
+    char text[kSelfDeleteScriptCapacity];
+    EXPECT_EQ(0u, FormatSelfDeleteScript(text, sizeof text, unspellable, ping.c_str()));
+    EXPECT_FALSE(WriteSelfDeleteScript(script.c_str(), unspellable, ping.c_str()) || FileExists(script));
+}
+
+// A path converts exactly or not at all: where the manifest's UTF-8 is ignored
+// (Windows before 10 1903), a name outside the ANSI code page gives no path
+// rather than a best-fit one; a lone surrogate none in UTF-8; a cut one none.
+TEST(ConvertExactly, AWholePathOrNone)
+{
+    const struct { const wchar_t* text; UINT codePage; const char* expected; std::size_t capacity; } cases[] = {
+        {L"C:\\users\\\u0141ukasz", CP_ACP, "C:\\users\\\u0141ukasz", MAX_PATH}, {L"C:\\users\\\u0141ukasz", 1252, "", MAX_PATH},
+        {L"C:\\users\\Ren\u00e9", 1252, "C:\\users\\Ren\xe9", MAX_PATH},    {L"C:\\\xD800x", CP_ACP, "", MAX_PATH},
+        {L"C:\\users", CP_ACP, "", 8},                                             {L"C:\\users", CP_ACP, "", 0}};
+    for (const auto& road : cases) {
+        char converted[MAX_PATH];
+        EXPECT_EQ(road.expected, std::string(converted, ConvertExactly(road.text, road.codePage, converted, road.capacity))) << &road - cases;
+    }
+}
+
+// The program a stored uninstall command starts: a quoted full path is left to
+// the platform (none named here), a bare name comes from the system folder, and
+// an unquoted path counts only as far as a part ending in ".exe" before a blank
+// or the end that is a file; a command found no such way is not started.
+TEST(CommandProgram, OnlyAFileTheCommandNamesRuns)
+{
+    const std::string folder = ScratchFolder() + "\\VEK Lumovara", uninstaller = folder + "\\uninst.exe";
+    CreateDirectoryA(folder.c_str(), nullptr), CreateDirectoryA((folder + "\\dir.exe").c_str(), nullptr);
+    ASSERT_TRUE(WriteFileBytes(uninstaller, "MZ"));
+    char system[MAX_PATH] = {};
+    GetSystemDirectoryA(system, MAX_PATH);
+    const struct { std::string command; bool started; std::string program; } commands[] = {
+        {uninstaller + " /S", true, uninstaller}, {uninstaller, true, uninstaller}, {uninstaller + "s /S", false, ""},
+        {folder + "\\dir.exe /S", false, ""}, {folder + "\\dir.exe\\..\\uninst.exe\t/S", true, folder + "\\dir.exe\\..\\uninst.exe"},
+        {folder + "\\missing.exe /S", false, ""}, {"\"" + folder + "\\missing.exe\" /S", true, ""},
+        {"MsiExec /X{1}", true, system + std::string("\\msiexec.exe")}, {"Lumovara\\uninst.exe /S", false, ""}};
+    for (const auto& command : commands) {
+        char program[MAX_PATH] = "x";
+        EXPECT_EQ(command.started, ResolveCommandProgram(command.command.c_str(), program)) << command.command;
+        EXPECT_EQ(0, lstrcmpiA(command.program.c_str(), program)) << command.command << ": " << program;
+    }
 }
 
 // A negative request gives nothing and never moves the read position back.
