@@ -53,6 +53,16 @@ public:
         }
     }
 
+    // Appends bytes written whole elsewhere (a block sequence made apart).
+    void PutBytes(const u8* bytes, std::size_t n) {
+        if (std::size_t(end_ - next_) < n) {
+            overflow_ = true;
+            return;
+        }
+        if (n != 0) std::memcpy(next_, bytes, n);
+        next_ += n;
+    }
+
     XPRESS_FORCEINLINE void PutRawByte(u8 v) { *Reserve(1) = v; }
     XPRESS_FORCEINLINE void PutRawU16(u16 v) { StoreU16(Reserve(2), v); }
     XPRESS_FORCEINLINE void PutRawU32(u32 v) { StoreU32(Reserve(4), v); }

@@ -22,11 +22,6 @@ public:
         for (auto& h : head_) h = kNullPos;
     }
 
-    void Rebase(mf_pos_t delta) {
-        RebasePositions(head_, kHashSize, delta);
-        RebasePositions(children_, 2 * kWindowSize, delta);
-    }
-
     // Inserts `cur` (max_length >= kMinSearchBytes bytes readable there).
     // With kRecord, stores the matches of strictly increasing length (>= 3)
     // at `matches` and returns their count; the last is the longest.  A

@@ -1,5 +1,11 @@
-// Compressor handles, levels, and the block loop of the raw stream.
+// Compressor handles, levels, and the segment and block loops of the raw stream.
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <new>
+#include <system_error>
+#include <thread>
 
 #include "compressor.h"
 
@@ -25,17 +31,105 @@ constexpr LevelParams kLevels[] = {
 static_assert(sizeof(kLevels) / sizeof(kLevels[0]) == kStrongestLevel, "one row per level");
 static_assert(kFastestLevel <= kDefaultLevel && kDefaultLevel <= kStrongestLevel, "level range");
 
-// The finder's positions stay below kRebaseThreshold: a block reaches at
-// most kBlockSpan + kMaxEncodeMatchLength past its start.
-constexpr std::size_t kMaxBlockReach = kBlockSpan + kMaxEncodeMatchLength;
-static_assert(kMaxBlockReach < std::size_t(kRebaseThreshold) / 2, "room for one block above the threshold");
+// A segment and the window before it are all a finder ever holds.
+static_assert(kSegmentSpan + kWindowSize < std::size_t(-kNullPos), "finder positions stay far from kNullPos");
+static_assert(kSegmentSpan % kBlockSpan == 0, "segments end where blocks end");
 
-void RebaseIfNeeded(Compressor* c, std::size_t block_start) {
-    if (block_start - c->mf_base + kMaxBlockReach < std::size_t(kRebaseThreshold)) return;
-    const mf_pos_t delta = mf_pos_t(block_start - c->mf_base - kWindowSize);
-    if (c->hc) c->hc->Rebase(delta);
-    if (c->bt) c->bt->Rebase(delta);
-    c->mf_base += std::size_t(delta);
+// Compresses segment `index` of the input into `out`.  The finder starts
+// empty and takes in the window before the segment first, so matches reach
+// back into the previous segment as they would in one long run; the costs
+// start from the segment's own byte histogram.  The result depends on the
+// input and the index alone.
+void CompressSegment(Compressor* c, const u8* in, std::size_t in_size, std::size_t index, BitWriter& out) {
+    const std::size_t start = index * kSegmentSpan;
+    const std::size_t end = std::min(start + kSegmentSpan, in_size);
+    const bool last = end == in_size;
+    c->mf_base = start - std::min(start, kWindowSize);
+    c->optimal.have_previous_code = false;
+    const u8* const base = in + c->mf_base;
+    if (c->hc) {
+        c->hc->Reset();
+        for (std::size_t pos = c->mf_base; pos < start && end - pos >= kMinSearchBytes; pos++)
+            c->hc->Insert(base, mf_pos_t(pos - c->mf_base));
+    } else {
+        c->bt->Reset();
+        for (std::size_t pos = c->mf_base; pos < start; pos++) {
+            const u32 max_length = u32(std::min<std::size_t>(end - pos, kMaxEncodeMatchLength));
+            c->bt->Advance<false>(base, mf_pos_t(pos - c->mf_base), max_length, c->params.nice_length,
+                                  c->params.search_depth, nullptr);
+        }
+    }
+    for (std::size_t pos = start; pos < end && !out.overflow();) {
+        std::size_t block_end;
+        if (c->params.parser == ParserKind::kNearOptimal) {
+            block_end = ParseBlockNearOptimal(c, in, end, pos, last);
+        } else {
+            block_end = ParseBlockHashChains(c, in, end, pos);
+            if (last && block_end == end) c->freqs[kEndSymbol]++;  // the final table must code the end marker
+            BuildBlockCode(c->freqs, &c->code, &c->huffman);
+        }
+        WriteBlock(out, c->tokens.data(), c->tokens.size(), last && block_end == end, c->code);
+        pos = block_end;
+    }
+}
+
+// Segments compressed by worker threads, each into its own buffer, and
+// joined in order by the calling thread, which also reports the progress.
+bool CompressSegmentsInParallel(Compressor* c, const u8* in, std::size_t in_size, std::size_t segments,
+                                unsigned threads, BitWriter& out) {
+    std::vector<std::unique_ptr<Compressor, void (*)(Compressor*)>> workers;
+    for (unsigned t = 0; t < threads; t++) {
+        Compressor* worker = nullptr;
+        if (!CreateCompressor(COMPRESS_ALGORITHM_XPRESS_HUFF, c->level, &worker)) return false;
+        workers.emplace_back(worker, CloseCompressor);
+    }
+    std::vector<std::vector<u8>> pieces(segments);
+    std::vector<char> done(segments, 0);
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> failed{false};
+    std::mutex mutex;
+    std::condition_variable finished;
+    const auto work = [&](Compressor* worker) {
+        for (std::size_t k; !failed && (k = next++) < segments;) {
+            std::vector<u8> piece;
+            try {
+                piece.resize(CompressRawBound(kSegmentSpan));
+                BitWriter writer(piece.data(), piece.size());
+                CompressSegment(worker, in, in_size, k, writer);
+                piece.resize(std::size_t(writer.next() - piece.data()));
+                piece.shrink_to_fit();
+            } catch (const std::bad_alloc&) {
+                failed = true;
+            }
+            std::lock_guard<std::mutex> lock(mutex);
+            pieces[k] = std::move(piece);
+            done[k] = 1;
+            finished.notify_one();
+        }
+    };
+    std::vector<std::thread> running;
+    for (auto& worker : workers) {
+        try {
+            running.emplace_back(work, worker.get());
+        } catch (const std::system_error&) {
+            failed = true;  // the threads already started stop after their segment
+            break;
+        }
+    }
+    for (std::size_t k = 0; k < segments && !failed && !out.overflow(); k++) {
+        std::vector<u8> piece;
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            finished.wait(lock, [&] { return done[k] || failed; });
+            if (!done[k]) break;
+            piece = std::move(pieces[k]);
+        }
+        if (failed) break;
+        out.PutBytes(piece.data(), piece.size());
+        if (c->progress) c->progress(c->progress_context, std::min((k + 1) * kSegmentSpan, in_size), in_size);
+    }
+    for (std::thread& thread : running) thread.join();
+    return !failed;
 }
 
 }  // namespace
@@ -63,14 +157,23 @@ void CloseCompressor(Compressor* handle) { delete handle; }
 
 int CompressorLevel(const Compressor* handle) { return handle->level; }
 
-// Bound: a block covers at least kBlockSpan bytes unless it is the last, so
-// there are at most ceil(n / kBlockSpan) blocks.  Each has a 256-byte table,
-// the two priming words, at most one padded word, and a final end marker of
-// at most 15 bits.  Everything else is at most 9 bits per input byte: the
-// block's code is an optimal length-limited code, so it is never worse than
-// the complete flat code of 512 symbols at 9 bits, under which a literal
-// costs 9 bits per byte and a match (9 + up to 15 offset bits + escape
-// bytes, at least 3 bytes long) at most 8.
+void SetCompressorThreads(Compressor* handle, unsigned threads) {
+    handle->threads = threads != 0 ? threads : std::max(1u, std::thread::hardware_concurrency());
+}
+
+void SetCompressorProgress(Compressor* handle, CompressProgress progress, void* context) {
+    handle->progress = progress;
+    handle->progress_context = context;
+}
+
+// Bound: a block covers kBlockSpan bytes unless it is the last, so there are
+// at most ceil(n / kBlockSpan) blocks.  Each has a 256-byte table, the two
+// priming words, at most one padded word, and a final end marker of at most
+// 15 bits.  Everything else is at most 9 bits per input byte: the block's
+// code is an optimal length-limited code, so it is never worse than the
+// complete flat code of 512 symbols at 9 bits, under which a literal costs 9
+// bits per byte and a match (9 + up to 15 offset bits + escape bytes, at
+// least 3 bytes long) at most 8.
 std::size_t CompressRawBound(std::size_t inputSize) {
     constexpr std::size_t kPerBlock = kTableBytes + 4 + 2 + 2;
     const std::size_t blocks = inputSize / kBlockSpan + 1;
@@ -83,26 +186,17 @@ bool CompressRaw(Compressor* c, const void* input, std::size_t inputSize, void* 
     if (inputSize == 0) return true;  // N = 0 needs no block: the decoder stops at once
     const u8* const in = static_cast<const u8*>(input);
     BitWriter out(static_cast<u8*>(output), outputCapacity);
-    c->mf_base = 0;
-    c->optimal.have_previous_code = false;
-    if (c->hc) c->hc->Reset();
-    if (c->bt) c->bt->Reset();
-
-    std::size_t pos = 0;
-    while (pos < inputSize) {
-        RebaseIfNeeded(c, pos);
-        std::size_t end;
-        if (c->params.parser == ParserKind::kNearOptimal) {
-            end = ParseBlockNearOptimal(c, in, inputSize, pos);
-        } else {
-            end = ParseBlockHashChains(c, in, inputSize, pos);
-            if (end == inputSize) c->freqs[kEndSymbol]++;  // the final table must code the end marker
-            BuildBlockCode(c->freqs, &c->code, &c->huffman);
+    const std::size_t segments = (inputSize - 1) / kSegmentSpan + 1;
+    const unsigned threads = unsigned(std::min<std::size_t>(c->threads, segments));
+    if (threads > 1) {
+        if (!CompressSegmentsInParallel(c, in, inputSize, segments, threads, out)) return false;
+    } else {
+        for (std::size_t k = 0; k < segments && !out.overflow(); k++) {
+            CompressSegment(c, in, inputSize, k, out);
+            if (c->progress) c->progress(c->progress_context, std::min((k + 1) * kSegmentSpan, inputSize), inputSize);
         }
-        WriteBlock(out, c->tokens.data(), c->tokens.size(), end == inputSize, c->code);
-        if (out.overflow()) return false;
-        pos = end;
     }
+    if (out.overflow()) return false;
     *compressedSize = std::size_t(out.next() - static_cast<u8*>(output));
     return true;
 }

@@ -46,15 +46,20 @@ struct Compressor {
     u32 freqs[kNumSymbols];
     BlockCode code;
     HuffmanScratch huffman;
+    unsigned threads = 1;
+    CompressProgress progress = nullptr;
+    void* progress_context = nullptr;
 };
 
 // Parsers.  Each fills c->tokens with the block starting at `block_start`
-// and returns the block's end: the first token boundary at or past
-// block_start + kBlockSpan, or in_size.  Matches may reach back into earlier
-// blocks.  The hash-chain parser also leaves the tokens' symbol counts in
-// c->freqs (without the end marker); the near-optimal parser leaves the
-// block's finished code in c->code.
-std::size_t ParseBlockHashChains(Compressor* c, const u8* in, std::size_t in_size, std::size_t block_start);
-std::size_t ParseBlockNearOptimal(Compressor* c, const u8* in, std::size_t in_size, std::size_t block_start);
+// (on the kBlockSpan grid) and returns the block's end, block_start +
+// kBlockSpan or `end` (the end of the segment), whichever comes first: tokens
+// never cross it, so blocks stay on the grid.  Matches may reach back into
+// earlier blocks, as far as the finder holds.  The hash-chain parser also
+// leaves the tokens' symbol counts in c->freqs (without the end marker); the
+// near-optimal parser leaves the block's finished code in c->code, with the
+// end marker in it when `final` and the block ends at `end`.
+std::size_t ParseBlockHashChains(Compressor* c, const u8* in, std::size_t end, std::size_t block_start);
+std::size_t ParseBlockNearOptimal(Compressor* c, const u8* in, std::size_t end, std::size_t block_start, bool final);
 
 }  // namespace xpress

@@ -22,12 +22,6 @@ public:
         for (auto& h : head4_) h = kNullPos;
     }
 
-    void Rebase(mf_pos_t delta) {
-        RebasePositions(head3_, kHash3Size, delta);
-        RebasePositions(head4_, kHash4Size, delta);
-        RebasePositions(prev_, kWindowSize, delta);
-    }
-
     // Inserts `cur` (base-relative, 4 bytes readable) without searching.
     XPRESS_FORCEINLINE void Insert(const u8* base, mf_pos_t cur) {
         const u32 next4 = LoadU32(base + cur);

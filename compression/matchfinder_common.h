@@ -1,8 +1,8 @@
 // Shared parts of the match finders.
 //
-// Positions are 32-bit signed offsets from a base that the compressor moves
-// forward (Rebase) before they could overflow, so inputs up to 4 GiB work
-// with compact tables.  The window is the format's: a candidate at `node` is
+// Positions are 32-bit signed offsets from the start of the window before
+// the segment being compressed (see compressor.cpp), so inputs up to 4 GiB
+// work with compact tables.  The window is the format's: a candidate at `node` is
 // usable while cur - node <= kMaxOffset; kNullPos is always outside it.
 // Hashing reads 4 bytes, so callers search only where 4 bytes remain.
 #pragma once
@@ -13,9 +13,7 @@ namespace xpress {
 
 using mf_pos_t = std::int32_t;
 
-constexpr mf_pos_t kRebaseThreshold = mf_pos_t(1) << 29;
 constexpr mf_pos_t kNullPos = -(mf_pos_t(1) << 29);
-static_assert(kRebaseThreshold - kNullPos > 0, "window arithmetic stays within int32");
 
 constexpr unsigned kWindowOrder = 16;
 constexpr std::size_t kWindowSize = std::size_t(1) << kWindowOrder;  // slots of the circular arrays
@@ -25,15 +23,6 @@ constexpr std::size_t kMinSearchBytes = 4;
 
 XPRESS_FORCEINLINE u32 Hash3(const u8* p, unsigned bits) {
     return ((LoadU32(p) & 0xFFFFFF) * 0x1E35A7BDu) >> (32 - bits);
-}
-
-// Moves every stored position back by `delta`; those that drop out of the
-// window become kNullPos.
-inline void RebasePositions(mf_pos_t* positions, std::size_t count, mf_pos_t delta) {
-    for (std::size_t i = 0; i < count; i++) {
-        const mf_pos_t p = positions[i];
-        positions[i] = p - delta >= -mf_pos_t(kWindowSize) ? p - delta : kNullPos;
-    }
 }
 
 // A match found by a finder: length and offset.

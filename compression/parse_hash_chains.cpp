@@ -4,6 +4,9 @@
 // the next position while the match in hand is shorter than lazy_below and,
 // if that finds a longer match, emits a literal and moves on, repeatedly; it
 // costs up to one more search per match.
+//
+// A match is cut at the block's end, so that blocks fall on the 64 KiB grid
+// and a segment's last block ends with the segment.
 #include "compressor.h"
 
 namespace xpress {
@@ -16,14 +19,14 @@ XPRESS_FORCEINLINE bool Worthwhile(const Match& m) {
 
 }  // namespace
 
-std::size_t ParseBlockHashChains(Compressor* c, const u8* in, std::size_t in_size, std::size_t block_start) {
+std::size_t ParseBlockHashChains(Compressor* c, const u8* in, std::size_t end, std::size_t block_start) {
     HcMatchfinder& mf = *c->hc;
     const LevelParams& p = c->params;
     const u8* const base = in + c->mf_base;
     const auto rel = [c](std::size_t pos) { return mf_pos_t(pos - c->mf_base); };
-    const std::size_t limit = in_size - block_start > kBlockSpan ? block_start + kBlockSpan : in_size;
-    const auto max_length_at = [in_size](std::size_t pos) {
-        const std::size_t left = in_size - pos;
+    const std::size_t limit = end - block_start > kBlockSpan ? block_start + kBlockSpan : end;
+    const auto max_length_at = [limit](std::size_t pos) {
+        const std::size_t left = limit - pos;
         return u32(left < kMaxEncodeMatchLength ? left : kMaxEncodeMatchLength);
     };
 
@@ -38,7 +41,7 @@ std::size_t ParseBlockHashChains(Compressor* c, const u8* in, std::size_t in_siz
     };
     std::size_t pos = block_start;
     while (pos < limit) {
-        if (in_size - pos < kMinSearchBytes) {
+        if (limit - pos < kMinSearchBytes) {
             literal(in[pos++]);
             continue;
         }
@@ -48,7 +51,7 @@ std::size_t ParseBlockHashChains(Compressor* c, const u8* in, std::size_t in_siz
             continue;
         }
         std::size_t inserted_end = pos + 1;  // positions below this are in the finder
-        while (m.length < p.lazy_below && pos + 1 < limit && in_size - (pos + 1) >= kMinSearchBytes) {
+        while (m.length < p.lazy_below && limit - (pos + 1) >= kMinSearchBytes) {
             const Match next = mf.FindAndInsert(base, rel(pos + 1), max_length_at(pos + 1), p.nice_length,
                                                 p.search_depth);
             inserted_end = pos + 2;
@@ -59,7 +62,7 @@ std::size_t ParseBlockHashChains(Compressor* c, const u8* in, std::size_t in_siz
         tokens.push_back(Token{m.length, m.offset});
         freqs[MatchSymbol(m.length, m.offset)]++;
         const std::size_t match_end = pos + m.length;
-        std::size_t insert_end = in_size - match_end >= kMinSearchBytes ? match_end : in_size - kMinSearchBytes + 1;
+        std::size_t insert_end = end - match_end >= kMinSearchBytes ? match_end : end - kMinSearchBytes + 1;
         if (insert_end - inserted_end > p.insert_limit) insert_end = inserted_end + p.insert_limit;
         for (std::size_t q = inserted_end; q < insert_end; q++) mf.Insert(base, rel(q));
         pos = match_end;

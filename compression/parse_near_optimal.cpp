@@ -8,8 +8,8 @@
 // written.  Costs start from the previous block's code, or, for the first
 // block, from the byte histogram.
 //
-// Tokens stop exactly at the block's end, so blocks here fall on the
-// 64 KiB grid; matches still reach back into earlier blocks.
+// Tokens stop exactly at the block's end; matches still reach back into
+// earlier blocks.
 #include <algorithm>
 #include <cmath>
 
@@ -59,12 +59,12 @@ void SetInitialCosts(const u8* data, std::size_t size, Costs* costs) {
 
 }  // namespace
 
-std::size_t ParseBlockNearOptimal(Compressor* c, const u8* in, std::size_t in_size, std::size_t block_start) {
+std::size_t ParseBlockNearOptimal(Compressor* c, const u8* in, std::size_t end, std::size_t block_start, bool final) {
     BtMatchfinder& mf = *c->bt;
     NearOptimalState& st = c->optimal;
     const LevelParams& p = c->params;
     const u8* const base = in + c->mf_base;
-    const std::size_t span = std::min<std::size_t>(in_size - block_start, kBlockSpan);
+    const std::size_t span = std::min<std::size_t>(end - block_start, kBlockSpan);
     const u8* const block = in + block_start;
     const u32 nice_length = std::min(p.nice_length, kMaxNiceLength);
 
@@ -77,7 +77,7 @@ std::size_t ParseBlockNearOptimal(Compressor* c, const u8* in, std::size_t in_si
     for (std::size_t i = 0; i < span; i++) {
         const std::size_t pos = block_start + i;
         st.match_begin[i] = u32(st.matches.size());
-        const std::size_t left = in_size - pos;
+        const std::size_t left = end - pos;
         if (left < kMinSearchBytes) continue;
         const u32 max_length = u32(std::min<std::size_t>(left, kMaxEncodeMatchLength));
         const mf_pos_t cur = mf_pos_t(pos - c->mf_base);
@@ -106,7 +106,7 @@ std::size_t ParseBlockNearOptimal(Compressor* c, const u8* in, std::size_t in_si
         SetInitialCosts(block, span, &costs);
     st.cost.resize(span + 1);
     st.choice.resize(span);
-    const bool final = block_start + span == in_size;
+    const bool with_end_marker = final && block_start + span == end;
     for (unsigned pass = 0; pass < p.passes; pass++) {
         st.cost[span] = 0;
         for (std::size_t i = span; i-- > 0;) {
@@ -148,7 +148,7 @@ std::size_t ParseBlockNearOptimal(Compressor* c, const u8* in, std::size_t in_si
             c->tokens.push_back(t);
             i += t.length == 0 ? 1 : t.length;
         }
-        CountSymbols(c->tokens.data(), c->tokens.size(), final, c->freqs);
+        CountSymbols(c->tokens.data(), c->tokens.size(), with_end_marker, c->freqs);
         BuildBlockCode(c->freqs, &c->code, &c->huffman);
         SetCostsFromLengths(c->code.lengths, &costs);
     }

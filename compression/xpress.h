@@ -24,6 +24,12 @@
 // Handles are not thread-safe; use one per thread.  Decompression never
 // allocates (the decoder's table lives in its handle); a compressor grows its
 // working buffers during its first calls and keeps them.
+//
+// The compressor cuts its input at fixed points, every kSegmentSpan bytes,
+// and compresses each segment on its own: its matches still reach back into
+// the segment before, but its parse and codes depend on nothing else.  So
+// segments can be compressed at the same time (SetCompressorThreads), and a
+// stream is the same whatever the number of threads.
 #pragma once
 
 #include <cstddef>
@@ -42,6 +48,8 @@ constexpr int kDefaultLevel = 2;
 constexpr int kStrongestLevel = 9;
 
 constexpr std::size_t kBufferHeaderBytes = 28;
+
+constexpr std::size_t kSegmentSpan = std::size_t(1) << 21;  // 2 MiB, 32 blocks
 
 struct Compressor;
 struct Decompressor;
@@ -111,5 +119,14 @@ bool CompressRaw(Compressor* handle, const void* input, std::size_t inputSize,
 
 // The level a compressor was created with.
 int CompressorLevel(const Compressor* handle);
+
+// Threads that later Compress and CompressRaw calls use (1 when the handle is
+// made; 0: one per core).  The output does not depend on it.
+void SetCompressorThreads(Compressor* handle, unsigned threads);
+
+// Called on the calling thread of Compress and CompressRaw after each
+// segment, with the input bytes done so far and the input's size.
+using CompressProgress = void (*)(void* context, std::size_t done, std::size_t total);
+void SetCompressorProgress(Compressor* handle, CompressProgress progress, void* context);
 
 }  // namespace xpress

@@ -5,8 +5,6 @@
 
 #include <windows.h>
 
-#include <cstring>
-
 namespace {
 
 // A block from the process heap, freed when it goes out of scope.
@@ -27,6 +25,8 @@ private:
     void* data_;
 };
 
+// The one step that touches the target: creates it (replacing a file already
+// there) and writes the decoded bytes with one WriteFile.
 bool WriteWholeFile(const char* targetPath, const void* bytes, DWORD size)
 {
     HANDLE file = CreateFileA(targetPath, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS,
@@ -48,15 +48,14 @@ bool ExtractPayloadEntryFrom(const std::uint32_t* container, std::size_t contain
     if (!payload::LocateEntry(container, containerWords, index, &entry))
         return false;
 
-    HeapBuffer working(4 * entry.bodyWords);
+    // The stream is decoded where it lies, in the program's read-only data; a
+    // copy of it on the heap would cost a pass over it and as much memory again.
     HeapBuffer output(entry.uncompressedSize);
-    if (working.data() == nullptr || output.data() == nullptr)
+    if (output.data() == nullptr)
         return false;
-    std::memcpy(working.data(), entry.body, 4 * entry.bodyWords);
-
     // Decode before the target is touched: a stream that does not decode leaves
     // any file already at the path as it was.
-    if (!payload::DecodeEntry(entry, working.data(), output.data()))
+    if (!payload::DecodeEntry(entry, entry.body, output.data()))
         return false;
     return WriteWholeFile(targetPath, output.data(), entry.uncompressedSize);
 }

@@ -36,34 +36,71 @@ bool WriteInPlace(const std::string& path, const unsigned char* bytes, std::size
     return ok;
 }
 
-}  // namespace
+enum class Target { kFile, kInPlace, kFolder };
 
-bool WriteOutputFile(const std::string& path, const void* data, std::size_t size, std::string* error) {
-    const unsigned char* bytes = static_cast<const unsigned char*>(data);
-    std::string target = path;
+// The file a write to `path` ends in (a symbolic link followed) and how it is written.
+Target Resolve(const std::string& path, std::string* target) {
+    *target = path;
     struct stat status;
     if (lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode)) {
         if (char* resolved = realpath(path.c_str(), nullptr)) {
-            target = resolved;
+            *target = resolved;
             std::free(resolved);
         }
     }
-    if (stat(target.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
-        if (S_ISDIR(status.st_mode)) {
-            *error = std::strerror(EISDIR);
+    if (stat(target->c_str(), &status) == 0 && !S_ISREG(status.st_mode))
+        return S_ISDIR(status.st_mode) ? Target::kFolder : Target::kInPlace;
+    return Target::kFile;
+}
+
+// Creates the temporary file beside `target`; -1 with *error set when the folder refuses.
+int CreateTemporary(const std::string& target, std::string* temporary, std::string* error) {
+    const std::size_t slash = target.rfind('/');
+    *temporary = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+    *temporary += "." + target.substr(slash == std::string::npos ? 0 : slash + 1) + ".XXXXXX";
+    const int fd = mkstemp(&(*temporary)[0]);
+    if (fd < 0) *error = std::strerror(errno);
+    return fd;
+}
+
+}  // namespace
+
+bool CheckOutputFile(const std::string& path, std::string* error) {
+    std::string target, temporary;
+    switch (Resolve(path, &target)) {
+    case Target::kFolder:
+        *error = std::strerror(EISDIR);
+        return false;
+    case Target::kInPlace:
+        if (access(target.c_str(), W_OK) != 0) {
+            *error = std::strerror(errno);
             return false;
         }
-        return WriteInPlace(target, bytes, size, error);
+        return true;
+    case Target::kFile:
+        break;
     }
+    const int fd = CreateTemporary(target, &temporary, error);
+    if (fd < 0) return false;
+    close(fd);
+    unlink(temporary.c_str());
+    return true;
+}
 
-    const std::size_t slash = target.rfind('/');
-    std::string temporary = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-    temporary += "." + target.substr(slash == std::string::npos ? 0 : slash + 1) + ".XXXXXX";
-    const int fd = mkstemp(&temporary[0]);
-    if (fd < 0) {
-        *error = std::strerror(errno);
+bool WriteOutputFile(const std::string& path, const void* data, std::size_t size, std::string* error) {
+    const unsigned char* bytes = static_cast<const unsigned char*>(data);
+    std::string target, temporary;
+    switch (Resolve(path, &target)) {
+    case Target::kFolder:
+        *error = std::strerror(EISDIR);
         return false;
+    case Target::kInPlace:
+        return WriteInPlace(target, bytes, size, error);
+    case Target::kFile:
+        break;
     }
+    const int fd = CreateTemporary(target, &temporary, error);
+    if (fd < 0) return false;
     // mkstemp makes the file private; give it the mode a plain create would.
     const mode_t mask = umask(0);
     umask(mask);

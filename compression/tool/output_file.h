@@ -11,3 +11,8 @@
 // directly, as renaming would replace the link or the device itself.  On
 // failure *error says why.
 bool WriteOutputFile(const std::string& path, const void* data, std::size_t size, std::string* error);
+
+// Whether WriteOutputFile could write path now: its folder takes a new file
+// (tried and removed again), or the device or pipe it names is writable.  A
+// tool calls it before long work, so that a bad output is named at once.
+bool CheckOutputFile(const std::string& path, std::string* error);

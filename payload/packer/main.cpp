@@ -1,13 +1,15 @@
 // payload-pack: builds the setup program's payload container from the
 // application executable and the help file.
 //
-//   payload-pack APP HELP -o OUT [--level N] [--binary] [--symbol NAME]
+//   payload-pack APP HELP -o OUT [--level N] [--threads N] [--assembly SOURCE [--symbol NAME]]
 //
-// Writes OUT as an assembler source holding the container (or, with --binary,
-// the container's raw bytes) and prints each entry's sizes; OUT appears only
-// when whole.  The same inputs and level always give the same bytes.  Exit
-// status: 0 done (also for --help, which prints the usage), 1 a file could not
-// be read, compressed or written, or memory ran out, 2 wrong usage.
+// Writes the container's bytes to OUT and, with --assembly, an assembler
+// source that includes OUT whole; prints each entry's sizes, and the progress
+// of large entries.  Outputs appear only when whole, and are checked for being
+// writable before anything is compressed.  The same inputs and level always
+// give the same bytes, whatever the thread count.  Exit status: 0 done (also
+// for --help, which prints the usage), 1 a file could not be read, compressed
+// or written, or memory ran out, 2 wrong usage.
 #include "compression/tool/output_file.h"
 #include "compression/xpress.h"
 #include "payload/packer/container_builder.h"
@@ -27,19 +29,24 @@
 namespace {
 
 constexpr char kUsage[] =
-    "usage: payload-pack APP HELP -o OUT [--level N] [--binary] [--symbol NAME]\n"
-    "  APP, HELP     the files to carry as entries 0 and 1\n"
-    "  -o OUT        the file to write\n"
-    "  --level N     compression level 1..9 (default 9, the strongest)\n"
-    "  --binary      write the raw container bytes instead of an assembler source\n"
-    "  --symbol NAME name of the array in the assembler source (default PayloadContainer)\n"
-    "  --help        print this and exit\n";
+    "usage: payload-pack APP HELP -o OUT [--level N] [--threads N] [--assembly SOURCE [--symbol NAME]]\n"
+    "  APP, HELP         the files to carry as entries 0 and 1\n"
+    "  -o OUT            the container file to write\n"
+    "  --level N         compression level 1..9 (default 9, the strongest)\n"
+    "  --threads N       threads to compress with, 1..256 (default one per core)\n"
+    "  --assembly SOURCE also write an assembler source that includes OUT (.incbin)\n"
+    "  --symbol NAME     name of the array in that source (default PayloadContainer)\n"
+    "  --help            print this and exit\n";
+
+// Entries at least this large report their progress, every tenth.
+constexpr std::size_t kProgressFrom = std::size_t(16) << 20;
 
 struct Options {
     std::string inputs[2];
     std::string output;
+    std::string assembly;
     int level = xpress::kStrongestLevel;
-    bool binary = false;
+    unsigned threads = 0;
     std::string symbol = "PayloadContainer";
 };
 
@@ -54,15 +61,14 @@ bool IsSymbol(const std::string& name)
     return true;
 }
 
-bool ParseLevel(const char* text, int* level)
+bool ParseNumber(const char* text, long low, long high, long* number)
 {
     char* end = nullptr;
     errno = 0;
     const long value = std::strtol(text, &end, 10);
-    if (errno != 0 || end == text || *end != '\0' || value < xpress::kFastestLevel ||
-        value > xpress::kStrongestLevel)
+    if (errno != 0 || end == text || *end != '\0' || value < low || value > high)
         return false;
-    *level = static_cast<int>(value);
+    *number = value;
     return true;
 }
 
@@ -76,19 +82,28 @@ bool ParseArguments(int argc, char** argv, Options* options)
         if (argument == "-o" && hasValue) {
             options->output = argv[++i];
         } else if (argument == "--level" && hasValue) {
-            if (!ParseLevel(argv[++i], &options->level)) {
+            long level;
+            if (!ParseNumber(argv[++i], xpress::kFastestLevel, xpress::kStrongestLevel, &level)) {
                 std::fprintf(stderr, "payload-pack: level must be %d..%d, not '%s'\n",
                              xpress::kFastestLevel, xpress::kStrongestLevel, argv[i]);
                 return false;
             }
+            options->level = static_cast<int>(level);
+        } else if (argument == "--threads" && hasValue) {
+            long threads;
+            if (!ParseNumber(argv[++i], 1, 256, &threads)) {
+                std::fprintf(stderr, "payload-pack: threads must be 1..256, not '%s'\n", argv[i]);
+                return false;
+            }
+            options->threads = static_cast<unsigned>(threads);
+        } else if (argument == "--assembly" && hasValue) {
+            options->assembly = argv[++i];
         } else if (argument == "--symbol" && hasValue) {
             options->symbol = argv[++i];
             if (!IsSymbol(options->symbol)) {
                 std::fprintf(stderr, "payload-pack: '%s' is not a valid symbol name\n", argv[i]);
                 return false;
             }
-        } else if (argument == "--binary") {
-            options->binary = true;
         } else if (!argument.empty() && argument[0] == '-') {
             std::fprintf(stderr, "payload-pack: unknown option or missing value: %s\n", argv[i]);
             return false;
@@ -153,6 +168,25 @@ bool ReadInput(const std::string& path, std::vector<std::uint8_t>* data, std::st
     return true;
 }
 
+struct Progress {
+    int entry;
+    const std::string& path;
+    std::size_t reported;  // tenths
+};
+
+// Lines, flushed at once: the build shows them while the packer runs.
+void ReportProgress(void* context, std::size_t done, std::size_t total)
+{
+    Progress& progress = *static_cast<Progress*>(context);
+    const std::size_t tenths = done * 10 / total;
+    if (tenths == progress.reported || tenths == 10)
+        return;
+    progress.reported = tenths;
+    std::printf("entry %d  %s  %zu%% of %zu bytes compressed\n", progress.entry, progress.path.c_str(),
+                tenths * 10, total);
+    std::fflush(stdout);
+}
+
 int Run(int argc, char** argv)
 {
     for (int i = 1; i < argc; ++i) {
@@ -167,12 +201,29 @@ int Run(int argc, char** argv)
         return 2;
     }
 
+    // A folder that takes no file is found now, not after minutes of compressing.
+    for (const std::string* output : {&options.output, &options.assembly}) {
+        std::string error;
+        if (!output->empty() && !CheckOutputFile(*output, &error)) {
+            std::fprintf(stderr, "payload-pack: %s: %s\n", output->c_str(), error.c_str());
+            return 1;
+        }
+    }
+
     std::vector<payload::PackedEntry> entries(2);
     for (int i = 0; i < 2; ++i) {
         const std::string& path = options.inputs[i];
         std::vector<std::uint8_t> data;
         std::string error;
-        if (!ReadInput(path, &data, &error) || !payload::PackFile(data, options.level, &entries[i], &error)) {
+        Progress progress{i, path, 0};
+        payload::PackSettings settings;
+        settings.level = options.level;
+        settings.threads = options.threads;
+        if (ReadInput(path, &data, &error) && data.size() >= kProgressFrom) {
+            settings.progress = ReportProgress;
+            settings.progressContext = &progress;
+        }
+        if (!error.empty() || !payload::PackFile(data, settings, &entries[i], &error)) {
             std::fprintf(stderr, "payload-pack: %s: %s\n", path.c_str(), error.c_str());
             return 1;
         }
@@ -182,17 +233,19 @@ int Run(int argc, char** argv)
     }
 
     const std::vector<std::uint8_t> container = payload::BuildContainer(entries);
+    entries.clear();
     std::string error;
-    bool written;
-    if (options.binary) {
-        written = WriteOutputFile(options.output, container.data(), container.size(), &error);
-    } else {
-        const std::string text = payload::ContainerAssembly(container, options.symbol);
-        written = WriteOutputFile(options.output, text.data(), text.size(), &error);
-    }
-    if (!written) {
+    if (!WriteOutputFile(options.output, container.data(), container.size(), &error)) {
         std::fprintf(stderr, "payload-pack: %s: %s\n", options.output.c_str(), error.c_str());
         return 1;
+    }
+    if (!options.assembly.empty()) {
+        const std::string text = payload::ContainerAssembly(std::filesystem::absolute(options.output).string(),
+                                                            container.size() / 4, options.symbol);
+        if (!WriteOutputFile(options.assembly, text.data(), text.size(), &error)) {
+            std::fprintf(stderr, "payload-pack: %s: %s\n", options.assembly.c_str(), error.c_str());
+            return 1;
+        }
     }
     std::printf("container  %zu bytes, level %d\n", container.size(), options.level);
     return 0;

@@ -3,7 +3,7 @@
 // inputs around the 64 KiB block edges, checked by the library's decoder and by
 // the fuzz target's reference one.  The payload container: its bytes, and the
 // walk that finds an entry without ever reading past the container; payload-pack
-// as the build runs it.  The bounded formatter: return codes, cut texts, and
+// as the build runs it, with any number of threads.  The bounded formatter: return codes, cut texts, and
 // never a byte written outside the buffer.
 #include "payload/container.h"
 #include "payload/packer/container_builder.h"
@@ -138,9 +138,18 @@ TEST(Container, LayoutAndAWalkThatStaysInside)
     }
 }
 
+// payload-pack's exit status, with its output in *output.
+int RunPacker(const std::string& arguments, std::string* output)
+{
+    std::FILE* pipe = popen((PAYLOAD_PACK " " + arguments + " 2>&1").c_str(), "r");
+    for (int c; (c = std::fgetc(pipe)) != EOF;)
+        *output += char(c);
+    return WEXITSTATUS(pclose(pipe));
+}
+
 // payload-pack as the build runs it (its containers decode to the files in every
-// installation of the end-to-end tests): a bad input is a one-line error naming
-// it, exit status 1, and no output file.
+// installation of the end-to-end tests): a bad input or an output folder that
+// takes no file is a one-line error naming it, exit status 1, and no output file.
 TEST(PayloadPack, RefusesBadInputs)
 {
     const std::string folder = "/tmp/payload-pack-" + std::to_string(getpid()) + "/";
@@ -149,13 +158,43 @@ TEST(PayloadPack, RefusesBadInputs)
     std::ofstream(folder + "empty").flush();
     for (const char* bad : {"missing", "empty", "folder"}) {
         std::string output;
-        std::FILE* pipe = popen((PAYLOAD_PACK " " + folder + "app " + folder + bad + " -o " + folder + "c 2>&1").c_str(), "r");
-        for (int c; (c = std::fgetc(pipe)) != EOF;)
-            output += char(c);
-        EXPECT_EQ(1, WEXITSTATUS(pclose(pipe))) << output;
+        EXPECT_EQ(1, RunPacker(folder + "app " + folder + bad + " -o " + folder + "c", &output)) << output;
         EXPECT_NE(std::string::npos, output.find("payload-pack: " + folder + bad + ": ")) << output;
         EXPECT_FALSE(std::filesystem::exists(folder + "c")) << bad;
     }
+    std::string output;
+    EXPECT_EQ(1, RunPacker(folder + "app " + folder + "app -o " + folder + "none/c", &output));
+    EXPECT_EQ("payload-pack: " + folder + "none/c: No such file or directory\n", output);
+    std::filesystem::remove_all(folder);
+}
+
+// Segments compressed at the same time still make one container: the same
+// bytes with one thread and with two, decoding to the input, and the source
+// the assembler gets takes that file whole.
+TEST(PayloadPack, SameContainerOnAnyThreadCount)
+{
+    const std::string folder = "/tmp/payload-pack-threads-" + std::to_string(getpid()) + "/";
+    std::filesystem::create_directories(folder);
+    const Bytes app = MakeInput(5 * xpress::kSegmentSpan / 2 + 4099, 0);
+    std::ofstream(folder + "app", std::ios::binary).write(reinterpret_cast<const char*>(app.data()), app.size());
+    std::ofstream(folder + "help") << "help";
+    Bytes containers[2];
+    for (int threads : {1, 2}) {
+        const std::string name = folder + "c" + std::to_string(threads);
+        std::string output;
+        ASSERT_EQ(0, RunPacker(folder + "app " + folder + "help -o " + name + " --assembly " + name + ".s --threads " +
+                                   std::to_string(threads), &output)) << output;
+        std::ifstream in(name, std::ios::binary), source(name + ".s");
+        containers[threads - 1].assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        const std::string text((std::istreambuf_iterator<char>(source)), std::istreambuf_iterator<char>());
+        EXPECT_NE(std::string::npos, text.find("\t.incbin \"" + name + "\"\n\t.balign 8\n")) << text;
+    }
+    EXPECT_TRUE(containers[0] == containers[1]);
+    const std::vector<std::uint32_t> words = Words(containers[0]);
+    payload::EntryView entry;
+    Bytes decoded(app.size());
+    EXPECT_TRUE(payload::LocateEntry(words.data(), words.size(), 0, &entry) &&
+                payload::DecodeEntry(entry, entry.body, decoded.data()) && decoded == app);
     std::filesystem::remove_all(folder);
 }
 
