@@ -69,12 +69,15 @@ bool InstallInto(HWND wizard, char (&pathStem)[kPathCapacity])
     if (moduleLength == 0 || moduleLength >= kPathCapacity)
         modulePath[0] = '\0';  // truncated: not a path we can copy or register
 
-    // Copied from the file that runs, whatever lies at its path by now.
+    // Copied from the file that runs, whatever lies at its path by now.  A copy
+    // that fails keeps the Uninstall.exe already there, which is then the one
+    // registered.
     char uninstallerPath[kPathCapacity];
-    bool copied = modulePath[0] != '\0' && CopyPath(uninstallerPath, installDirectory) &&
-                  AppendPath(uninstallerPath, UninstallerSuffix) &&
-                  CopyRunningFile(uninstallerPath);
-    const char* uninstallCommand = copied ? uninstallerPath : modulePath;
+    bool inPlace = modulePath[0] != '\0' && CopyPath(uninstallerPath, installDirectory) &&
+                   AppendPath(uninstallerPath, UninstallerSuffix) &&
+                   (CopyRunningFile(uninstallerPath) ||
+                    GetFileAttributesA(uninstallerPath) != INVALID_FILE_ATTRIBUTES);
+    const char* uninstallCommand = inPlace ? uninstallerPath : modulePath;
 
     std::uint32_t sizeKiB = FileSizeInKiB(RememberedApplicationPath()) + FileSizeInKiB(helpPath) +
                             FileSizeInKiB(uninstallCommand);
