@@ -4,7 +4,8 @@
 // wizard ended by Cancel, a close request or the close box.  Installing when
 // something stands in the way: a file held open by another program, a damaged
 // payload, no Program Files folder, copies that ignore the request to close,
-// legacy entries of which exactly one may be offered.
+// legacy entries of which exactly one may be offered, a full disk, the setup
+// program saved under a name that holds the application's.
 #include "resources/resource.h"
 #include "tests/support/support.h"
 
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstring>
 #include <ostream>
 #include <tuple>
@@ -77,7 +79,8 @@ INSTANTIATE_TEST_SUITE_P(Start, Startup, testing::ValuesIn(kStarts),
                          [](const testing::TestParamInfo<Start>& start) { return std::string(start.param.name); });
 
 
-enum Fault { kLockedApplication, kLockedHelpFile, kLockedUninstaller, kHelpDecodesShort, kNoProgramFiles, kStubborn, kLegacy };
+enum Fault { kLockedApplication, kLockedHelpFile, kLockedUninstaller, kHelpDecodesShort, kNoProgramFiles, kCopies, kLegacy,
+             kOwnName, kFullForApplication, kFullForHelpFile, kFullForUninstaller };
 
 // What each file of the installation holds afterwards: 'p' the payload's file,
 // 'o' the file that was there before, 'h' the file another program holds, '-' none.
@@ -90,8 +93,13 @@ const Road kRoads[] = {
     {"LockedUninstallerCopy", kLockedUninstaller, false, false, true, true, 'p', 'p', 'h'},
     {"HelpEntryDecodingShort", kHelpDecodesShort, true, false, false, false, 'p', 'o', 'p'},
     {"NoProgramFilesFolder", kNoProgramFiles, true, true, true, false, '-', '-', '-'},
-    {"CopiesThatIgnoreTheCloseRequest", kStubborn, false, false, false, true, 'p', 'p', 'p'},
+    {"RunningCopies", kCopies, false, false, false, true, 'p', 'p', 'p'},
     {"LegacyEntries", kLegacy, true, true, false, true, 'p', 'p', 'p'},
+    {"SetupNamedLikeTheApplication", kOwnName, true, false, false, true, 'p', 'p', 'p'},
+    // A small disk (tests/harness/small-disk) with room for the new application but no more, and so on.
+    {"FullDiskForApplication", kFullForApplication, true, true, true, false, 'o', 'o', 'o'},
+    {"FullDiskForHelpFile", kFullForHelpFile, true, false, false, false, 'p', 'o', 'o'},
+    {"FullDiskForUninstaller", kFullForUninstaller, false, true, false, true, 'p', 'p', 'o'},
 };
 
 const char kCurrentVersion[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
@@ -130,19 +138,39 @@ protected:
             WriteFileBytes(ScratchFolder() + "\\LumovaraSetup.exe", image);
             return ScratchFolder() + "\\LumovaraSetup.exe";
         }
+        if (fault == kOwnName) {  // as a browser may save it
+            const std::string renamed = ScratchFolder() + "\\VEK-LumovaraRemote.exe";
+            CopyFileA(BuildPath("LumovaraSetup.exe").c_str(), renamed.c_str(), FALSE);
+            return renamed;
+        }
+        if (fault >= kFullForApplication) {  // an installation in place, then a filler leaves the row's room
+            for (const std::string& path : held)
+                WriteFileBytes(path, "old");
+            DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
+            GetDiskFreeSpaceA((paths.programFiles + "\\VEK\\").c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters);
+            const std::size_t cluster = std::size_t(sectorsPerCluster) * bytesPerSector;
+            auto clustersOf = [&](const char* file) { return DWORD((ReadFileBytes(BuildPath(file)).size() + cluster - 1) / cluster); };
+            const DWORD application = clustersOf("sample/LumovaraRemote.exe"), help = clustersOf("sample/LumovaraRemote.chm");
+            const DWORD room = fault == kFullForApplication ? application - 1 : fault == kFullForHelpFile ? application : application + help - 1;
+            WriteFileBytes(paths.programFiles + "\\VEK\\filler", std::string((freeClusters - room) * cluster, '\0'));
+        }
         if (fault == kNoProgramFiles) {  // the shell then cannot resolve the folder, as on a damaged system
             RemoveInstallation();
             programFiles_ = ReadRegistryValue(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir");
             WriteRegistryValue(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir", REG_SZ, Sz("C:\\NoProgramFilesHere"));
         }
-        // Two copies named like the application, one whose name holds only the
-        // search word and one in other letter case, all ignoring the request to close.
-        for (const char* name : {"LumovaraRemote.exe", "LumovaraRemote.exe", "LumovaraRemoteHelper.exe", "lumovararemote.exe"}) {
+        // A copy that saves its state for 3 s after its window closed, a hung one,
+        // and three that answer the request to close but stay: one named like the
+        // application, one whose name holds only the search word, one in other case.
+        const std::pair<const char*, const char*> copies[] = {{"LumovaraRemote.exe", "--slow-end"}, {"LumovaraRemote.exe", "--hung"},
+            {"LumovaraRemote.exe", ""}, {"LumovaraRemoteHelper.exe", ""}, {"lumovararemote.exe", ""}};
+        for (auto [name, mode] : copies) {
             const std::string folder = ScratchFolder() + "\\" + std::to_string(copies_.size()) + "\\";
-            if (fault == kStubborn && CreateDirectoryA(folder.c_str(), nullptr) &&
-                CopyFileA(BuildPath("sample/StubbornApp.exe").c_str(), (folder + name).c_str(), FALSE))
-                copies_.emplace_back(folder + name);
+            if (fault == kCopies && CreateDirectoryA(folder.c_str(), nullptr) &&
+                CopyFileA(BuildPath(*mode ? "tests/prompting_app.exe" : "sample/StubbornApp.exe").c_str(), (folder + name).c_str(), FALSE))
+                copies_.emplace_back(folder + name, mode);
         }
+        EXPECT_TRUE(WaitFor([&] { return std::all_of(copies_.begin(), copies_.end(), [](const Process& copy) { return ShowsWindow(copy.id()); }); }));
         if (fault == kLegacy)
             AddLegacyEntries();
         return BuildPath("LumovaraSetup.exe");
@@ -155,7 +183,7 @@ protected:
     {
         const std::string recorder = ScratchFolder() + "\\legacy uninstaller.exe", other = "\"" + recorder + "\" /wrong";
         ASSERT_TRUE(CopyFileA(BuildPath("tests/record_run.exe").c_str(), recorder.c_str(), FALSE));
-        legacyCommand_ = "\"" + recorder + "\" /S %TEMP% --delete=" + Installation().userDesktopLink;
+        legacyCommand_ = "\"" + recorder + "\" /S %TEMP% --again --delete=" + Installation().userDesktopLink;
         // Versions as stored; the 32-byte one has no NUL, so cannot be read (REG_BINARY: Wine ends a REG_SZ read with one).
         const struct { const char *root, *name; std::string version; const char* quiet; } entries[] = {  // quiet: null for none
             {kWow64Root, "VEK Lumovara Remote", Sz("1.0"), nullptr}, {kUninstallRoot, "VEK Lumovara Remote", Sz("10.1"), nullptr},
@@ -186,6 +214,10 @@ TEST_P(FailureRoads, Install)
 {
     const Road& road = GetParam();
     const InstallationPaths& paths = Installation();
+    ULARGE_INTEGER disk = {};
+    if (road.fault >= kFullForApplication &&
+        (!GetDiskFreeSpaceExA((paths.programFiles + "\\VEK\\").c_str(), nullptr, &disk, nullptr) || disk.QuadPart > 64 << 20))
+        GTEST_SKIP() << "no small disk over " << paths.programFiles << "\\VEK: tests/harness/small-disk mounts one, as root";
     const std::string program = Prepare(road.fault);
     RunningSetup setup = StartSetup(program);
     ASSERT_TRUE(setup.wizard && WalkToOptions(setup.wizard) && SetOption(setup.wizard, IDC_START_MENU, road.startMenu) &&
@@ -196,23 +228,24 @@ TEST_P(FailureRoads, Install)
                     GetWindow(question.window, GW_OWNER) == setup.wizard) << question.text;
         ASSERT_TRUE(Answer(question, IDYES) && WaitFor([&] { return OnFinishPage(setup.wizard); }));
         EXPECT_EQ(legacyCommand_, ReadFileBytes(ScratchFolder() + "\\legacy uninstaller.exe.ran"));
+        EXPECT_TRUE(FileExists(ScratchFolder() + "\\legacy uninstaller.exe.copy.exe.ran")) << "Finish came before the uninstaller's copy ended";
     } else {
         ASSERT_EQ(nullptr, question.window) << question.text;
     }
     EXPECT_EQ(road.succeeds ? "The install operation completed successfully." : "The install operation did fail!",
               ControlText(setup.wizard, IDC_STATUS));
     EXPECT_TRUE(WaitFor([&] { return SendMessageA(GetDlgItem(setup.wizard, IDC_PROGRESS), PBM_GETPOS, 0, 0) == 100; }));
-    if (road.fault == kStubborn) {  // after ten polls exactly one copy named like the application is terminated
-        EXPECT_TRUE(WaitFor([&] { return !copies_[0].Running() || !copies_[1].Running(); }));
-        EXPECT_EQ(1, copies_[copies_[0].Running() ? 1 : 0].Wait(0)) << "not terminated with exit code 1";
-        EXPECT_TRUE(copies_[0].Running() != copies_[1].Running() && copies_[2].Running() && copies_[3].Running());
+    if (road.fault == kCopies) {  // only the hung copy is ended by force, and each was waited for
+        EXPECT_EQ(7, copies_[0].Wait(0)) << "the copy saving its state did not end by itself";
+        EXPECT_EQ(1, copies_[1].Wait(0)) << "the hung copy was not terminated";
+        EXPECT_TRUE(copies_[2].Running() && copies_[3].Running() && copies_[4].Running()) << "a copy that answered was ended";
     }
 
     for (auto [path, state, payload] : {std::tuple{paths.application, road.application, BuildPath("sample/LumovaraRemote.exe")},
                                         {paths.helpFile, road.helpFile, BuildPath("sample/LumovaraRemote.chm")},
                                         {paths.uninstaller, road.uninstaller, program}})
-        EXPECT_TRUE(state == '-' ? !FileExists(path) : ReadFileBytes(path) == (state == 'p' ? ReadFileBytes(payload) : state == 'o' ? "old" : "") && FileExists(path))
-            << path << " does not hold what it should: " << state;
+        EXPECT_TRUE((state == '-' ? !FileExists(path) : ReadFileBytes(path) == (state == 'p' ? ReadFileBytes(payload) : state == 'o' ? "old" : "") && FileExists(path)) &&
+                    !FileExists(path + ".new")) << path << " does not hold what it should: " << state;
     // Links and the registration come only after the application was written.
     const bool written = road.application == 'p';
     for (auto [link, chosen] : {std::pair{paths.commonStartMenuLink, road.startMenu && road.allUsers},
@@ -221,7 +254,7 @@ TEST_P(FailureRoads, Install)
                                 {paths.userDesktopLink, road.desktop && !road.allUsers}})
         EXPECT_EQ(written && chosen, ReadShellLink(link).target == paths.application) << link;
     EXPECT_TRUE(road.startMenu || !(FileExists(paths.commonStartMenuFolder) || FileExists(paths.userStartMenuFolder)));
-    const std::string command = road.uninstaller == 'p' ? paths.uninstaller : program;
+    const std::string command = road.uninstaller != '-' ? paths.uninstaller : program;  // a kept Uninstall.exe too
     EXPECT_EQ(written ? Sz("\"" + command + "\"") : "", ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString").bytes);
     EXPECT_EQ(written ? Dword(KiB(paths.application) + KiB(paths.helpFile) + KiB(command)) : "",
               ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "EstimatedSize").bytes);

@@ -18,9 +18,9 @@
 
 static HANDLE testJob = nullptr;  // made by main()
 
-Process::Process(const std::string& path)
+Process::Process(const std::string& path, const std::string& arguments)
 {
-    std::string commandLine = "\"" + path + "\"";
+    std::string commandLine = "\"" + path + "\"" + (arguments.empty() ? "" : " " + arguments);
     STARTUPINFOA startup = {sizeof startup};
     PROCESS_INFORMATION info = {};
     if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
@@ -210,6 +210,8 @@ static std::vector<HWND> VisibleWindows(DWORD processId, const char* className)
     }
     return found;
 }
+
+bool ShowsWindow(DWORD processId) { return !VisibleWindows(processId, nullptr).empty(); }
 
 std::string WindowText(HWND window)
 {
