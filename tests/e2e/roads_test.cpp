@@ -151,7 +151,7 @@ protected:
             const std::size_t cluster = std::size_t(sectorsPerCluster) * bytesPerSector;
             auto clustersOf = [&](const char* file) { return DWORD((ReadFileBytes(BuildPath(file)).size() + cluster - 1) / cluster); };
             const DWORD application = clustersOf("sample/LumovaraRemote.exe"), help = clustersOf("sample/LumovaraRemote.chm");
-            const DWORD room = fault == kFullForApplication ? application - 1 : fault == kFullForHelpFile ? application : application + help - 1;
+            const DWORD room = fault == kFullForApplication ? application / 2 : fault == kFullForHelpFile ? application : application + help - 1;
             WriteFileBytes(paths.programFiles + "\\VEK\\filler", std::string((freeClusters - room) * cluster, '\0'));
         }
         if (fault == kNoProgramFiles) {  // the shell then cannot resolve the folder, as on a damaged system
