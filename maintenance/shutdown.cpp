@@ -131,13 +131,15 @@ BOOL CALLBACK CloseApplicationWindow(HWND window, LPARAM context)
 {
     AskedCopies& asked = *reinterpret_cast<AskedCopies*>(context);
     DWORD processId = ApplicationProcessOf(window);
-    AskedCopy* copy = processId != 0 ? FindOrAddCopy(asked, processId) : nullptr;
-    if (copy == nullptr)
+    if (processId == 0)
         return TRUE;
+    // A copy we cannot open (or one too many) is asked all the same, but
+    // neither waited for nor ended.
+    AskedCopy* copy = FindOrAddCopy(asked, processId);
     // The copy may bring its prompt to the front, over the wizard.
     AllowSetForegroundWindow(processId);
     CloseOutcome outcome = RequestClose(window);
-    if (outcome > copy->outcome)
+    if (copy != nullptr && outcome > copy->outcome)
         copy->outcome = outcome;
     return TRUE;
 }
