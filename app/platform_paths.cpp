@@ -44,3 +44,9 @@ bool GetSpecialFolder(int csidl, char* folderPath)
     return SUCCEEDED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, widePath)) &&
            ConvertWidePath(widePath, folderPath);
 }
+
+bool IsExistingFile(const char* path)
+{
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}

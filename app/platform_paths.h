@@ -33,3 +33,6 @@ bool GetRunningProgramPath(char (&path)[kPathCapacity]);
 // common CSIDL, as SHGetSpecialFolderPathA gives it (never created).  False,
 // with folderPath unchanged, when it cannot be had whole.
 bool GetSpecialFolder(int csidl, char* folderPath);
+
+// True when path names a file, not a folder.
+bool IsExistingFile(const char* path);

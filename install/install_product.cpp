@@ -66,17 +66,18 @@ bool InstallInto(HWND wizard, char (&pathStem)[kPathCapacity])
     CreateShortcuts(startMenu, desktop, allUsers);
 
     // Copied from the file that runs, whatever lies at its path by now and
-    // however long that path is in our code page.
+    // however long that path is in our code page.  A copy that fails keeps the
+    // Uninstall.exe already there, which is then the one registered.
     char uninstallerPath[kPathCapacity];
-    bool copied = CopyPath(uninstallerPath, installDirectory) &&
-                  AppendPath(uninstallerPath, UninstallerSuffix) &&
-                  CopyRunningFile(uninstallerPath);
-    // Without it nothing is registered to run: the running program's own path
+    bool inPlace = CopyPath(uninstallerPath, installDirectory) &&
+                   AppendPath(uninstallerPath, UninstallerSuffix) &&
+                   (CopyRunningFile(uninstallerPath) || IsExistingFile(uninstallerPath));
+    // Without one nothing is registered to run: the running program's own path
     // is usually in a folder of the user's, who could put anything there.
-    const char* uninstallCommand = copied ? uninstallerPath : nullptr;
+    const char* uninstallCommand = inPlace ? uninstallerPath : nullptr;
 
     std::uint32_t sizeKiB = FileSizeInKiB(RememberedApplicationPath()) + FileSizeInKiB(helpPath) +
-                            (copied ? FileSizeInKiB(uninstallerPath) : 0);
+                            (inPlace ? FileSizeInKiB(uninstallerPath) : 0);
     WriteUninstallRegistration(uninstallCommand, sizeKiB);
     return result;
 }

@@ -1,6 +1,7 @@
 #include "install/running_file.h"
 
 #include "app/product.h"
+#include "install/replacement_file.h"
 
 #include <windows.h>
 
@@ -27,7 +28,10 @@ bool CopyRunningFile(const char* targetPath)
     if (runningFile == INVALID_HANDLE_VALUE ||
         !SetFilePointerEx(runningFile, start, nullptr, FILE_BEGIN))
         return false;
-    HANDLE target = CreateFileA(targetPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    char newPath[kPathCapacity];
+    if (!ReplacementPath(targetPath, newPath))
+        return false;
+    HANDLE target = CreateFileA(newPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (target == INVALID_HANDLE_VALUE)
         return false;
@@ -47,7 +51,9 @@ bool CopyRunningFile(const char* targetPath)
             break;
     }
     CloseHandle(target);
-    if (!complete)
-        DeleteFileA(targetPath);  // a cut-off uninstaller must not be registered
-    return complete;
+    if (!complete) {
+        DeleteFileA(newPath);  // a cut-off uninstaller must never take the old one's place
+        return false;
+    }
+    return PutInPlace(newPath, targetPath);
 }

@@ -13,7 +13,8 @@
 // handle stays open until the process ends.
 void HoldRunningFile();
 
-// Writes the held file's bytes to targetPath, replacing any file there.  False
-// when no file is held or the copy is not complete; no file is then left at
-// targetPath.
+// Writes the held file's bytes to targetPath, replacing any file there once the
+// copy is complete.  False when no file is held or the copy is not complete or
+// cannot take the old file's place; a file already at targetPath then stays as
+// it was.
 bool CopyRunningFile(const char* targetPath);

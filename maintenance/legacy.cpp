@@ -7,6 +7,7 @@
 #include "app/product.h"
 #include "product_texts.h"
 #include "app/registry_text.h"
+#include "maintenance/message_wait.h"
 #include "maintenance/system_programs.h"
 #include "resources/resource.h"
 #include "shell/shortcuts.h"
@@ -61,6 +62,32 @@ bool FindInRoot(HKEY root, char* command)
     }
 }
 
+bool JobIsEmpty(HANDLE job)
+{
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
+    return !QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting,
+                                      sizeof accounting, nullptr) ||
+           accounting.ActiveProcesses == 0;
+}
+
+// Lets the legacy uninstaller, started suspended, run and waits, with the
+// bound, until it and everything it started have ended.  Many uninstallers copy
+// themselves to the temporary folder, start the copy and end at once: the wait
+// is for the job that holds them all, not for the first process.  When it
+// cannot be put in a job, the first process alone is waited for.
+void RunAndWaitForJob(const PROCESS_INFORMATION& started)
+{
+    HANDLE job = CreateJobObjectA(nullptr, nullptr);
+    bool inJob = job != nullptr && AssignProcessToJobObject(job, started.hProcess);
+    ResumeThread(started.hThread);
+    if (inJob)
+        WaitDeliveringSentMessages(kLegacyUninstallWaitMs, [job] { return JobIsEmpty(job); });
+    else
+        WaitForProcessEnd(started.hProcess, kLegacyUninstallWaitMs);
+    if (job != nullptr)
+        CloseHandle(job);
+}
+
 bool IsChecked(HWND dialog, int controlId)
 {
     return IsDlgButtonChecked(dialog, controlId) == BST_CHECKED;
@@ -98,10 +125,10 @@ void OfferLegacyRemoval(HWND owner)
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started = {};
     if (ResolveCommandProgram(command, program) &&
-        CreateProcessA(program[0] != '\0' ? program : nullptr, command, nullptr, nullptr, FALSE, 0,
-                       nullptr, nullptr, &startup, &started)) {
+        CreateProcessA(program[0] != '\0' ? program : nullptr, command, nullptr, nullptr, FALSE,
+                       CREATE_SUSPENDED, nullptr, nullptr, &startup, &started)) {
         // A legacy uninstaller that takes longer keeps running on its own.
-        WaitForSingleObject(started.hProcess, kLegacyUninstallWaitMs);
+        RunAndWaitForJob(started);
         CloseHandle(started.hThread);
         CloseHandle(started.hProcess);
     }

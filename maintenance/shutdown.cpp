@@ -1,10 +1,19 @@
+// Stopping running copies of the application before its files change.
+//
+// Each copy is asked to close through its windows, and what its answer shows
+// decides what follows.  Only a copy that cannot hold the user's work any more
+// is ended by force: one that is hung or never answered.  A copy whose window
+// answered and stayed (the person declined, to keep their work) and one whose
+// windows we cannot see (another session) keep running: the installation then
+// fails on the file in use if it must, and nobody loses anything.  Our own
+// process is never asked, counted or ended, whatever the setup program's file
+// is called.
 #include "maintenance/shutdown.h"
 
 #include "app/bounded_text.h"
 #include "app/product.h"
+#include "maintenance/message_wait.h"
 
-#include <psapi.h>
-#include <shlwapi.h>
 #include <tlhelp32.h>
 
 #include <cstring>
@@ -12,32 +21,19 @@
 namespace {
 
 constexpr int kTitleCapacity = 199;
-constexpr int kPollLimit = 10;
-constexpr DWORD kPollIntervalMs = 100;
 constexpr UINT kTerminationExitCode = 1;
-constexpr DWORD kMaxProcessIds = 1024;
-// How often a pending close request looks whether its window is gone or hung.
-constexpr DWORD kAnswerCheckMs = 100;
+// A copy whose window closed may still be saving its state.
+constexpr DWORD kEndingWaitMs = 10000;
+// One that declined may yet be on its way out (some end without destroying
+// their window); it gets the second that copies always had.
+constexpr DWORD kDeclinedWaitMs = 1000;
+// A terminated process is gone once the system has released its files.
+constexpr DWORD kTerminatedWaitMs = 5000;
+constexpr int kMaxCopies = 64;
 
 static_assert(sizeof(PROCESSENTRY32) == 304, "the ANSI process entry");
 
-struct ProcessList {
-    DWORD ids[kMaxProcessIds];
-    DWORD count;
-};
-
-// The identifiers of the running processes; false when there are none to look at.
-bool ListProcesses(ProcessList& list)
-{
-    DWORD bytes = 0;
-    if (!K32EnumProcesses(list.ids, sizeof list.ids, &bytes))
-        return false;
-    list.count = bytes / sizeof(DWORD);
-    return list.count > 0;
-}
-
 // The executable file name of process `id`, empty when it cannot be found.
-// Every lookup takes a fresh snapshot of the process table.
 void LookUpProcessName(DWORD id, char (&name)[kPathCapacity])
 {
     std::memset(name, 0, sizeof name);
@@ -53,47 +49,20 @@ void LookUpProcessName(DWORD id, char (&name)[kPathCapacity])
     CloseHandle(snapshot);
 }
 
-// "LumovaraRemote": a process whose name contains it counts as a running copy.
-void FormSearchWord(char (&searchWord)[kPathCapacity])
-{
-    CopyPath(searchWord, PathFindFileNameA(InstallSubdir));
-}
+// What a copy's windows made of the close request, in rising weight: one
+// window that declined keeps the whole copy.
+enum CloseOutcome { kClosed, kHung, kDeclined };
 
-bool AnyRunningCopy(const ProcessList& list)
-{
-    char searchWord[kPathCapacity];
-    FormSearchWord(searchWord);
-    char name[kPathCapacity];
-    for (DWORD i = 0; i < list.count; ++i) {
-        LookUpProcessName(list.ids[i], name);
-        if (StrStrA(name, searchWord) != nullptr)
-            return true;
-    }
-    return false;
-}
+struct AskedCopy {
+    DWORD id;
+    HANDLE process;
+    CloseOutcome outcome;
+};
 
-// Ends the first process whose name holds both the search word and the
-// executable name.  At most one, even when it cannot be opened.
-void TerminateFirstCopy()
-{
-    ProcessList list;
-    if (!ListProcesses(list))
-        return;
-    char searchWord[kPathCapacity];
-    FormSearchWord(searchWord);
-    char name[kPathCapacity];
-    for (DWORD i = 0; i < list.count; ++i) {
-        LookUpProcessName(list.ids[i], name);
-        if (StrStrA(name, searchWord) == nullptr || StrStrA(name, AppExeName) == nullptr)
-            continue;
-        HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, list.ids[i]);
-        if (process != nullptr) {
-            TerminateProcess(process, kTerminationExitCode);
-            CloseHandle(process);
-        }
-        return;
-    }
-}
+struct AskedCopies {
+    AskedCopy copies[kMaxCopies];
+    int count;
+};
 
 // Serial numbers of the close requests: the last one sent and the last one
 // answered.  Not locals of the waiting call: the answer of a window we gave up
@@ -106,60 +75,97 @@ void CALLBACK NoteCloseAnswer(HWND, UINT, ULONG_PTR request, LRESULT)
     answeredCloseRequest = request;
 }
 
-// Only the application's own windows: a browser on the download page or an
-// editor on "VEK Lumovara Remote notes.txt" has a title like ours too.
-bool IsApplicationWindow(HWND window)
+// The process of a window of the application, 0 for any other window: a browser
+// on the download page or an editor on "VEK Lumovara Remote notes.txt" has a
+// title like ours too, and our own wizard's caption starts the same way.
+DWORD ApplicationProcessOf(HWND window)
 {
     char title[kTitleCapacity] = {};
     GetWindowTextA(window, title, kTitleCapacity);
     if (std::strncmp(title, ProductName, sizeof ProductName - 1) != 0)
-        return false;
+        return 0;
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
+    if (processId == GetCurrentProcessId())
+        return 0;
     char name[kPathCapacity];
     LookUpProcessName(processId, name);
-    return lstrcmpiA(name, AppExeName) == 0;
+    return lstrcmpiA(name, AppExeName) == 0 ? processId : 0;
 }
 
 // Asks the window to close and waits until its procedure has handled the
 // request, however long a person takes over the "save changes?" prompt it may
 // show meanwhile.  The wait ends early only when the window is gone or its
 // thread has stopped taking messages altogether (the system's "not responding",
-// a few seconds without a look at its queue); the polls then go on as usual.
-void RequestClose(HWND window)
+// a few seconds without a look at its queue).
+CloseOutcome RequestClose(HWND window)
 {
     ULONG_PTR request = ++lastCloseRequest;
     if (!SendMessageCallbackA(window, WM_CLOSE, 0, 0, NoteCloseAnswer, request))
-        return;
-    while (answeredCloseRequest != request && IsWindow(window) && !IsHungAppWindow(window)) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, kAnswerCheckMs, QS_SENDMESSAGE);
-        // Delivers the answer, and messages other programs send us; posted
-        // messages and input stay queued.
-        MSG message;
-        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
+        return IsWindow(window) ? kDeclined : kClosed;  // not asked: kept, like one we cannot see
+    WaitDeliveringSentMessages(INFINITE, [&] {
+        return answeredCloseRequest == request || !IsWindow(window) || IsHungAppWindow(window);
+    });
+    if (!IsWindow(window))
+        return kClosed;
+    return answeredCloseRequest == request ? kDeclined : kHung;
+}
+
+AskedCopy* FindOrAddCopy(AskedCopies& asked, DWORD processId)
+{
+    for (int i = 0; i < asked.count; ++i)
+        if (asked.copies[i].id == processId)
+            return &asked.copies[i];
+    if (asked.count == kMaxCopies)
+        return nullptr;
+    // Opened before the request, so that the identifier cannot pass to another
+    // process once this one has ended.
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, processId);
+    if (process == nullptr)
+        return nullptr;
+    asked.copies[asked.count] = {processId, process, kClosed};
+    return &asked.copies[asked.count++];
+}
+
+BOOL CALLBACK CloseApplicationWindow(HWND window, LPARAM context)
+{
+    AskedCopies& asked = *reinterpret_cast<AskedCopies*>(context);
+    DWORD processId = ApplicationProcessOf(window);
+    if (processId == 0)
+        return TRUE;
+    // A copy we cannot open (or one too many) is asked all the same, but
+    // neither waited for nor ended.
+    AskedCopy* copy = FindOrAddCopy(asked, processId);
+    // The copy may bring its prompt to the front, over the wizard.
+    AllowSetForegroundWindow(processId);
+    CloseOutcome outcome = RequestClose(window);
+    if (copy != nullptr && outcome > copy->outcome)
+        copy->outcome = outcome;
+    return TRUE;
 }
 
 }  // namespace
 
-void(WINAPI* pollPause)(DWORD milliseconds) = Sleep;
-
-BOOL CALLBACK CloseProductWindow(HWND window, LPARAM)
-{
-    if (IsApplicationWindow(window))
-        RequestClose(window);
-    return TRUE;
-}
-
 void ShutDownRunningInstances()
 {
-    EnumWindows(CloseProductWindow, 0);
+    AskedCopies asked;
+    asked.count = 0;
+    EnumWindows(CloseApplicationWindow, reinterpret_cast<LPARAM>(&asked));
 
-    for (int pollsLeft = kPollLimit; pollsLeft > 0; --pollsLeft) {
-        ProcessList list;
-        if (!ListProcesses(list) || !AnyRunningCopy(list))
-            return;
-        pollPause(kPollIntervalMs);
+    for (int i = 0; i < asked.count; ++i) {
+        const AskedCopy& copy = asked.copies[i];
+        switch (copy.outcome) {
+        case kClosed:
+            WaitForProcessEnd(copy.process, kEndingWaitMs);
+            break;
+        case kDeclined:
+            WaitForProcessEnd(copy.process, kDeclinedWaitMs);
+            break;
+        case kHung:
+            if (TerminateProcess(copy.process, kTerminationExitCode))
+                WaitForProcessEnd(copy.process, kTerminatedWaitMs);
+            break;
+        }
+        CloseHandle(copy.process);
     }
-    TerminateFirstCopy();
 }

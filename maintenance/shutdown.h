@@ -3,14 +3,8 @@
 
 #include <windows.h>
 
-// Asks the application's windows to close, waits up to ten polls, then
-// terminates one copy.
+// Asks the application's windows to close and waits, with a bound, for the
+// copies that close to end.  Only a copy that is hung or never answered is
+// terminated (and waited for); one that declined or that shows no window to us
+// keeps running.
 void ShutDownRunningInstances();
-
-// EnumWindows callback: asks a window to close when its title starts with the
-// product name and it belongs to a process of the application's executable name.
-BOOL CALLBACK CloseProductWindow(HWND window, LPARAM context);
-
-// The pause after each poll that found a copy.  Tests count the pauses through
-// it; the shipped program never changes it from Sleep.
-extern void(WINAPI* pollPause)(DWORD milliseconds);

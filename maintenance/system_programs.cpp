@@ -1,6 +1,7 @@
 #include "maintenance/system_programs.h"
 
 #include "app/bounded_text.h"
+#include "app/platform_paths.h"
 
 #include <windows.h>
 #include <shlwapi.h>
@@ -33,8 +34,7 @@ bool FindUnquotedProgram(const char* command, char (&program)[kPathCapacity])
             return false;
         std::memcpy(program, command, length);
         program[length] = '\0';
-        DWORD attributes = GetFileAttributesA(program);
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+        if (IsExistingFile(program))
             return true;
     }
     program[0] = '\0';

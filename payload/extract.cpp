@@ -1,5 +1,6 @@
 #include "payload/extract.h"
 
+#include "install/replacement_file.h"
 #include "payload/container.h"
 #include "payload/embedded_container.h"
 
@@ -25,18 +26,21 @@ private:
     void* data_;
 };
 
-// The one step that touches the target: creates it (replacing a file already
-// there) and writes the decoded bytes with one WriteFile.
-bool WriteWholeFile(const char* targetPath, const void* bytes, DWORD size)
+// Writes the bytes as the new file newPath.  A write that fails or stores
+// fewer bytes (a full disk) removes what it wrote.
+bool WriteNewFile(const char* newPath, const void* bytes, DWORD size)
 {
-    HANDLE file = CreateFileA(targetPath, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS,
+    HANDLE file = CreateFileA(newPath, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     DWORD written = 0;
     WriteFile(file, bytes, size, &written, nullptr);  // the count alone decides
     CloseHandle(file);
-    return written == size;
+    if (written == size)
+        return true;
+    DeleteFileA(newPath);
+    return false;
 }
 
 }  // namespace
@@ -53,11 +57,13 @@ bool ExtractPayloadEntryFrom(const std::uint32_t* container, std::size_t contain
     HeapBuffer output(entry.uncompressedSize);
     if (output.data() == nullptr)
         return false;
-    // Decode before the target is touched: a stream that does not decode leaves
-    // any file already at the path as it was.
-    if (!payload::DecodeEntry(entry, entry.body, output.data()))
-        return false;
-    return WriteWholeFile(targetPath, output.data(), entry.uncompressedSize);
+    // Decode before anything is written: a stream that does not decode touches
+    // no file.  The old file at the path goes only when the new one is whole.
+    char newPath[kPathCapacity];
+    return payload::DecodeEntry(entry, entry.body, output.data()) &&
+           ReplacementPath(targetPath, newPath) &&
+           WriteNewFile(newPath, output.data(), entry.uncompressedSize) &&
+           PutInPlace(newPath, targetPath);
 }
 
 bool ExtractPayloadEntry(std::uint32_t index, const char* targetPath)

@@ -5,8 +5,9 @@
 #include <cstdint>
 
 // Decompresses entry `index` (0 the application executable, 1 the help file) and
-// writes it as the file `targetPath`.  True exactly when the file was created and
-// all of the entry's bytes were written to it.
+// writes it as the file `targetPath`.  True exactly when all of the entry's bytes
+// were written and the file took the place of any file at that path; otherwise
+// a file already there stays as it was.
 bool ExtractPayloadEntry(std::uint32_t index, const char* targetPath);
 
 // ExtractPayloadEntry over a container other than the built-in one, given by its

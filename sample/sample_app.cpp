@@ -2,8 +2,8 @@
 //
 // A plain window whose title starts with the product name and which shows the
 // program's own path, version and working directory.  Built a second time with
-// SAMPLE_IGNORES_CLOSE for tests: that variant refuses WM_CLOSE, like a copy that
-// hangs, so that only termination ends it.
+// SAMPLE_IGNORES_CLOSE for tests: that variant answers WM_CLOSE and stays open,
+// like a copy whose user chose to keep working.
 #include <windows.h>
 
 #include "app/product.h"

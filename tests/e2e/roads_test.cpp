@@ -6,7 +6,8 @@
 // payload, no Program Files folder, copies that ignore the request to close,
 // legacy entries of which exactly one may be offered, its command quoted or
 // not (with a program planted where the platform would look first), a folder
-// whose path takes more than 260 bytes in UTF-8.
+// whose path takes more than 260 bytes in UTF-8, a full disk, the setup
+// program saved under a name that holds the application's.
 #include "resources/resource.h"
 #include "tests/support/support.h"
 
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstring>
 #include <ostream>
 #include <tuple>
@@ -80,10 +82,12 @@ INSTANTIATE_TEST_SUITE_P(Start, Startup, testing::ValuesIn(kStarts),
                          [](const testing::TestParamInfo<Start>& start) { return std::string(start.param.name); });
 
 
-enum Fault { kLockedApplication, kLockedHelpFile, kLockedUninstaller, kHelpDecodesShort, kNoProgramFiles, kStubborn, kLongFolder, kLegacy, kLegacyUnquoted };
+enum Fault { kLockedApplication, kLockedHelpFile, kLockedUninstaller, kHelpDecodesShort, kNoProgramFiles, kCopies, kLongFolder,
+             kUninstallerFolder, kOwnName, kLegacy, kLegacyUnquoted, kFullForApplication, kFullForHelpFile, kFullForUninstaller };
+bool IsLegacy(Fault fault) { return fault == kLegacy || fault == kLegacyUnquoted; }
 
 // What each file of the installation holds afterwards: 'p' the payload's file,
-// 'o' the file that was there before, 'h' the file another program holds, '-' none.
+// 'o' the file that was there before, 'h' the file another program holds, 'd' a folder, '-' none.
 struct Road { const char* name; Fault fault; bool startMenu, desktop, allUsers, succeeds; char application, helpFile, uninstaller; };
 void PrintTo(const Road& road, std::ostream* out) { *out << road.name; }
 
@@ -93,10 +97,17 @@ const Road kRoads[] = {
     {"LockedUninstallerCopy", kLockedUninstaller, false, false, true, true, 'p', 'p', 'h'},
     {"HelpEntryDecodingShort", kHelpDecodesShort, true, false, false, false, 'p', 'o', 'p'},
     {"NoProgramFilesFolder", kNoProgramFiles, true, true, true, false, '-', '-', '-'},
-    {"CopiesThatIgnoreTheCloseRequest", kStubborn, false, false, false, true, 'p', 'p', 'p'},
+    {"RunningCopies", kCopies, false, false, false, true, 'p', 'p', 'p'},
     {"LegacyEntries", kLegacy, true, true, false, true, 'p', 'p', 'p'},
     {"UnquotedLegacyCommand", kLegacyUnquoted, false, true, false, true, 'p', 'p', 'p'},
     {"FromAFolderLongerInUtf8", kLongFolder, false, false, true, true, 'p', 'p', 'p'},
+    // A folder where Uninstall.exe goes: no copy, and nothing registered to run.
+    {"UninstallerPathTakenByAFolder", kUninstallerFolder, false, false, false, true, 'p', 'p', 'd'},
+    {"SetupNamedLikeTheApplication", kOwnName, true, false, false, true, 'p', 'p', 'p'},
+    // A small disk (tests/harness/small-disk) with room for the new application but no more, and so on.
+    {"FullDiskForApplication", kFullForApplication, true, true, true, false, 'o', 'o', 'o'},
+    {"FullDiskForHelpFile", kFullForHelpFile, true, false, false, false, 'p', 'o', 'o'},
+    {"FullDiskForUninstaller", kFullForUninstaller, false, true, false, true, 'p', 'p', 'o'},
 };
 
 const char kCurrentVersion[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
@@ -150,20 +161,44 @@ protected:
             CopyFileA(BuildPath("LumovaraSetup.exe").c_str(), (folder += "\\LumovaraSetup.exe").c_str(), FALSE);
             return folder;
         }
+        if (fault == kUninstallerFolder) {  // as an earlier run whose copy failed registered itself
+            CreateDirectoryA(paths.uninstaller.c_str(), nullptr);
+            WriteRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", REG_SZ, Sz("\"C:\\Downloads\\LumovaraSetup.exe\""));
+        }
+        if (fault == kOwnName) {  // as a browser may save it
+            const std::string renamed = ScratchFolder() + "\\VEK-LumovaraRemote.exe";
+            CopyFileA(BuildPath("LumovaraSetup.exe").c_str(), renamed.c_str(), FALSE);
+            return renamed;
+        }
+        if (fault >= kFullForApplication) {  // an installation in place, then a filler leaves the row's room
+            for (const std::string& path : held)
+                WriteFileBytes(path, "old");
+            DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
+            GetDiskFreeSpaceA((paths.programFiles + "\\VEK\\").c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters);
+            const std::size_t cluster = std::size_t(sectorsPerCluster) * bytesPerSector;
+            auto clustersOf = [&](const char* file) { return DWORD((ReadFileBytes(BuildPath(file)).size() + cluster - 1) / cluster); };
+            const DWORD application = clustersOf("sample/LumovaraRemote.exe"), help = clustersOf("sample/LumovaraRemote.chm");
+            const DWORD room = fault == kFullForApplication ? application / 2 : fault == kFullForHelpFile ? application : application + help - 1;
+            WriteFileBytes(paths.programFiles + "\\VEK\\filler", std::string((freeClusters - room) * cluster, '\0'));
+        }
         if (fault == kNoProgramFiles) {  // the shell then cannot resolve the folder, as on a damaged system
             RemoveInstallation();
             programFiles_ = ReadRegistryValue(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir");
             WriteRegistryValue(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir", REG_SZ, Sz("C:\\NoProgramFilesHere"));
         }
-        // Two copies named like the application, one whose name holds only the
-        // search word and one in other letter case, all ignoring the request to close.
-        for (const char* name : {"LumovaraRemote.exe", "LumovaraRemote.exe", "LumovaraRemoteHelper.exe", "lumovararemote.exe"}) {
+        // A copy that saves its state for 3 s after its window closed, a hung one,
+        // and three that answer the request to close but stay: one named like the
+        // application, one whose name holds only the search word, one in other case.
+        const std::pair<const char*, const char*> copies[] = {{"LumovaraRemote.exe", "--slow-end"}, {"LumovaraRemote.exe", "--hung"},
+            {"LumovaraRemote.exe", ""}, {"LumovaraRemoteHelper.exe", ""}, {"lumovararemote.exe", ""}};
+        for (auto [name, mode] : copies) {
             const std::string folder = ScratchFolder() + "\\" + std::to_string(copies_.size()) + "\\";
-            if (fault == kStubborn && CreateDirectoryA(folder.c_str(), nullptr) &&
-                CopyFileA(BuildPath("sample/StubbornApp.exe").c_str(), (folder + name).c_str(), FALSE))
-                copies_.emplace_back(folder + name);
+            if (fault == kCopies && CreateDirectoryA(folder.c_str(), nullptr) &&
+                CopyFileA(BuildPath(*mode ? "tests/prompting_app.exe" : "sample/StubbornApp.exe").c_str(), (folder + name).c_str(), FALSE))
+                copies_.emplace_back(folder + name, mode);
         }
-        if (fault >= kLegacy)
+        EXPECT_TRUE(WaitFor([&] { return std::all_of(copies_.begin(), copies_.end(), [](const Process& copy) { return ShowsWindow(copy.id()); }); }));
+        if (IsLegacy(fault))
             AddLegacyEntries(fault == kLegacyUnquoted);
         return BuildPath("LumovaraSetup.exe");
     }
@@ -181,7 +216,7 @@ protected:
         ASSERT_TRUE(!unquoted || (CreateDirectoryA("C:\\ProgramData\\VEK Lumovara", nullptr) &&
                                   CopyFileA(BuildPath("tests/record_run.exe").c_str(), "C:\\ProgramData\\VEK.exe", FALSE)));
         ASSERT_TRUE(CopyFileA(BuildPath("tests/record_run.exe").c_str(), recorder_.c_str(), FALSE));
-        legacyCommand_ = (unquoted ? recorder_ : "\"" + recorder_ + "\"") + " /S %TEMP% --delete=" + Installation().userDesktopLink;
+        legacyCommand_ = (unquoted ? recorder_ : "\"" + recorder_ + "\"") + " /S %TEMP% --again --delete=" + Installation().userDesktopLink;
         // Versions as stored; the 32-byte one has no NUL, so cannot be read (REG_BINARY: Wine ends a REG_SZ read with one).
         const struct { const char *root, *name; std::string version; const char* quiet; } entries[] = {  // quiet: null for none
             {kWow64Root, "VEK Lumovara Remote", Sz("1.0"), nullptr}, {kUninstallRoot, "VEK Lumovara Remote", Sz("10.1"), nullptr},
@@ -213,34 +248,39 @@ TEST_P(FailureRoads, Install)
 {
     const Road& road = GetParam();
     const InstallationPaths& paths = Installation();
+    ULARGE_INTEGER disk = {};
+    if (road.fault >= kFullForApplication &&
+        (!GetDiskFreeSpaceExA((paths.programFiles + "\\VEK\\").c_str(), nullptr, &disk, nullptr) || disk.QuadPart > 64 << 20))
+        GTEST_SKIP() << "no small disk over " << paths.programFiles << "\\VEK: tests/harness/small-disk mounts one, as root";
     const std::string program = Prepare(road.fault);
     RunningSetup setup = StartSetup(program);
     ASSERT_TRUE(setup.wizard && WalkToOptions(setup.wizard) && SetOption(setup.wizard, IDC_START_MENU, road.startMenu) &&
                 SetOption(setup.wizard, IDC_DESKTOP, road.desktop) && SetOption(setup.wizard, IDC_ALL_USERS, road.allUsers));
     const MessageBoxInfo question = Install(setup);
-    if (road.fault >= kLegacy) {
+    if (IsLegacy(road.fault)) {
         EXPECT_TRUE(question.text == "An installation of Lumovara Remote 1.4x was found. Remove it now?" &&
                     GetWindow(question.window, GW_OWNER) == setup.wizard) << question.text;
         ASSERT_TRUE(Answer(question, IDYES) && WaitFor([&] { return OnFinishPage(setup.wizard); }));
         EXPECT_EQ(legacyCommand_, ReadFileBytes(recorder_ + ".ran"));
         EXPECT_FALSE(FileExists("C:\\ProgramData\\VEK.exe.ran")) << "the program planted in C:\\ProgramData ran";
+        EXPECT_TRUE(FileExists(recorder_ + ".copy.exe.ran")) << "Finish came before the uninstaller's copy ended";
     } else {
         ASSERT_EQ(nullptr, question.window) << question.text;
     }
     EXPECT_EQ(road.succeeds ? "The install operation completed successfully." : "The install operation did fail!",
               ControlText(setup.wizard, IDC_STATUS));
     EXPECT_TRUE(WaitFor([&] { return SendMessageA(GetDlgItem(setup.wizard, IDC_PROGRESS), PBM_GETPOS, 0, 0) == 100; }));
-    if (road.fault == kStubborn) {  // after ten polls exactly one copy named like the application is terminated
-        EXPECT_TRUE(WaitFor([&] { return !copies_[0].Running() || !copies_[1].Running(); }));
-        EXPECT_EQ(1, copies_[copies_[0].Running() ? 1 : 0].Wait(0)) << "not terminated with exit code 1";
-        EXPECT_TRUE(copies_[0].Running() != copies_[1].Running() && copies_[2].Running() && copies_[3].Running());
+    if (road.fault == kCopies) {  // only the hung copy is ended by force, and each was waited for
+        EXPECT_EQ(7, copies_[0].Wait(0)) << "the copy saving its state did not end by itself";
+        EXPECT_EQ(1, copies_[1].Wait(0)) << "the hung copy was not terminated";
+        EXPECT_TRUE(copies_[2].Running() && copies_[3].Running() && copies_[4].Running()) << "a copy that answered was ended";
     }
 
     for (auto [path, state, payload] : {std::tuple{paths.application, road.application, BuildPath("sample/LumovaraRemote.exe")},
                                         {paths.helpFile, road.helpFile, BuildPath("sample/LumovaraRemote.chm")},
                                         {paths.uninstaller, road.uninstaller, program}})
-        EXPECT_TRUE(state == '-' ? !FileExists(path) : ReadFileBytes(path) == (state == 'p' ? ReadFileBytes(payload) : state == 'o' ? "old" : "") && FileExists(path))
-            << path << " does not hold what it should: " << state;
+        EXPECT_TRUE((state == '-' ? !FileExists(path) : state == 'd' ? (FileExists(path) && (GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY)) : ReadFileBytes(path) == (state == 'p' ? ReadFileBytes(payload) : state == 'o' ? "old" : "") && FileExists(path)) &&
+                    !FileExists(path + ".new")) << path << " does not hold what it should: " << state;
     // Links and the registration come only after the application was written.
     const bool written = road.application == 'p';
     for (auto [link, chosen] : {std::pair{paths.commonStartMenuLink, road.startMenu && road.allUsers},
@@ -249,13 +289,14 @@ TEST_P(FailureRoads, Install)
                                 {paths.userDesktopLink, road.desktop && !road.allUsers}})
         EXPECT_EQ(written && chosen, ReadShellLink(link).target == paths.application) << link;
     EXPECT_TRUE(road.startMenu || !(FileExists(paths.commonStartMenuFolder) || FileExists(paths.userStartMenuFolder)));
-    // Only an uninstaller copy in the install folder is registered to run (an
-    // earlier entry's command goes); without one the icon is the application's.
-    const bool copied = road.uninstaller == 'p';
-    EXPECT_EQ(written && copied ? Sz("\"" + paths.uninstaller + "\"") : "", ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString").bytes);
-    EXPECT_EQ(written ? Sz("\"" + (copied ? paths.uninstaller : paths.application) + "\"") : "",
+    // Only an Uninstall.exe in the install folder is registered to run, a kept
+    // one too (an earlier entry's command goes); without one the icon is the
+    // application's.
+    const bool inPlace = road.uninstaller != '-' && road.uninstaller != 'd';
+    EXPECT_EQ(written && inPlace ? Sz("\"" + paths.uninstaller + "\"") : "", ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString").bytes);
+    EXPECT_EQ(written ? Sz("\"" + (inPlace ? paths.uninstaller : paths.application) + "\"") : "",
               ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayIcon").bytes);
-    EXPECT_EQ(written ? Dword(KiB(paths.application) + KiB(paths.helpFile) + (copied ? KiB(paths.uninstaller) : 0)) : "",
+    EXPECT_EQ(written ? Dword(KiB(paths.application) + KiB(paths.helpFile) + (inPlace ? KiB(paths.uninstaller) : 0)) : "",
               ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "EstimatedSize").bytes);
     EXPECT_FALSE(FileExists("C:\\NoProgramFilesHere") || (road.fault == kNoProgramFiles && FileExists(paths.programFiles + "\\VEK")));
 

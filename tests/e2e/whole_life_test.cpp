@@ -3,10 +3,11 @@
 // them): install with the preset options, by a double-click on Install and an
 // Enter, and let Finish start the application; start the setup program again,
 // answer No and install over the running application with other options, while
-// a copy with unsaved work prompts and a browser shows the download page;
-// uninstall from Uninstall.exe while the application runs; nothing of ours is
-// left, the script and Uninstall.exe gone.  The same life, shorter, for a user
-// whose name lies outside the system's ANSI code page.
+// a copy with unsaved work prompts (its person keeps working) and a browser shows
+// the download page; uninstall from Uninstall.exe while the application runs and
+// the copy is kept once more; nothing of ours is left, the script and
+// Uninstall.exe gone.  The same life, shorter, for a user whose name lies
+// outside the system's ANSI code page.
 #include "resources/resource.h"
 #include "tests/support/support.h"
 
@@ -172,9 +173,13 @@ TEST(WholeLife, InstallInstallAgainAndUninstall)
     ASSERT_TRUE((setup.wizard = WaitForWizard(setup.process.id())) && WalkToOptions(setup.wizard));
     ASSERT_TRUE(SetOption(setup.wizard, IDC_START_MENU, false) && SetOption(setup.wizard, IDC_ALL_USERS, false));
     ASSERT_TRUE(Click(setup.wizard, IDOK));
-    ASSERT_TRUE(WaitFor([&] { return FindMessageBox(unsaved.id()).window; })) << "the unsaved copy was not asked";
-    EXPECT_EQ(0, unsaved.Wait(20000)) << "the unsaved copy was terminated while it prompted";
+    const auto keepWorking = [&] {  // Cancel on the copy's "save changes?"
+        MessageBoxInfo prompt;
+        return WaitFor([&] { return (prompt = FindMessageBox(unsaved.id())).window; }) && Answer(prompt, IDCANCEL);
+    };
+    ASSERT_TRUE(keepWorking()) << "the unsaved copy was not asked";
     ASSERT_TRUE(WaitFor([&] { return OnFinishPage(setup.wizard); }));
+    EXPECT_TRUE(unsaved.Running()) << "the copy whose person kept working was ended";
     EXPECT_EQ(kSuccess, ControlText(setup.wizard, IDC_STATUS));
     EXPECT_EQ(0, application.Wait()) << "the running application was not closed by its request";
     EXPECT_TRUE(IsWindowEnabled(browserWindow)) << "the browser was asked to close";
@@ -189,8 +194,10 @@ TEST(WholeLife, InstallInstallAgainAndUninstall)
     ASSERT_TRUE(WaitFor([&] { return (box = FindMessageBox(uninstaller.id())).window; }));
     EXPECT_EQ("Do you want to uninstall " + kFullName + " now?", box.text);
     Screenshot(box.window, "uninstall-question");
-    ASSERT_TRUE(Answer(box, IDYES));
+    ASSERT_TRUE(Answer(box, IDYES) && keepWorking());
     ASSERT_TRUE(WaitFor([&] { return (box = FindMessageBox(uninstaller.id())).text == "VEK Lumovara Remote has been uninstalled."; }));
+    EXPECT_TRUE(unsaved.Running()) << "the copy whose person kept working was ended";
+    unsaved.End();
     EXPECT_EQ("VEK Lumovara Remote Setup", box.title) << box.text;
     Screenshot(box.window, "uninstalled");
     EXPECT_EQ(0, application.Wait()) << "the running application was not closed by its request";

@@ -2,11 +2,14 @@
 # their own process ids (never by name).  Sourced by ./dev.
 #
 #   session_start DIR   make a new prefix under DIR, start Xvfb (unless a display
-#                       is given by KEEP_DISPLAY=1) and a warm wineserver
+#                       is given by KEEP_DISPLAY=1), a warm wineserver and a
+#                       program that holds the desktop
 #   session_stop        stop the wineserver of this prefix and our Xvfb
 
 SESSION_XVFB_PID=
 SESSION_PREFIX=
+SESSION_HOLDER_PID=
+SESSION_HOLDER_FD=
 
 session_start() {
     local dir=$1
@@ -57,15 +60,34 @@ session_start() {
     # the display, Wine would wait 2 s for one whenever a window is hidden.
     wineserver -p </dev/null >/dev/null 2>&1 &
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+    # One program of ours holds the desktop for the whole session: a command
+    # processor waiting on a pipe that this shell keeps open.  Without it Wine
+    # closes the desktop (its explorer.exe) a second after the last program has
+    # gone, and the next program to start brings up another one as its child,
+    # inside a test's job, to be killed with that test.  A program that starts
+    # while the desktop closes fails at once, silently (its user32 cannot start),
+    # or never shows its window: the silent start-up failures of a first run.
+    mkfifo "$SESSION_PREFIX/desktop-holder"
+    wine cmd.exe <"$SESSION_PREFIX/desktop-holder" >/dev/null 2>&1 &
+    SESSION_HOLDER_PID=$!
+    exec {SESSION_HOLDER_FD}>"$SESSION_PREFIX/desktop-holder"
     echo "session: prefix $WINEPREFIX, display $DISPLAY"
 }
 
 session_stop() {
+    if [ -n "$SESSION_HOLDER_PID" ]; then
+        exec {SESSION_HOLDER_FD}>&-  # the end of its input ends the command processor
+        wait "$SESSION_HOLDER_PID" 2>/dev/null || true
+        SESSION_HOLDER_PID=
+    fi
     if [ -n "$SESSION_PREFIX" ]; then
         # -k fails when the server has already gone; under set -e that must
         # not end the caller before it reports its results.
         WINEPREFIX=$SESSION_PREFIX wineserver -k >/dev/null 2>&1 || true
         WINEPREFIX=$SESSION_PREFIX wineserver -w >/dev/null 2>&1 || true
+        # A small disk that tests/harness/small-disk could not unmount (a test
+        # ended by its time limit): the prefix cannot go with it mounted.
+        umount -l "$SESSION_PREFIX/drive_c/Program Files/VEK" 2>/dev/null || true
         if [ "${KEEP_PREFIX:-0}" != 1 ]; then
             rm -rf "$SESSION_PREFIX"
         fi

@@ -1,40 +1,50 @@
-// Stand-in for a program with unsaved work: its window answers a close request
-// with a "save changes?" prompt that a person takes 8 seconds over, longer than
-// a close request was ever allowed to take, and then ends with exit code 0.
-// Named LumovaraRemote.exe it is a copy of the application; under any other name
-// it is another program whose title merely starts like ours (a browser on the
-// product's download page).
+// Stand-in for a copy of the application with unsaved work: its window answers
+// a close request with "Save changes to this session?" (Yes, No, Cancel); Cancel
+// keeps it open, as a person keeping their work would.  Named LumovaraRemote.exe
+// it is a copy of the application; under any other name it is another program
+// whose title merely starts like ours (a browser on the product's download page).
+//   --slow-end  closes without asking and then takes 3 s to save its state
+//               before it ends, with exit code 7
+//   --hung      stops taking messages once its window is up
 #include <windows.h>
 #include <shlwapi.h>
+
+#include <cstring>
+
+bool slowEnd = false;
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_CLOSE) {
-        SetTimer(window, 1, 8000, nullptr);
-        MessageBoxA(window, "Save changes to this session?", "Unsaved changes", MB_OK);
-        DestroyWindow(window);
+        if (slowEnd || MessageBoxA(window, "Save changes to this session?", "Unsaved changes", MB_YESNOCANCEL) != IDCANCEL)
+            DestroyWindow(window);
         return 0;
     }
-    if (message == WM_TIMER || message == WM_DESTROY) {  // the timer ends the prompt's loop
+    if (message == WM_DESTROY) {
         PostQuitMessage(0);
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
 {
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, MAX_PATH);
     bool application = lstrcmpiA(PathFindFileNameA(path), "LumovaraRemote.exe") == 0;
+    slowEnd = std::strstr(commandLine, "--slow-end") != nullptr;
     WNDCLASSA windowClass = {0, WindowProc, 0, 0, instance};
     windowClass.lpszClassName = "PromptingApp";
     RegisterClassA(&windowClass);
     // Top left, clear of the wizard in the middle of the screen.
     CreateWindowExA(0, "PromptingApp", application ? "VEK Lumovara Remote" : "VEK Lumovara Remote - Download",
                     WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, application ? 0 : 130, 300, 120, nullptr, nullptr, instance, nullptr);
+    if (std::strstr(commandLine, "--hung") != nullptr)
+        Sleep(INFINITE);
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0)
         DispatchMessageA(&message);
-    return 0;
+    if (slowEnd)
+        Sleep(3000);
+    return slowEnd ? 7 : 0;
 }

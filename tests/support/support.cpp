@@ -18,9 +18,9 @@
 
 static HANDLE testJob = nullptr;  // made by main()
 
-Process::Process(const std::string& path)
+Process::Process(const std::string& path, const std::string& arguments)
 {
-    std::string commandLine = "\"" + path + "\"";
+    std::string commandLine = "\"" + path + "\"" + (arguments.empty() ? "" : " " + arguments);
     STARTUPINFOA startup = {sizeof startup};
     PROCESS_INFORMATION info = {};
     if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
@@ -212,6 +212,8 @@ static std::vector<HWND> VisibleWindows(DWORD processId, const char* className)
     return found;
 }
 
+bool ShowsWindow(DWORD processId) { return !VisibleWindows(processId, nullptr).empty(); }
+
 std::string WindowText(HWND window)
 {
     char text[8192] = {};
@@ -323,9 +325,29 @@ void Screenshot(HWND window, const std::string& name)
         ReleaseDC(nullptr, screen);
         return pixels;
     };
-    // What the owner painted reaches the screen in its own time: wait for two equal pictures in a row.
+    // What the page really shows: every visible control that holds text has painted some, the inside of its
+    // part of the picture more than one colour (a slow first run showed the licence box steady but empty).
+    auto painted = [&](const std::vector<DWORD>& picture) {
+        for (HWND child = GetWindow(window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+            RECT box = {};  // inside the control's border
+            if (!IsWindowVisible(child) || WindowText(child).empty() || !GetClientRect(child, &box))
+                continue;
+            MapWindowPoints(child, nullptr, reinterpret_cast<POINT*>(&box), 2);
+            if (!IntersectRect(&box, &box, &area))
+                continue;
+            auto at = [&](LONG x, LONG y) { return picture[std::size_t(y - area.top) * width + (x - area.left)]; };
+            bool oneColour = true;
+            for (LONG y = box.top; y < box.bottom && oneColour; ++y)
+                for (LONG x = box.left; x < box.right && oneColour; ++x)
+                    oneColour = at(x, y) == at(box.left, box.top);
+            if (oneColour)
+                return false;
+        }
+        return true;
+    };
+    // What the owner painted reaches the screen in its own time: wait for two equal pictures in a row that show it.
     std::vector<DWORD> pixels = grab();
-    WaitFor([&] { return std::exchange(pixels, grab()) == pixels; }, 5000);
+    WaitFor([&] { return std::exchange(pixels, grab()) == pixels && painted(pixels); }, kWaitMs);
     const DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof header, size = DWORD(pixels.size() * 4);
     const BITMAPFILEHEADER file = {0x4D42, offset + size, 0, 0, offset};  // "BM"
     if (const char* folder = std::getenv("SCREENSHOT_DIR"))  // a Unix path; Wine maps / to Z:

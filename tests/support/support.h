@@ -31,7 +31,7 @@ bool WaitFor(Condition condition, DWORD timeoutMs = kWaitMs)
 class Process {
 public:
     Process() = default;
-    explicit Process(const std::string& path);  // starts it
+    explicit Process(const std::string& path, const std::string& arguments = "");  // starts it
     explicit Process(DWORD id);  // takes over one that the program under test started
     Process(Process&& other) noexcept;
     Process& operator=(Process&& other) noexcept;
@@ -78,6 +78,7 @@ struct ShellLink { bool loaded = false; std::string target, description, argumen
 ShellLink ReadShellLink(const std::string& path);  // through IShellLinkA, as the shell reads it
 
 // Windows and controls of other processes.
+bool ShowsWindow(DWORD processId);  // a visible top-level window
 std::string WindowText(HWND window);
 std::string ControlText(HWND dialog, int controlId);
 bool ControlVisible(HWND dialog, int controlId);
