@@ -9,6 +9,8 @@
 #include "payload/container.h"
 #include "payload/extract.h"
 
+#include "bench/win32_timing.h"
+
 #include <windows.h>
 #include <psapi.h>
 
@@ -24,17 +26,9 @@ extern "C" const std::uint64_t BenchContainerWords;
 
 namespace {
 
-double Now()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return double(counter.QuadPart) / double(frequency.QuadPart);
-}
+using bench::Least;
+using bench::Median;
+using bench::Now;
 
 PROCESS_MEMORY_COUNTERS Memory()
 {
@@ -47,17 +41,6 @@ PROCESS_MEMORY_COUNTERS Memory()
 double MiB(double bytes)
 {
     return bytes / (1024.0 * 1024.0);
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-double Least(const std::vector<double>& values)
-{
-    return *std::min_element(values.begin(), values.end());
 }
 
 std::string ReadWholeFile(const char* path)

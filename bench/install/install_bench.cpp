@@ -11,6 +11,7 @@
 //   install_bench OURS NSIS_LZMA NSIS_ZLIB NSIS_EMPTY [ROUNDS]   (Windows paths)
 // Each installation is removed before each run, so every run installs afresh.
 #include "app/product.h"
+#include "bench/win32_timing.h"
 #include "resources/resource.h"
 
 #include <windows.h>
@@ -26,30 +27,11 @@
 
 namespace {
 
+using bench::Least;
+using bench::Median;
+using bench::Now;
+
 constexpr DWORD kBoundMs = 60000;  // a run that takes longer than this has failed
-
-double Now()
-{
-    static const LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return double(counter.QuadPart) / double(frequency.QuadPart);
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-double Least(const std::vector<double>& values)
-{
-    return *std::min_element(values.begin(), values.end());
-}
 
 std::string Folder(int csidl)
 {
