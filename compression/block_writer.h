@@ -5,6 +5,7 @@
 
 #include "bit_writer.h"
 #include "huffman_code.h"
+#include "xpress.h"
 
 namespace xpress {
 
@@ -14,9 +15,8 @@ struct Token {
     u32 value;
 };
 
-// Longest match the encoder writes; the four-byte escape allows far more,
-// but this bounds the work per token and is plenty for 64 KiB blocks.
-constexpr u32 kMaxEncodeMatchLength = u32(1) << 18;
+// kMaxEncodeMatchLength (xpress.h) bounds the work per token and is plenty
+// for 64 KiB blocks; the four-byte escape allows far more.
 
 XPRESS_FORCEINLINE unsigned MatchSymbol(u32 length, u32 offset) {
     const u32 nibble = length - kMinMatchLength < kLengthNibbleEscape ? length - kMinMatchLength

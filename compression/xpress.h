@@ -69,6 +69,11 @@ bool Decompress(Decompressor* handle, const void* compressed, std::size_t compre
 
 void CloseDecompressor(Decompressor* handle);
 
+// The raw stream inside a buffer-mode stream of compressedSize bytes (its
+// length is compressedSize - kBufferHeaderBytes) and its recorded size; null
+// for a bad header.
+const void* RawStream(const void* compressed, std::size_t compressedSize, std::uint64_t* size);
+
 // Creates a compressor for algorithm 4 at `level` (kFastestLevel..
 // kStrongestLevel); false for anything else or when out of memory.
 bool CreateCompressor(std::uint32_t algorithm, int level, Compressor** handle);
@@ -92,6 +97,7 @@ enum class DecodeResult {
     kBadTable,   // a code-length table is over-subscribed, incomplete or empty
     kBadLength,  // a length escape is malformed or a match runs past the output's end
     kBadOffset,  // a match reaches before the start of the output
+    kStopped,    // the receiver of the output asked to stop (DecompressRawThrough)
 };
 
 // Short lowercase text for a result, e.g. "truncated stream".
@@ -101,6 +107,28 @@ const char* DecodeResultText(DecodeResult result);
 // the output is complete is ignored.  On failure the output is meaningless.
 DecodeResult DecompressRaw(Decompressor* handle, const void* compressed, std::size_t compressedSize,
                            void* output, std::size_t outputSize);
+
+// Receives decoded bytes in order; false stops the decoding.
+using DecodeSink = bool (*)(void* context, const void* bytes, std::size_t size);
+
+// Longest match the compressor writes; the format allows far longer ones.
+constexpr std::size_t kMaxEncodeMatchLength = std::size_t(1) << 18;
+
+// Room a window needs beside its parts: the 64 KiB a match reaches back, and
+// one block with the longest match the compressor writes running past it.
+constexpr std::size_t kWindowOverhead = 65536 + 65536 + kMaxEncodeMatchLength;
+
+// DecompressRaw through a window instead of the whole output, so that memory
+// stays the window's whatever the output's size: each part decoded goes to
+// sink, whole blocks at a time, and the window is reused.  With windowSize at
+// least kWindowOverhead plus the part size wanted, every stream the
+// compressor writes gives DecompressRaw's result; but kBadLength can also
+// mean that a longer match of another encoder did not fit what was left of
+// the window, and only DecompressRaw decides.  On any failure the bytes the
+// sink received are still the output's first bytes.
+DecodeResult DecompressRawThrough(Decompressor* handle, const void* compressed, std::size_t compressedSize,
+                                  std::size_t outputSize, void* window, std::size_t windowSize, DecodeSink sink,
+                                  void* context);
 
 // The result DecompressRaw would give for outputSize bytes, found without
 // writing them: whether a stream decodes does not depend on the bytes it

@@ -1,7 +1,5 @@
 #include "payload/container.h"
 
-#include "compression/xpress.h"
-
 namespace payload {
 
 bool LocateEntry(const std::uint32_t* container, std::size_t containerWords, std::uint32_t index,
@@ -30,16 +28,20 @@ bool LocateEntry(const std::uint32_t* container, std::size_t containerWords, std
     }
 }
 
-bool DecodeEntry(const EntryView& entry, const void* stream, void* output)
+xpress::DecodeResult DecodeEntryThrough(const EntryView& entry, const void* stream, void* window,
+                                        std::size_t windowSize, xpress::DecodeSink sink, void* context)
 {
+    std::uint64_t size = 0;
+    const void* const raw = xpress::RawStream(stream, entry.compressedSize, &size);
     xpress::Decompressor* decompressor = nullptr;
-    if (!xpress::CreateDecompressor(xpress::COMPRESS_ALGORITHM_XPRESS_HUFF, &decompressor))
-        return false;
-    std::size_t decodedSize = 0;
-    const bool decoded = xpress::Decompress(decompressor, stream, entry.compressedSize, output,
-                                            entry.uncompressedSize, &decodedSize);
+    if (raw == nullptr || size != entry.uncompressedSize ||
+        !xpress::CreateDecompressor(xpress::COMPRESS_ALGORITHM_XPRESS_HUFF, &decompressor))
+        return xpress::DecodeResult::kTruncated;
+    const xpress::DecodeResult result =
+        xpress::DecompressRawThrough(decompressor, raw, entry.compressedSize - xpress::kBufferHeaderBytes, size,
+                                     window, windowSize, sink, context);
     xpress::CloseDecompressor(decompressor);
-    return decoded && decodedSize == entry.uncompressedSize;
+    return result;
 }
 
 }  // namespace payload

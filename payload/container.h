@@ -15,6 +15,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "compression/xpress.h"
+
 namespace payload {
 
 constexpr std::uint32_t kContainerMagic = 0x5A495054;  // "TPIZ" read as a little-endian word
@@ -42,11 +44,15 @@ struct EntryView {
 bool LocateEntry(const std::uint32_t* container, std::size_t containerWords, std::uint32_t index,
                  EntryView* entry);
 
-// Decodes the entry's stream (its first compressedSize bytes at `stream`) into
-// `output`, which holds uncompressedSize bytes.  True only when the stream
-// decodes to exactly that many bytes: a stream that is corrupt or truncated, or
-// that disagrees with the entry's size word, is refused, and nothing is ever
-// written past `output`.
-bool DecodeEntry(const EntryView& entry, const void* stream, void* output);
+// Decodes the entry's stream (its first compressedSize bytes at `stream`)
+// through `window` (xpress::DecompressRawThrough): each decoded part goes to
+// sink; a window of at least uncompressedSize bytes takes the whole output.
+// kSuccess only when the stream decodes to exactly uncompressedSize bytes and
+// the sink took them all: a stream that is corrupt or truncated, or that
+// disagrees with the entry's size word (kTruncated), is refused, and nothing
+// is ever written outside the window.  kBadLength may also mean a match too
+// long for a window smaller than the output.
+xpress::DecodeResult DecodeEntryThrough(const EntryView& entry, const void* stream, void* window,
+                                        std::size_t windowSize, xpress::DecodeSink sink, void* context);
 
 }  // namespace payload

@@ -26,21 +26,17 @@ private:
     void* data_;
 };
 
-// Writes the bytes as the new file newPath.  A write that fails or stores
-// fewer bytes (a full disk) removes what it wrote.
-bool WriteNewFile(const char* newPath, const void* bytes, DWORD size)
+// Decoded parts of this size at a time: the whole output never lies in
+// memory, and the window, reused, is touched once.
+constexpr std::size_t kWindowBytes = xpress::kWindowOverhead + (std::size_t(1) << 20);
+
+// Writes a decoded part to the new file (the context).  Only the count
+// decides: a full disk stores fewer bytes.
+bool WritePart(void* file, const void* bytes, std::size_t size)
 {
-    HANDLE file = CreateFileA(newPath, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
     DWORD written = 0;
-    WriteFile(file, bytes, size, &written, nullptr);  // the count alone decides
-    CloseHandle(file);
-    if (written == size)
-        return true;
-    DeleteFileA(newPath);
-    return false;
+    WriteFile(static_cast<HANDLE>(file), bytes, DWORD(size), &written, nullptr);
+    return written == size;
 }
 
 }  // namespace
@@ -49,21 +45,36 @@ bool ExtractPayloadEntryFrom(const std::uint32_t* container, std::size_t contain
                              std::uint32_t index, const char* targetPath)
 {
     payload::EntryView entry;
-    if (!payload::LocateEntry(container, containerWords, index, &entry))
+    char newPath[kPathCapacity];
+    if (!payload::LocateEntry(container, containerWords, index, &entry) || !ReplacementPath(targetPath, newPath))
         return false;
 
+    HANDLE file = CreateFileA(newPath, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
     // The stream is decoded where it lies, in the program's read-only data; a
     // copy of it on the heap would cost a pass over it and as much memory again.
-    HeapBuffer output(entry.uncompressedSize);
-    if (output.data() == nullptr)
-        return false;
-    // Decode before anything is written: a stream that does not decode touches
-    // no file.  The old file at the path goes only when the new one is whole.
-    char newPath[kPathCapacity];
-    return payload::DecodeEntry(entry, entry.body, output.data()) &&
-           ReplacementPath(targetPath, newPath) &&
-           WriteNewFile(newPath, output.data(), entry.uncompressedSize) &&
-           PutInPlace(newPath, targetPath);
+    // A match longer than our packer writes (or a corrupt one) fails in the
+    // window: then a window of the whole output decides, and the file is
+    // written again from its start.
+    xpress::DecodeResult result = xpress::DecodeResult::kBadLength;
+    for (std::size_t windowBytes = kWindowBytes; result == xpress::DecodeResult::kBadLength;
+         windowBytes = entry.uncompressedSize) {
+        HeapBuffer window(windowBytes);
+        if (window.data() == nullptr || SetFilePointer(file, 0, nullptr, FILE_BEGIN) != 0)
+            break;
+        result = payload::DecodeEntryThrough(entry, entry.body, window.data(), windowBytes, WritePart, file);
+        if (windowBytes >= entry.uncompressedSize)
+            break;
+    }
+    CloseHandle(file);
+    // The old file at the path goes only when the new one is whole; a stream
+    // that does not decode, or a full disk, leaves no new file either.
+    if (result == xpress::DecodeResult::kSuccess)
+        return PutInPlace(newPath, targetPath);
+    DeleteFileA(newPath);
+    return false;
 }
 
 bool ExtractPayloadEntry(std::uint32_t index, const char* targetPath)

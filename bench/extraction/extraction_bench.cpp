@@ -1,7 +1,7 @@
 // Extraction benchmark, run under Wine: ExtractPayloadEntry on a container built
 // around a large real executable, against writing the same bytes from memory
-// with one WriteFile, and the extraction's peak memory against its output
-// buffer.  Times are the median and the least of the rounds: on a machine that
+// with one WriteFile, and the extraction's peak memory against the entry's
+// size.  Times are the median and the least of the rounds: on a machine that
 // others share, the least is the steadier figure of what a step costs.
 //
 //   extraction_bench [ROUNDS]
@@ -128,7 +128,7 @@ int main(int argc, char** argv)
                 Least(writing) * 1000, rounds, u / Least(writing) / 1e6);
     std::printf("  ratio                %8.2f x the plain write (medians), %.2f x (least)\n",
                 Median(extraction) / Median(writing), Least(extraction) / Least(writing));
-    std::printf("  output buffer        %8.1f MiB\n", MiB(u));
+    std::printf("  entry's size         %8.1f MiB\n", MiB(u));
     // Under Wine 8 PagefileUsage does not move with heap allocations (seen here),
     // so the working set is the figure that shows the buffer.
     std::printf("  peak working set     %8.1f MiB above the start (%.1f -> %.1f MiB)\n",

@@ -1,6 +1,7 @@
 // libFuzzer, differential: the library's decoder against the plain reference
 // decoder, which must give the same result and, on success, the same bytes; the
-// check without output must give the same result too.
+// check without output must give the same result too, and so must the decoder
+// through a window of a few blocks, part by part.
 // First byte below 0x80: the next 3 choose the output size (up to 1 MiB, sixteen
 // blocks), the rest is a raw stream.  From 0x80: the rest is an input, which the
 // compressor (at the level the byte picks) must turn into a stream both give back.
@@ -14,6 +15,8 @@
 
 #include "reference_decoder.h"
 #include "xpress.h"
+
+constexpr std::size_t kWindow = xpress::kWindowOverhead + 4096;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static xpress::Decompressor* d = [] {
@@ -42,6 +45,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (r != reference::Decode(in.data(), in.size(), expected.get(), n) || r != xpress::CheckRaw(d, in.data(), in.size(), n))
         std::abort();
     if (r == xpress::DecodeResult::kSuccess && n != 0 && std::memcmp(out.get(), expected.get(), n) != 0) std::abort();
+    // Through a window of a few blocks: the same result (or kBadLength, a match longer than the window takes,
+    // never for the compressor's streams), and the bytes received are always the output's first.
+    static std::unique_ptr<std::uint8_t[]> window(new std::uint8_t[kWindow]);
+    std::vector<std::uint8_t> parts;
+    const xpress::DecodeSink append = [](void* to, const void* bytes, std::size_t count) {
+        auto* v = static_cast<std::vector<std::uint8_t>*>(to);
+        v->insert(v->end(), static_cast<const std::uint8_t*>(bytes), static_cast<const std::uint8_t*>(bytes) + count);
+        return true;
+    };
+    const xpress::DecodeResult t = xpress::DecompressRawThrough(d, in.data(), in.size(), n, window.get(), kWindow, append, &parts);
+    if ((t != r && (t != xpress::DecodeResult::kBadLength || data[0] >= 0x80)) ||
+        (t == xpress::DecodeResult::kSuccess ? parts.size() != n : parts.size() > n) ||
+        (r == xpress::DecodeResult::kSuccess && !parts.empty() && std::memcmp(parts.data(), expected.get(), parts.size()) != 0))
+        std::abort();
     if (data[0] >= 0x80 && (r != xpress::DecodeResult::kSuccess || (n != 0 && std::memcmp(out.get(), original.data(), n) != 0)))
         std::abort();
     return 0;
