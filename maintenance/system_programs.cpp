@@ -49,6 +49,12 @@ bool GetSystemFolder(char (&folder)[kPathCapacity])
     return length > 0 && length < kPathCapacity;
 }
 
+bool GetWindowsFolder(char (&folder)[kPathCapacity])
+{
+    UINT length = GetSystemWindowsDirectoryA(folder, kPathCapacity);
+    return length > 0 && length < kPathCapacity;
+}
+
 bool ResolveCommandProgram(const char* command, char (&program)[kPathCapacity])
 {
     program[0] = '\0';
@@ -69,8 +75,7 @@ bool ResolveCommandProgram(const char* command, char (&program)[kPathCapacity])
     char systemFolder[kPathCapacity];
     char windowsFolder[kPathCapacity];
     char folders[2 * kPathCapacity];
-    UINT windowsLength = GetSystemWindowsDirectoryA(windowsFolder, kPathCapacity);
-    if (!GetSystemFolder(systemFolder) || windowsLength == 0 || windowsLength >= kPathCapacity ||
+    if (!GetSystemFolder(systemFolder) || !GetWindowsFolder(windowsFolder) ||
         FormatBounded(folders, sizeof folders, "%s;%s", systemFolder, windowsFolder) != kFormatOk)
         return false;
     DWORD found = SearchPathA(folders, name, ".exe", kPathCapacity, program, nullptr);

@@ -12,6 +12,10 @@
 // cannot be found whole.
 bool GetSystemFolder(char (&folder)[kPathCapacity]);
 
+// The system's Windows folder, without a trailing backslash.  False when it
+// cannot be found whole.
+bool GetWindowsFolder(char (&folder)[kPathCapacity]);
+
 // The program that `command` (a command line as stored by some installer)
 // starts with.  A quoted full path ("C:\...", "\\server\...") is left to the
 // platform: `program` is then empty.  An unquoted one is the first part of the

@@ -130,9 +130,8 @@ void ScheduleUninstallerRemoval(const char* installDirectory)
     char windowsFolder[kPathCapacity];
     char commandProcessor[kPathCapacity];
     char ping[kPathCapacity];
-    UINT windowsLength = GetSystemWindowsDirectoryA(windowsFolder, kPathCapacity);
     if (!CopyPath(uninstaller, installDirectory) || !AppendPath(uninstaller, UninstallerSuffix) ||
-        windowsLength == 0 || windowsLength >= kPathCapacity ||
+        !GetWindowsFolder(windowsFolder) ||
         !FormatScriptPath(scriptPath, windowsFolder) || !GetSystemFolder(systemFolder) ||
         !CopyPath(commandProcessor, systemFolder) ||
         !AppendPath(commandProcessor, "\\cmd.exe") || !CopyPath(ping, systemFolder) ||
