@@ -15,6 +15,7 @@
 #include "app/wizard.h"
 #include "install/running_file.h"
 #include "maintenance/uninstall.h"
+#include "shell/shortcuts.h"
 #include "resources/resource.h"
 
 #include <cstring>
@@ -78,6 +79,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
+    // The shell's libraries load while the first pages are read, not after Install.
+    HANDLE preload = CreateThread(nullptr, 0, PreloadShortcutWork, nullptr, 0, nullptr);
     DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_WIZARD), nullptr, WizardDialogProc, 0);
+    if (preload != nullptr) {
+        WaitForSingleObject(preload, INFINITE);
+        CloseHandle(preload);
+    }
     return 0;
 }

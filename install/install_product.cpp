@@ -54,16 +54,14 @@ bool InstallInto(HWND wizard, char (&pathStem)[kPathCapacity])
     RememberApplicationPath(appPath);
 
     // From here on the result is fixed; the steps below run whatever it is.
+    // The shortcuts are made meanwhile.
+    ShortcutWork shortcuts = StartShortcuts(IsChecked(wizard, IDC_START_MENU), IsChecked(wizard, IDC_DESKTOP),
+                                            IsChecked(wizard, IDC_ALL_USERS));
     char helpPath[kPathCapacity] = {};
     bool helpPathBuilt = CopyPath(helpPath, pathStem) && AppendPath(helpPath, HelpFileExtension);
     if (!helpPathBuilt)
         helpPath[0] = '\0';
     bool result = helpPathBuilt && ExtractPayloadEntry(1, helpPath);
-
-    bool allUsers = IsChecked(wizard, IDC_ALL_USERS);
-    bool desktop = IsChecked(wizard, IDC_DESKTOP);
-    bool startMenu = IsChecked(wizard, IDC_START_MENU);
-    CreateShortcuts(startMenu, desktop, allUsers);
 
     // Copied from the file that runs, whatever lies at its path by now and
     // however long that path is in our code page.  A copy that fails keeps the
@@ -79,6 +77,7 @@ bool InstallInto(HWND wizard, char (&pathStem)[kPathCapacity])
     std::uint32_t sizeKiB = FileSizeInKiB(RememberedApplicationPath()) + FileSizeInKiB(helpPath) +
                             (inPlace ? FileSizeInKiB(uninstallerPath) : 0);
     WriteUninstallRegistration(uninstallCommand, sizeKiB);
+    FinishShortcuts(shortcuts);
     return result;
 }
 

@@ -134,8 +134,6 @@ void OfferLegacyRemoval(HWND owner)
     }
 
     // The legacy uninstaller may have removed shortcuts of the same name.
-    bool allUsers = IsChecked(owner, IDC_ALL_USERS);
-    bool desktop = IsChecked(owner, IDC_DESKTOP);
-    bool startMenu = IsChecked(owner, IDC_START_MENU);
-    CreateShortcuts(startMenu, desktop, allUsers);
+    FinishShortcuts(StartShortcuts(IsChecked(owner, IDC_START_MENU), IsChecked(owner, IDC_DESKTOP),
+                                   IsChecked(owner, IDC_ALL_USERS)));
 }

@@ -7,6 +7,7 @@
 #include "shell/user_folders.h"
 
 #include <objbase.h>
+#include <cstdint>
 #include <shlobj.h>
 
 namespace {
@@ -50,19 +51,59 @@ void CreateDesktopShortcut(bool allUsers)
     EndInteractiveUserWork(userToken);
 }
 
-}  // namespace
+// Which link a thread makes: kDesktopLink or not, with 1 for all users.
+constexpr std::uintptr_t kDesktopLink = 2;
+constexpr std::uintptr_t kNoLink = 4;
 
-void CreateShortcuts(bool startMenu, bool desktop, bool allUsers)
+DWORD WINAPI CreateShortcutInApartment(void* choice)
 {
     // S_FALSE (already initialised on this thread) still needs its CoUninitialize;
     // a failure (e.g. RPC_E_CHANGED_MODE in a multithreaded apartment) must not get one.
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
-        return;
-    if (startMenu)
-        CreateStartMenuShortcut(allUsers);
-    if (desktop)
-        CreateDesktopShortcut(allUsers);
+        return 0;
+    const auto link = reinterpret_cast<std::uintptr_t>(choice);
+    if (link & kDesktopLink)
+        CreateDesktopShortcut(link & 1);
+    else
+        CreateStartMenuShortcut(link & 1);
     CoUninitialize();
+    return 0;
+}
+
+}  // namespace
+
+ShortcutWork StartShortcuts(bool startMenu, bool desktop, bool allUsers)
+{
+    ShortcutWork work = {};
+    for (std::uintptr_t link : {startMenu ? allUsers : kNoLink, desktop ? kDesktopLink | allUsers : kNoLink}) {
+        if (link == kNoLink)
+            continue;
+        void* const choice = reinterpret_cast<void*>(link);
+        HANDLE& thread = work.threads[link >> 1];
+        thread = CreateThread(nullptr, 0, CreateShortcutInApartment, choice, 0, nullptr);
+        if (thread == nullptr)
+            CreateShortcutInApartment(choice);  // made at once, then
+    }
+    return work;
+}
+
+void FinishShortcuts(const ShortcutWork& work)
+{
+    for (HANDLE thread : work.threads) {
+        if (thread != nullptr) {
+            WaitForSingleObject(thread, INFINITE);
+            CloseHandle(thread);
+        }
+    }
+}
+
+DWORD WINAPI PreloadShortcutWork(void*)
+{
+    char folder[kPathCapacity];
+    GetSpecialFolder(CSIDL_PROGRAM_FILES, folder);  // the shell's library, and below COM's
+    if (SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
+        CoUninitialize();
+    return 0;
 }
 
 bool CreateShellLink(const char* linkPath)

@@ -13,8 +13,10 @@ if ! "$1" -i "$2" -O rc -o "$DIR/resources.rc" 2>"$DIR/err"; then
     echo "manifest: cannot read the resources of $2: $(head -n1 "$DIR/err")" >&2
     exit 1
 fi
-# The resource's text, one quoted piece per line: unquote, "" is ", \n ends the line.
-sed -n '/^1 24 /,/^END/{/^  "/{s/^  "//;s/"$//;s/""/"/g;s/\\n$//;p}}' "$DIR/resources.rc" >"$DIR/manifest.xml"
+# The resource's text in quoted pieces, a long line split over several: unquote,
+# "" is ", and only \n ends a line.
+sed -n '/^1 24 /,/^END/{/^  "/{s/^  "//;s/"$//;s/""/"/g;p}}' "$DIR/resources.rc" | tr -d '\n' |
+    sed 's/\\n/\n/g' >"$DIR/manifest.xml"
 if [ ! -s "$DIR/manifest.xml" ]; then
     echo "manifest: $2 has no manifest resource 1" >&2
     exit 1

@@ -174,7 +174,7 @@ TEST(UserFolders, FileWorkRunsWithTheUsersToken)
             if (work.uninstall && WaitFor([&] { return (box = FindMessageBox(GetCurrentProcessId())).window != nullptr; }))
                 Answer(box, IDOK);
         });
-        work.uninstall ? UninstallProduct() : CreateShortcuts(true, true, false);
+        work.uninstall ? UninstallProduct() : FinishShortcuts(StartShortcuts(true, true, false));
         answerer.join();
         DestroyWindow(shell);
         HANDLE impersonated = nullptr;
