@@ -1,7 +1,8 @@
 // The installation: what the wizard's Install button does.
 //
-// Steps run in a fixed order and most of them go on after an earlier one failed;
-// only the two payload extractions decide the result.  Nothing is rolled back.
+// Steps run in a fixed order, the shortcuts beside the steps after the
+// application, and most of them go on after an earlier one failed; only the
+// two payload extractions decide the result.  Nothing is rolled back.
 #include "install/install_product.h"
 
 #include "app/application_path.h"
