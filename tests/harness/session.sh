@@ -60,6 +60,9 @@ session_start() {
     # the display, Wine would wait 2 s for one whenever a window is hidden.
     wineserver -p </dev/null >/dev/null 2>&1 &
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+    # A program that crashes prints Wine's backtrace to its error output and ends,
+    # instead of waiting for someone to close the debugger's dialog.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
     # One program of ours holds the desktop for the whole session: a command
     # processor waiting on a pipe that this shell keeps open.  Without it Wine
     # closes the desktop (its explorer.exe) a second after the last program has
