@@ -13,6 +13,7 @@
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -100,6 +101,19 @@ void ExpectInstallation(const std::vector<std::string>& links)
     for (const auto& [name, type, bytes] : values) {
         const RegistryValue value = ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, name);
         EXPECT_TRUE(value.type == type && value.bytes == bytes) << name << ": type " << value.type << ", " << value.bytes.size() << " bytes";
+    }
+    // The icon shown beside the entry, "DisplayIcon": the uninstaller's own, in both sizes.
+    HICON icons[2] = {};
+    EXPECT_EQ(2u, ExtractIconExA(paths.uninstaller.c_str(), 0, &icons[0], &icons[1], 1));
+    for (int i = 0; i < 2; ++i) {
+        ICONINFO info = {};
+        BITMAP bitmap = {};
+        EXPECT_TRUE(icons[i] != nullptr && GetIconInfo(icons[i], &info) &&
+                    GetObjectA(info.hbmColor, sizeof bitmap, &bitmap) && bitmap.bmWidth == 32 >> i && bitmap.bmHeight == 32 >> i)
+            << "icon " << i << ": " << bitmap.bmWidth << "x" << bitmap.bmHeight;
+        for (HBITMAP part : {info.hbmColor, info.hbmMask})
+            DeleteObject(part);
+        DestroyIcon(icons[i]);
     }
 }
 
