@@ -35,16 +35,18 @@ static_assert(kFastestLevel <= kDefaultLevel && kDefaultLevel <= kStrongestLevel
 static_assert(kSegmentSpan + kWindowSize < std::size_t(-kNullPos), "finder positions stay far from kNullPos");
 static_assert(kSegmentSpan % kBlockSpan == 0, "segments end where blocks end");
 
+static_assert(kPartSpan % kSegmentSpan == 0, "parts begin where segments begin");
+
 // Compresses segment `index` of the input into `out`.  The finder starts
-// empty and takes in the window before the segment first, so matches reach
-// back into the previous segment as they would in one long run; the costs
-// start from the segment's own byte histogram.  The result depends on the
-// input and the index alone.
+// empty and, unless a part begins with the segment, takes in the window
+// before it first, so matches reach back into the previous segment as they
+// would in one long run; the costs start from the segment's own byte
+// histogram.  The result depends on the input and the index alone.
 void CompressSegment(Compressor* c, const u8* in, std::size_t in_size, std::size_t index, BitWriter& out) {
     const std::size_t start = index * kSegmentSpan;
     const std::size_t end = std::min(start + kSegmentSpan, in_size);
     const bool last = end == in_size;
-    c->mf_base = start - std::min(start, kWindowSize);
+    c->mf_base = start % kPartSpan == 0 ? start : start - std::min(start, kWindowSize);
     c->optimal.have_previous_code = false;
     const u8* const base = in + c->mf_base;
     if (c->hc) {
@@ -73,10 +75,15 @@ void CompressSegment(Compressor* c, const u8* in, std::size_t in_size, std::size
     }
 }
 
+// Called before segment `index` goes to `out`, whose output begins at `base`.
+void NotePartStart(Compressor* c, std::size_t index, const BitWriter& out, const u8* base) {
+    if (index != 0 && index * kSegmentSpan % kPartSpan == 0) c->part_starts.push_back(std::size_t(out.next() - base));
+}
+
 // Segments compressed by worker threads, each into its own buffer, and
 // joined in order by the calling thread, which also reports the progress.
 bool CompressSegmentsInParallel(Compressor* c, const u8* in, std::size_t in_size, std::size_t segments,
-                                unsigned threads, BitWriter& out) {
+                                unsigned threads, BitWriter& out, const u8* base) {
     std::vector<std::unique_ptr<Compressor, void (*)(Compressor*)>> workers;
     for (unsigned t = 0; t < threads; t++) {
         Compressor* worker = nullptr;
@@ -125,6 +132,7 @@ bool CompressSegmentsInParallel(Compressor* c, const u8* in, std::size_t in_size
             piece = std::move(pieces[k]);
         }
         if (failed) break;
+        NotePartStart(c, k, out, base);
         out.PutBytes(piece.data(), piece.size());
         if (c->progress) c->progress(c->progress_context, std::min((k + 1) * kSegmentSpan, in_size), in_size);
     }
@@ -157,6 +165,11 @@ void CloseCompressor(Compressor* handle) { delete handle; }
 
 int CompressorLevel(const Compressor* handle) { return handle->level; }
 
+const std::size_t* CompressedPartStarts(const Compressor* handle, std::size_t* count) {
+    *count = handle->part_starts.size();
+    return handle->part_starts.data();
+}
+
 void SetCompressorThreads(Compressor* handle, unsigned threads) {
     handle->threads = threads != 0 ? threads : std::max(1u, std::thread::hardware_concurrency());
 }
@@ -183,15 +196,18 @@ std::size_t CompressRawBound(std::size_t inputSize) {
 bool CompressRaw(Compressor* c, const void* input, std::size_t inputSize, void* output, std::size_t outputCapacity,
                  std::size_t* compressedSize) {
     *compressedSize = 0;
+    c->part_starts.clear();
     if (inputSize == 0) return true;  // N = 0 needs no block: the decoder stops at once
     const u8* const in = static_cast<const u8*>(input);
     BitWriter out(static_cast<u8*>(output), outputCapacity);
     const std::size_t segments = (inputSize - 1) / kSegmentSpan + 1;
     const unsigned threads = unsigned(std::min<std::size_t>(c->threads, segments));
     if (threads > 1) {
-        if (!CompressSegmentsInParallel(c, in, inputSize, segments, threads, out)) return false;
+        if (!CompressSegmentsInParallel(c, in, inputSize, segments, threads, out, static_cast<u8*>(output)))
+            return false;
     } else {
         for (std::size_t k = 0; k < segments && !out.overflow(); k++) {
+            NotePartStart(c, k, out, static_cast<u8*>(output));
             CompressSegment(c, in, inputSize, k, out);
             if (c->progress) c->progress(c->progress_context, std::min((k + 1) * kSegmentSpan, inputSize), inputSize);
         }

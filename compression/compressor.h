@@ -49,6 +49,7 @@ struct Compressor {
     unsigned threads = 1;
     CompressProgress progress = nullptr;
     void* progress_context = nullptr;
+    std::vector<std::size_t> part_starts;  // of the last stream, see CompressedPartStarts
 };
 
 // Parsers.  Each fills c->tokens with the block starting at `block_start`

@@ -452,10 +452,12 @@ out:
 // matches that reach back.  Positions are the window's: offsets need checking
 // only while fewer than kMaxOffset bytes lie before, and then the window holds
 // the whole output so far.  A match that does not fit what is left of a full
-// window fails as kBadLength, which only a whole output decides.
+// window fails as kBadLength, which only a whole output decides.  On success
+// *consumed (when given) is where the stream's next block would begin.
 template <bool kWrite>
 DecodeResult DecodeStream(DecodeTable& table, const void* compressed, std::size_t compressed_size, u8* window,
-                          std::size_t window_size, std::size_t out_size, DecodeSink sink, void* context) {
+                          std::size_t window_size, std::size_t out_size, DecodeSink sink, void* context,
+                          std::size_t* consumed = nullptr) {
     BitReader br;
     br.next = static_cast<const u8*>(compressed);
     br.end = br.next + compressed_size;
@@ -505,6 +507,7 @@ DecodeResult DecodeStream(DecodeTable& table, const void* compressed, std::size_
         // Unread bits of the register are padding; the next table starts at br.next.
     }
     if (kWrite && sink != nullptr && !sink(context, window + fresh, pos - fresh)) return DecodeResult::kStopped;
+    if (consumed != nullptr) *consumed = std::size_t(br.next - static_cast<const u8*>(compressed));
     return DecodeResult::kSuccess;
 }
 

@@ -5,9 +5,9 @@ namespace xpress {
 
 DecodeResult DecompressRawThrough(Decompressor* handle, const void* compressed, std::size_t compressedSize,
                                   std::size_t outputSize, void* window, std::size_t windowSize, DecodeSink sink,
-                                  void* context) {
+                                  void* context, std::size_t* consumed) {
     return DecodeStream<true>(handle->table, compressed, compressedSize, static_cast<u8*>(window),
-                              std::min(windowSize, outputSize), outputSize, sink, context);
+                              std::min(windowSize, outputSize), outputSize, sink, context, consumed);
 }
 
 DecodeResult DecompressRaw(Decompressor* handle, const void* compressed, std::size_t compressedSize,

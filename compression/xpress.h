@@ -29,7 +29,11 @@
 // and compresses each segment on its own: its matches still reach back into
 // the segment before, but its parse and codes depend on nothing else.  So
 // segments can be compressed at the same time (SetCompressorThreads), and a
-// stream is the same whatever the number of threads.
+// stream is the same whatever the number of threads.  Every kPartSpan bytes
+// the history starts afresh as well: no match reaches back across a part's
+// start, so a decoder told where the part's bytes begin in the stream
+// (CompressedPartStarts) can decode it on its own, at the same time as the
+// others.
 #pragma once
 
 #include <cstddef>
@@ -50,6 +54,12 @@ constexpr int kStrongestLevel = 9;
 constexpr std::size_t kBufferHeaderBytes = 28;
 
 constexpr std::size_t kSegmentSpan = std::size_t(1) << 21;  // 2 MiB, 32 blocks
+constexpr std::size_t kPartSpan = 2 * kSegmentSpan;           // 4 MiB: costs ~0.1 % in size
+
+// Parts of an output of `size` bytes: ceil(size / kPartSpan), 0 for none.
+constexpr std::size_t PartCount(std::uint64_t size) {
+    return std::size_t(size / kPartSpan + (size % kPartSpan != 0 ? 1 : 0));
+}
 
 struct Compressor;
 struct Decompressor;
@@ -119,16 +129,18 @@ constexpr std::size_t kMaxEncodeMatchLength = std::size_t(1) << 18;
 constexpr std::size_t kWindowOverhead = 65536 + 65536 + kMaxEncodeMatchLength;
 
 // DecompressRaw through a window instead of the whole output, so that memory
-// stays the window's whatever the output's size: each part decoded goes to
+// stays the window's whatever the output's size: each piece decoded goes to
 // sink, whole blocks at a time, and the window is reused.  With windowSize at
-// least kWindowOverhead plus the part size wanted, every stream the
+// least kWindowOverhead plus the piece size wanted, every stream the
 // compressor writes gives DecompressRaw's result; but kBadLength can also
 // mean that a longer match of another encoder did not fit what was left of
 // the window, and only DecompressRaw decides.  On any failure the bytes the
-// sink received are still the output's first bytes.
+// sink received are still the output's first bytes.  On success *consumed
+// (when given) is the number of stream bytes the output took: where a block
+// after it would begin, e.g. the next part of a compressor's stream.
 DecodeResult DecompressRawThrough(Decompressor* handle, const void* compressed, std::size_t compressedSize,
                                   std::size_t outputSize, void* window, std::size_t windowSize, DecodeSink sink,
-                                  void* context);
+                                  void* context, std::size_t* consumed = nullptr);
 
 // The result DecompressRaw would give for outputSize bytes, found without
 // writing them: whether a stream decodes does not depend on the bytes it
@@ -144,6 +156,12 @@ std::size_t CompressRawBound(std::size_t inputSize);
 // too small.
 bool CompressRaw(Compressor* handle, const void* input, std::size_t inputSize,
                  void* output, std::size_t outputCapacity, std::size_t* compressedSize);
+
+// Where the parts after the first begin in the raw stream that the last
+// CompressRaw call wrote, in bytes from its start (for Compress: from the raw
+// stream's start, kBufferHeaderBytes into the buffer): PartCount(inputSize) - 1
+// offsets, in *count.
+const std::size_t* CompressedPartStarts(const Compressor* handle, std::size_t* count);
 
 // The level a compressor was created with.
 int CompressorLevel(const Compressor* handle);

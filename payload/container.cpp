@@ -28,6 +28,23 @@ bool LocateEntry(const std::uint32_t* container, std::size_t containerWords, std
     }
 }
 
+const std::uint32_t* LocatePartStarts(const std::uint32_t* container, std::size_t containerWords,
+                                      const std::uint32_t* partIndex, std::size_t partIndexWords,
+                                      std::uint32_t index)
+{
+    std::size_t first = 0;
+    EntryView entry;
+    for (std::uint32_t i = 0; i < index; ++i) {
+        if (!LocateEntry(container, containerWords, i, &entry))
+            return nullptr;
+        first += PartStartWords(entry.uncompressedSize);
+    }
+    if (!LocateEntry(container, containerWords, index, &entry) || first > partIndexWords ||
+        PartStartWords(entry.uncompressedSize) > partIndexWords - first)
+        return nullptr;
+    return partIndex + first;
+}
+
 xpress::DecodeResult DecodeEntryThrough(const EntryView& entry, const void* stream, void* window,
                                         std::size_t windowSize, xpress::DecodeSink sink, void* context)
 {

@@ -10,6 +10,12 @@
 //     ceil(c/4) words: the stream (XPRESS Huffman, buffer mode), then zero
 //               bytes up to the next multiple of 4
 // There is no table of offsets: an entry is found by walking the ones before it.
+//
+// Beside the container, not in it, the packer writes its part index: for each
+// entry in index order, xpress::PartCount(u) - 1 words, the offsets in the
+// entry's raw stream (the stream less its kBufferHeaderBytes header) at which
+// its parts after the first begin.  Extraction takes them as a hint to decode
+// the parts at the same time, and checks them as it goes.
 #pragma once
 
 #include <cstddef>
@@ -29,6 +35,12 @@ constexpr std::size_t BodyWords(std::uint32_t compressedSize)
     return compressedSize / 4 + (compressedSize % 4 != 0 ? 1 : 0);
 }
 
+// Words of the part index for an entry of u bytes.
+constexpr std::size_t PartStartWords(std::uint32_t uncompressedSize)
+{
+    return uncompressedSize == 0 ? 0 : xpress::PartCount(uncompressedSize) - 1;
+}
+
 struct EntryView {
     const std::uint32_t* body = nullptr;  // first word of the stream
     std::size_t bodyWords = 0;
@@ -43,6 +55,13 @@ struct EntryView {
 // a damaged layout is never read out of bounds.
 bool LocateEntry(const std::uint32_t* container, std::size_t containerWords, std::uint32_t index,
                  EntryView* entry);
+
+// The part index's words for entry `index` (PartStartWords(u) of them), found
+// by walking the container's entries before it; null when the container has
+// no such entry or the index is too short for them.
+const std::uint32_t* LocatePartStarts(const std::uint32_t* container, std::size_t containerWords,
+                                      const std::uint32_t* partIndex, std::size_t partIndexWords,
+                                      std::uint32_t index);
 
 // Decodes the entry's stream (its first compressedSize bytes at `stream`)
 // through `window` (xpress::DecompressRawThrough): each decoded part goes to

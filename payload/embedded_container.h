@@ -7,3 +7,6 @@
 
 extern "C" const std::uint32_t PayloadContainer[];
 extern "C" const std::uint64_t PayloadContainerWords;
+// Its part index (see container.h).
+extern "C" const std::uint32_t PayloadContainerParts[];
+extern "C" const std::uint64_t PayloadContainerPartsWords;

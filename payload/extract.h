@@ -11,6 +11,8 @@
 bool ExtractPayloadEntry(std::uint32_t index, const char* targetPath);
 
 // ExtractPayloadEntry over a container other than the built-in one, given by its
-// first word and its length in words.  For tests and the benchmark.
+// first word and its length in words, and its part index (container.h; null
+// and 0 for none).  For tests and the benchmark.
 bool ExtractPayloadEntryFrom(const std::uint32_t* container, std::size_t containerWords,
-                             std::uint32_t index, const char* targetPath);
+                             const std::uint32_t* partIndex, std::size_t partIndexWords, std::uint32_t index,
+                             const char* targetPath);

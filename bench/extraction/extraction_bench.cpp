@@ -23,6 +23,8 @@
 
 extern "C" const std::uint32_t BenchContainer[];
 extern "C" const std::uint64_t BenchContainerWords;
+extern "C" const std::uint32_t BenchContainerParts[];
+extern "C" const std::uint64_t BenchContainerPartsWords;
 
 namespace {
 
@@ -90,7 +92,8 @@ int main(int argc, char** argv)
     // The first extraction alone decides the peaks: nothing else of that size exists yet.
     const PROCESS_MEMORY_COUNTERS before = Memory();
     const double firstStart = Now();
-    if (!ExtractPayloadEntryFrom(BenchContainer, BenchContainerWords, 0, target.c_str())) {
+    if (!ExtractPayloadEntryFrom(BenchContainer, BenchContainerWords, BenchContainerParts, BenchContainerPartsWords, 0,
+                                 target.c_str())) {
         std::fprintf(stderr, "extraction_bench: extraction failed\n");
         return 1;
     }
@@ -100,7 +103,8 @@ int main(int argc, char** argv)
     std::vector<double> extraction;
     for (int i = 0; i < rounds; ++i) {
         const double start = Now();
-        ExtractPayloadEntryFrom(BenchContainer, BenchContainerWords, 0, target.c_str());
+        ExtractPayloadEntryFrom(BenchContainer, BenchContainerWords, BenchContainerParts, BenchContainerPartsWords, 0,
+                                 target.c_str());
         extraction.push_back(Now() - start);
     }
 

@@ -11,11 +11,12 @@
 
 namespace payload {
 
-// One file as the container carries it: its buffer-mode stream and the size it
-// decodes to.
+// One file as the container carries it: its buffer-mode stream, the size it
+// decodes to, and where its parts after the first begin in its raw stream.
 struct PackedEntry {
     std::vector<std::uint8_t> stream;
     std::uint32_t uncompressedSize = 0;
+    std::vector<std::uint32_t> partStarts;
 };
 
 // How PackFile compresses: the level, the threads (0: one per core; the
@@ -38,10 +39,15 @@ bool PackFile(const std::vector<std::uint8_t>& data, const PackSettings& setting
 // guarantees each stream is shorter than 4 GiB.
 std::vector<std::uint8_t> BuildContainer(const std::vector<PackedEntry>& entries);
 
+// The entries' part index: their part starts, one word each, in index order.
+std::vector<std::uint32_t> BuildPartIndex(const std::vector<PackedEntry>& entries);
+
 // An assembler source (GNU as, PE/COFF) that puts the container file at
 // `containerPath` (absolute; `words` 32-bit words long) into read-only data
 // as the 4-byte-aligned word array `symbol`, taken in whole by .incbin,
-// followed by the 64-bit word count `symbol`Words.
-std::string ContainerAssembly(const std::string& containerPath, std::size_t words, const std::string& symbol);
+// followed by the 64-bit word count `symbol`Words, then the part index as the
+// word array `symbol`Parts and its count `symbol`PartsWords.
+std::string ContainerAssembly(const std::string& containerPath, std::size_t words,
+                              const std::vector<std::uint32_t>& partIndex, const std::string& symbol);
 
 }  // namespace payload

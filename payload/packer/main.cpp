@@ -233,6 +233,7 @@ int Run(int argc, char** argv)
     }
 
     const std::vector<std::uint8_t> container = payload::BuildContainer(entries);
+    const std::vector<std::uint32_t> partIndex = payload::BuildPartIndex(entries);
     entries.clear();
     std::string error;
     if (!WriteOutputFile(options.output, container.data(), container.size(), &error)) {
@@ -241,7 +242,7 @@ int Run(int argc, char** argv)
     }
     if (!options.assembly.empty()) {
         const std::string text = payload::ContainerAssembly(std::filesystem::absolute(options.output).string(),
-                                                            container.size() / 4, options.symbol);
+                                                            container.size() / 4, partIndex, options.symbol);
         if (!WriteOutputFile(options.assembly, text.data(), text.size(), &error)) {
             std::fprintf(stderr, "payload-pack: %s: %s\n", options.assembly.c_str(), error.c_str());
             return 1;

@@ -14,6 +14,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -169,8 +170,9 @@ TEST(PayloadPack, RefusesBadInputs)
 }
 
 // Segments compressed at the same time still make one container: the same
-// bytes with one thread and with two, decoding to the input, and the source
-// the assembler gets takes that file whole.
+// bytes and part index with one thread and with two, decoding to the input
+// whole and part by part, and the source the assembler gets takes that file
+// whole.
 TEST(PayloadPack, SameContainerOnAnyThreadCount)
 {
     const std::string folder = "/tmp/payload-pack-threads-" + std::to_string(getpid()) + "/";
@@ -179,6 +181,7 @@ TEST(PayloadPack, SameContainerOnAnyThreadCount)
     std::ofstream(folder + "app", std::ios::binary).write(reinterpret_cast<const char*>(app.data()), app.size());
     std::ofstream(folder + "help") << "help";
     Bytes containers[2];
+    std::string indexes[2];
     for (int threads : {1, 2}) {
         const std::string name = folder + "c" + std::to_string(threads);
         std::string output;
@@ -188,8 +191,10 @@ TEST(PayloadPack, SameContainerOnAnyThreadCount)
         containers[threads - 1].assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
         const std::string text((std::istreambuf_iterator<char>(source)), std::istreambuf_iterator<char>());
         EXPECT_NE(std::string::npos, text.find("\t.incbin \"" + name + "\"\n\t.balign 8\n")) << text;
+        indexes[threads - 1] = text.substr(text.find("PayloadContainerParts:"));
     }
     EXPECT_TRUE(containers[0] == containers[1]);
+    EXPECT_EQ(indexes[0], indexes[1]);
     const std::vector<std::uint32_t> words = Words(containers[0]);
     // Decoded through a window of a few blocks, part by part, as the setup program extracts it.
     payload::EntryView entry;
@@ -203,6 +208,23 @@ TEST(PayloadPack, SameContainerOnAnyThreadCount)
                 payload::DecodeEntryThrough(entry, entry.body, window.data(), window.size(), append, &parts) ==
                     xpress::DecodeResult::kSuccess);
     EXPECT_TRUE(parts == app);
+    // The second part from where the index says it begins, alone: none of its
+    // matches reaches into the first, which ends exactly there.
+    const unsigned long start = std::stoul(indexes[0].substr(indexes[0].find(".long ") + 6));
+    const auto* raw = reinterpret_cast<const std::uint8_t*>(entry.body) + xpress::kBufferHeaderBytes;
+    const std::size_t rawSize = entry.compressedSize - xpress::kBufferHeaderBytes;
+    xpress::Decompressor* decompressor = nullptr;
+    Bytes first(xpress::kPartSpan), second(app.size() - xpress::kPartSpan);
+    std::size_t consumed = 0;
+    ASSERT_TRUE(xpress::CreateDecompressor(xpress::COMPRESS_ALGORITHM_XPRESS_HUFF, &decompressor));
+    EXPECT_TRUE(xpress::DecompressRawThrough(decompressor, raw, rawSize, first.size(), first.data(), first.size(),
+                                             nullptr, nullptr, &consumed) == xpress::DecodeResult::kSuccess &&
+                consumed == start);
+    EXPECT_TRUE(xpress::DecompressRaw(decompressor, raw + start, rawSize - start, second.data(), second.size()) ==
+                    xpress::DecodeResult::kSuccess &&
+                std::equal(second.begin(), second.end(), app.begin() + xpress::kPartSpan));
+    xpress::CloseDecompressor(decompressor);
+    EXPECT_EQ(std::string::npos, indexes[0].find(".long ", indexes[0].find(".long ") + 1)) << "two parts, one start";
     std::filesystem::remove_all(folder);
 }
 
