@@ -29,6 +29,11 @@ constexpr DWORD kEndingWaitMs = 10000;
 constexpr DWORD kDeclinedWaitMs = 1000;
 // A terminated process is gone once the system has released its files.
 constexpr DWORD kTerminatedWaitMs = 5000;
+// The system calls a thread hung when it has not looked at its queue for some
+// seconds and is not waiting on it.  A copy that sat idle that long is "hung"
+// for the moment between our request waking it and its next look at the queue,
+// so the verdict counts only once the request has had this long to be taken.
+constexpr DWORD kHungGraceMs = 2000;
 constexpr int kMaxCopies = 64;
 
 static_assert(sizeof(PROCESSENTRY32) == 304, "the ANSI process entry");
@@ -103,8 +108,10 @@ CloseOutcome RequestClose(HWND window)
     ULONG_PTR request = ++lastCloseRequest;
     if (!SendMessageCallbackA(window, WM_CLOSE, 0, 0, NoteCloseAnswer, request))
         return IsWindow(window) ? kDeclined : kClosed;  // not asked: kept, like one we cannot see
+    const DWORD sent = GetTickCount();
     WaitDeliveringSentMessages(INFINITE, [&] {
-        return answeredCloseRequest == request || !IsWindow(window) || IsHungAppWindow(window);
+        return answeredCloseRequest == request || !IsWindow(window) ||
+               (GetTickCount() - sent >= kHungGraceMs && IsHungAppWindow(window));
     });
     if (!IsWindow(window))
         return kClosed;

@@ -186,18 +186,23 @@ protected:
             programFiles_ = ReadRegistryValue(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir");
             WriteRegistryValue(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir", REG_SZ, Sz("C:\\NoProgramFilesHere"));
         }
-        // A copy that saves its state for 3 s after its window closed, a hung one,
-        // and three that answer the request to close but stay: one named like the
-        // application, one whose name holds only the search word, one in other case.
-        const std::pair<const char*, const char*> copies[] = {{"LumovaraRemote.exe", "--slow-end"}, {"LumovaraRemote.exe", "--hung"},
-            {"LumovaraRemote.exe", ""}, {"LumovaraRemoteHelper.exe", ""}, {"lumovararemote.exe", ""}};
+        // A copy that saves its state for 3 s after its window closed, three that
+        // answer the request to close but stay (one named like the application,
+        // one whose name holds only the search word, one in other case) and a
+        // hung one.  Each shows its window before the next starts, so the hung
+        // copy's lies on top and is asked first: the others are asked only after
+        // its wait, idle for longer than the system's time to call a copy hung.
+        const std::pair<const char*, const char*> copies[] = {{"LumovaraRemote.exe", "--slow-end"}, {"LumovaraRemote.exe", ""},
+            {"LumovaraRemoteHelper.exe", ""}, {"lumovararemote.exe", ""}, {"LumovaraRemote.exe", "--hung"}};
         for (auto [name, mode] : copies) {
             const std::string folder = ScratchFolder() + "\\" + std::to_string(copies_.size()) + "\\";
             if (fault == kCopies && CreateDirectoryA(folder.c_str(), nullptr) &&
                 CopyFileA(BuildPath(*mode ? "tests/prompting_app.exe" : "sample/StubbornApp.exe").c_str(), (folder + name).c_str(), FALSE))
+            {
                 copies_.emplace_back(folder + name, mode);
+                EXPECT_TRUE(WaitFor([&] { return ShowsWindow(copies_.back().id()); }));
+            }
         }
-        EXPECT_TRUE(WaitFor([&] { return std::all_of(copies_.begin(), copies_.end(), [](const Process& copy) { return ShowsWindow(copy.id()); }); }));
         if (IsLegacy(fault))
             AddLegacyEntries(fault == kLegacyUnquoted);
         return BuildPath("LumovaraSetup.exe");
@@ -272,8 +277,9 @@ TEST_P(FailureRoads, Install)
     EXPECT_TRUE(WaitFor([&] { return SendMessageA(GetDlgItem(setup.wizard, IDC_PROGRESS), PBM_GETPOS, 0, 0) == 100; }));
     if (road.fault == kCopies) {  // only the hung copy is ended by force, and each was waited for
         EXPECT_EQ(7, copies_[0].Wait(0)) << "the copy saving its state did not end by itself";
-        EXPECT_EQ(1, copies_[1].Wait(0)) << "the hung copy was not terminated";
-        EXPECT_TRUE(copies_[2].Running() && copies_[3].Running() && copies_[4].Running()) << "a copy that answered was ended";
+        EXPECT_EQ(1, copies_[4].Wait(0)) << "the hung copy was not terminated";
+        for (int i = 1; i < 4; ++i)
+            EXPECT_TRUE(copies_[i].Running()) << "copy " << i << ", which answered, ended with " << copies_[i].Wait(0);
     }
 
     for (auto [path, state, payload] : {std::tuple{paths.application, road.application, BuildPath("sample/LumovaraRemote.exe")},
