@@ -1,5 +1,6 @@
 // The uninstall procedure.  Every step is tried whatever became of the ones
-// before it; nothing but the final message is shown.
+// before it, except that the registration and the uninstaller copy go only
+// with the installed files; nothing but the final message is shown.
 #include "maintenance/uninstall.h"
 
 #include <windows.h>
@@ -51,10 +52,19 @@ void RemoveStartMenuEntry(const char* programsFolder)
     RemoveDirectoryA(vendorFolder);  // only an empty folder goes
 }
 
-// Removes the installed files; true with installDirectory set when the
-// Program Files folder was found.
-bool RemoveInstalledFiles(char (&installDirectory)[kPathCapacity])
+// Deletes an installed file; true when it is gone, or was never there.
+bool RemoveInstalledFile(const char* path)
 {
+    DeleteFileSilently(path);
+    return !IsExistingFile(path);
+}
+
+// Removes the installed files; true with installDirectory set when the
+// Program Files folder was found.  *filesLeft tells whether one of them is
+// still there: in use by a copy whose person kept working, or by a viewer.
+bool RemoveInstalledFiles(char (&installDirectory)[kPathCapacity], bool* filesLeft)
+{
+    *filesLeft = false;
     char programFiles[kPathCapacity];
     if (!GetSpecialFolder(CSIDL_PROGRAM_FILES, programFiles))
         return false;
@@ -63,10 +73,10 @@ bool RemoveInstalledFiles(char (&installDirectory)[kPathCapacity])
     char stem[kPathCapacity];
     char file[kPathCapacity];
     if (CopyPath(stem, programFiles) && AppendPath(stem, InstallStem)) {
-        if (CopyPath(file, stem) && AppendPath(file, AppExeExtension))
-            DeleteFileSilently(file);
-        if (CopyPath(file, stem) && AppendPath(file, HelpFileExtension))
-            DeleteFileSilently(file);
+        if (CopyPath(file, stem) && AppendPath(file, AppExeExtension) && !RemoveInstalledFile(file))
+            *filesLeft = true;
+        if (CopyPath(file, stem) && AppendPath(file, HelpFileExtension) && !RemoveInstalledFile(file))
+            *filesLeft = true;
     }
     return true;
 }
@@ -175,8 +185,16 @@ void UninstallProduct()
 {
     ShutDownRunningInstances();
     char installDirectory[kPathCapacity];
-    bool programFilesFound = RemoveInstalledFiles(installDirectory);
+    bool filesLeft = false;
+    bool programFilesFound = RemoveInstalledFiles(installDirectory, &filesLeft);
     RemoveShortcuts();
+    // What is left must stay removable: the entry among the installed programs
+    // and Uninstall.exe stay, and the user is told, instead of being told that
+    // all is gone while the application lies in Program Files for good.
+    if (filesLeft) {
+        MessageBoxA(nullptr, UNINSTALL_INCOMPLETE_TEXT, SetupTitle, MB_OK | MB_ICONWARNING);
+        return;
+    }
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, UninstallKeyPath);
     MessageBoxA(nullptr, UNINSTALLED_MESSAGE_TEXT, SetupTitle,
                 MB_OK | MB_ICONINFORMATION);

@@ -6,8 +6,9 @@
 // a copy with unsaved work prompts (its person keeps working) and a browser shows
 // the download page; uninstall from Uninstall.exe while the application runs and
 // the copy is kept once more; nothing of ours is left, the script and
-// Uninstall.exe gone.  The same life, shorter, for a user whose name lies
-// outside the system's ANSI code page.
+// Uninstall.exe gone.  An uninstall that cannot remove the application its
+// person keeps working in, and is run again.  The same life, shorter, for a
+// user whose name lies outside the system's ANSI code page.
 #include "resources/resource.h"
 #include "tests/support/support.h"
 
@@ -250,6 +251,54 @@ std::set<std::string> BatchFiles()
             FindClose(search);
     }
     return found;
+}
+
+// The person keeps working in the installed application itself, which asks
+// to save its work: its file cannot go, so the uninstall removes the rest but
+// keeps the entry and Uninstall.exe, and says so.  Once the application has
+// ended, the uninstall runs again from the same entry and completes.
+TEST(KeptApplication, UninstallIsIncompleteAndCanBeRunAgain)
+{
+    const InstallationPaths& paths = Installation();
+    RemoveInstallation();
+    RunningSetup setup = StartSetup();
+    ASSERT_TRUE(setup.wizard && WalkToOptions(setup.wizard) && SetOption(setup.wizard, IDC_ALL_USERS, false));
+    ASSERT_EQ(nullptr, Install(setup).window);
+    ASSERT_EQ(0, Finish(setup, false));
+    ASSERT_TRUE(CopyFileA(BuildPath("tests/prompting_app.exe").c_str(), paths.application.c_str(), FALSE));
+    Process kept(paths.application);
+    ASSERT_TRUE(WaitFor([&] { return ShowsWindow(kept.id()); }));
+    const std::set<std::string> batchFiles = BatchFiles();
+
+    for (bool keepWorking : {true, false}) {
+        if (!keepWorking)
+            kept.End();
+        Process uninstaller(paths.uninstaller);
+        MessageBoxInfo box, prompt;
+        ASSERT_TRUE(WaitFor([&] { return (box = FindMessageBox(uninstaller.id())).window; }) && Answer(box, IDYES));
+        if (keepWorking) {
+            ASSERT_TRUE(WaitFor([&] { return (prompt = FindMessageBox(kept.id())).window; }) && Answer(prompt, IDCANCEL));
+        }
+        ASSERT_TRUE(WaitFor([&] { return (box = FindMessageBox(uninstaller.id())).window != nullptr && !box.text.empty(); }));
+        EXPECT_EQ(keepWorking ? "VEK Lumovara Remote could not be removed completely: some of its files are in use. "
+                                "Close Lumovara Remote and uninstall it again."
+                              : "VEK Lumovara Remote has been uninstalled.",
+                  box.text);
+        ASSERT_TRUE(Answer(box, IDOK));
+        EXPECT_EQ(0, uninstaller.Wait());
+        EXPECT_EQ(keepWorking, kept.Running()) << "the copy whose person kept working was ended";
+        // No script is started for an uninstall left incomplete (the kept copy is the job's one process).
+        EXPECT_TRUE(keepWorking ? FileExists(paths.uninstaller)
+                                : WaitFor([&] { return !FileExists(paths.uninstaller) && JobProcesses().empty(); }))
+            << "Uninstall.exe or the script's command processor";
+        EXPECT_EQ(batchFiles, BatchFiles()) << "a script stayed";
+        EXPECT_EQ(keepWorking, FileExists(paths.application));
+        EXPECT_EQ(keepWorking ? Sz("\"" + paths.uninstaller + "\"") : "",
+                  ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString").bytes);
+        for (const std::string& gone : {paths.helpFile, paths.userStartMenuLink, paths.userDesktopLink, paths.userStartMenuFolder})
+            EXPECT_FALSE(FileExists(gone)) << gone;
+    }
+    RemoveInstallation();
 }
 
 // tests/harness/run-as-user runs this as "Łukasz" on code page 1252: the
