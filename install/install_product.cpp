@@ -66,11 +66,13 @@ bool InstallInto(HWND wizard, char (&pathStem)[kPathCapacity])
 
     // Copied from the file that runs, whatever lies at its path by now and
     // however long that path is in our code page.  A copy that fails keeps the
-    // Uninstall.exe already there, which is then the one registered.
+    // Uninstall.exe already there, which is registered only when it is this
+    // very program: another version's asks for its own version at start-up,
+    // and would open its wizard instead of uninstalling this one.
     char uninstallerPath[kPathCapacity];
     bool inPlace = CopyPath(uninstallerPath, installDirectory) &&
                    AppendPath(uninstallerPath, UninstallerSuffix) &&
-                   (CopyRunningFile(uninstallerPath) || IsExistingFile(uninstallerPath));
+                   (CopyRunningFile(uninstallerPath) || IsRunningFileCopy(uninstallerPath));
     // Without one nothing is registered to run: the running program's own path
     // is usually in a folder of the user's, who could put anything there.
     const char* uninstallCommand = inPlace ? uninstallerPath : nullptr;

@@ -5,9 +5,33 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 namespace {
 
 HANDLE runningFile = INVALID_HANDLE_VALUE;
+
+constexpr DWORD kChunkBytes = 64 * 1024;
+
+// Reads the held file from its start, a chunk at a time, and hands each to
+// take(bytes, size).  True when its end was reached and every take succeeded.
+template <typename Take>
+bool ReadRunningFile(Take take)
+{
+    LARGE_INTEGER start = {};
+    if (runningFile == INVALID_HANDLE_VALUE || !SetFilePointerEx(runningFile, start, nullptr, FILE_BEGIN))
+        return false;
+    char chunk[kChunkBytes];
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(runningFile, chunk, kChunkBytes, &read, nullptr))
+            return false;
+        if (read == 0)
+            return true;  // the end of the file
+        if (!take(chunk, read))
+            return false;
+    }
+}
 
 }  // namespace
 
@@ -24,36 +48,39 @@ void HoldRunningFile()
 
 bool CopyRunningFile(const char* targetPath)
 {
-    LARGE_INTEGER start = {};
-    if (runningFile == INVALID_HANDLE_VALUE ||
-        !SetFilePointerEx(runningFile, start, nullptr, FILE_BEGIN))
-        return false;
     char newPath[kPathCapacity];
-    if (!ReplacementPath(targetPath, newPath))
+    if (runningFile == INVALID_HANDLE_VALUE || !ReplacementPath(targetPath, newPath))
         return false;
     HANDLE target = CreateFileA(newPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (target == INVALID_HANDLE_VALUE)
         return false;
-
-    char chunk[64 * 1024];
-    bool complete = false;
-    for (;;) {
-        DWORD read = 0;
+    bool complete = ReadRunningFile([target](const char* bytes, DWORD size) {
         DWORD written = 0;
-        if (!ReadFile(runningFile, chunk, sizeof chunk, &read, nullptr))
-            break;
-        if (read == 0) {
-            complete = true;  // the end of the file
-            break;
-        }
-        if (!WriteFile(target, chunk, read, &written, nullptr) || written != read)
-            break;
-    }
+        return WriteFile(target, bytes, size, &written, nullptr) && written == size;
+    });
     CloseHandle(target);
     if (!complete) {
         DeleteFileA(newPath);  // a cut-off uninstaller must never take the old one's place
         return false;
     }
     return PutInPlace(newPath, targetPath);
+}
+
+bool IsRunningFileCopy(const char* path)
+{
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    char other[kChunkBytes];
+    bool same = ReadRunningFile([file, &other](const char* bytes, DWORD size) {
+        DWORD read = 0;
+        return ReadFile(file, other, size, &read, nullptr) && read == size && std::memcmp(bytes, other, size) == 0;
+    });
+    // Both at their end: the other file is no longer either.
+    DWORD read = 0;
+    same = same && ReadFile(file, other, 1, &read, nullptr) && read == 0;
+    CloseHandle(file);
+    return same;
 }

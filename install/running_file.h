@@ -18,3 +18,7 @@ void HoldRunningFile();
 // cannot take the old file's place; a file already at targetPath then stays as
 // it was.
 bool CopyRunningFile(const char* targetPath);
+
+// True when the file at path holds exactly the held file's bytes: an earlier
+// copy of this very program, fit to be registered as the uninstaller.
+bool IsRunningFileCopy(const char* path);

@@ -94,7 +94,8 @@ void PrintTo(const Road& road, std::ostream* out) { *out << road.name; }
 const Road kRoads[] = {
     {"LockedApplication", kLockedApplication, true, true, true, false, 'h', '-', '-'},
     {"LockedHelpFile", kLockedHelpFile, true, true, true, false, 'p', 'h', 'p'},
-    {"LockedUninstallerCopy", kLockedUninstaller, false, false, true, true, 'p', 'p', 'h'},
+    // A repair: Uninstall.exe, this very program, held by a scanner reading it.
+    {"LockedUninstallerCopy", kLockedUninstaller, false, false, true, true, 'p', 'p', 'p'},
     {"HelpEntryDecodingShort", kHelpDecodesShort, true, false, false, false, 'p', 'o', 'p'},
     {"NoProgramFilesFolder", kNoProgramFiles, true, true, true, false, '-', '-', '-'},
     {"RunningCopies", kCopies, false, false, false, true, 'p', 'p', 'p'},
@@ -107,6 +108,7 @@ const Road kRoads[] = {
     // A small disk (tests/harness/small-disk) with room for the new application but no more, and so on.
     {"FullDiskForApplication", kFullForApplication, true, true, true, false, 'o', 'o', 'o'},
     {"FullDiskForHelpFile", kFullForHelpFile, true, false, false, false, 'p', 'o', 'o'},
+    // The old version's Uninstall.exe stays but is not registered: it would not uninstall this one.
     {"FullDiskForUninstaller", kFullForUninstaller, false, true, false, true, 'p', 'p', 'o'},
 };
 
@@ -140,8 +142,12 @@ protected:
         const InstallationPaths& paths = Installation();
         SHCreateDirectoryExA(nullptr, paths.installDirectory.c_str(), nullptr);
         const std::string held[] = {paths.application, paths.helpFile, paths.uninstaller};
-        if (fault <= kLockedUninstaller)  // held open without sharing, as another program would
-            held_ = CreateFileA(held[fault].c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+        if (fault == kLockedUninstaller)
+            CopyFileA(BuildPath("LumovaraSetup.exe").c_str(), paths.uninstaller.c_str(), FALSE);
+        if (fault <= kLockedUninstaller)  // held open without sharing, as another program would, or read
+            held_ = fault == kLockedUninstaller
+                        ? CreateFileA(held[fault].c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)
+                        : CreateFileA(held[fault].c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
         if (fault == kLockedUninstaller)  // as an earlier run whose copy failed registered itself
             WriteRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", REG_SZ, Sz("\"C:\\Downloads\\LumovaraSetup.exe\""));
         if (fault == kHelpDecodesShort) {  // the help file's size word one above what its stream decodes to
@@ -295,10 +301,10 @@ TEST_P(FailureRoads, Install)
                                 {paths.userDesktopLink, road.desktop && !road.allUsers}})
         EXPECT_EQ(written && chosen, ReadShellLink(link).target == paths.application) << link;
     EXPECT_TRUE(road.startMenu || !(FileExists(paths.commonStartMenuFolder) || FileExists(paths.userStartMenuFolder)));
-    // Only an Uninstall.exe in the install folder is registered to run, a kept
-    // one too (an earlier entry's command goes); without one the icon is the
-    // application's.
-    const bool inPlace = road.uninstaller != '-' && road.uninstaller != 'd';
+    // Only an Uninstall.exe in the install folder that is this very program is
+    // registered to run, a kept one too (an earlier entry's command goes);
+    // without one the icon is the application's.
+    const bool inPlace = road.uninstaller == 'p';
     EXPECT_EQ(written && inPlace ? Sz("\"" + paths.uninstaller + "\"") : "", ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString").bytes);
     EXPECT_EQ(written ? Sz("\"" + (inPlace ? paths.uninstaller : paths.application) + "\"") : "",
               ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayIcon").bytes);
