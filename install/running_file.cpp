@@ -78,7 +78,7 @@ bool IsRunningFileCopy(const char* path)
         DWORD read = 0;
         return ReadFile(file, other, size, &read, nullptr) && read == size && std::memcmp(bytes, other, size) == 0;
     });
-    // Both at their end: the other file is no longer either.
+    // The held file has ended: the other must end there too.
     DWORD read = 0;
     same = same && ReadFile(file, other, 1, &read, nullptr) && read == 0;
     CloseHandle(file);

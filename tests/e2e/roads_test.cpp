@@ -142,12 +142,10 @@ protected:
         const InstallationPaths& paths = Installation();
         SHCreateDirectoryExA(nullptr, paths.installDirectory.c_str(), nullptr);
         const std::string held[] = {paths.application, paths.helpFile, paths.uninstaller};
-        if (fault == kLockedUninstaller)
-            CopyFileA(BuildPath("LumovaraSetup.exe").c_str(), paths.uninstaller.c_str(), FALSE);
-        if (fault <= kLockedUninstaller)  // held open without sharing, as another program would, or read
-            held_ = fault == kLockedUninstaller
-                        ? CreateFileA(held[fault].c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)
-                        : CreateFileA(held[fault].c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+        if (fault < kLockedUninstaller)  // held open without sharing, as another program would
+            held_ = CreateFileA(held[fault].c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+        if (fault == kLockedUninstaller && CopyFileA(BuildPath("LumovaraSetup.exe").c_str(), held[fault].c_str(), FALSE))
+            held_ = CreateFileA(held[fault].c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);  // a scanner reading it
         if (fault == kLockedUninstaller)  // as an earlier run whose copy failed registered itself
             WriteRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", REG_SZ, Sz("\"C:\\Downloads\\LumovaraSetup.exe\""));
         if (fault == kHelpDecodesShort) {  // the help file's size word one above what its stream decodes to
@@ -203,8 +201,7 @@ protected:
         for (auto [name, mode] : copies) {
             const std::string folder = ScratchFolder() + "\\" + std::to_string(copies_.size()) + "\\";
             if (fault == kCopies && CreateDirectoryA(folder.c_str(), nullptr) &&
-                CopyFileA(BuildPath(*mode ? "tests/prompting_app.exe" : "sample/StubbornApp.exe").c_str(), (folder + name).c_str(), FALSE))
-            {
+                CopyFileA(BuildPath(*mode ? "tests/prompting_app.exe" : "sample/StubbornApp.exe").c_str(), (folder + name).c_str(), FALSE)) {
                 copies_.emplace_back(folder + name, mode);
                 EXPECT_TRUE(WaitFor([&] { return ShowsWindow(copies_.back().id()); }));
             }
