@@ -8,10 +8,10 @@
 #include <commctrl.h>
 #include <shlwapi.h>
 
-#include "app/bounded_text.h"
-#include "app/platform_paths.h"
-#include "app/product.h"
-#include "app/registry_text.h"
+#include "core/bounded_text.h"
+#include "core/platform_paths.h"
+#include "core/product.h"
+#include "core/registry_text.h"
 #include "app/wizard.h"
 #include "install/running_file.h"
 #include "maintenance/uninstall.h"

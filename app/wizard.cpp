@@ -1,9 +1,9 @@
 #include "app/wizard.h"
 
-#include "app/application_path.h"
-#include "app/bounded_text.h"
+#include "core/application_path.h"
+#include "core/bounded_text.h"
 #include "app/licence_viewer.h"
-#include "app/product.h"
+#include "core/product.h"
 #include "install/install_product.h"
 #include "maintenance/legacy.h"
 #include "resources/resource.h"

@@ -5,10 +5,10 @@
 // two payload extractions decide the result.  Nothing is rolled back.
 #include "install/install_product.h"
 
-#include "app/application_path.h"
-#include "app/bounded_text.h"
-#include "app/platform_paths.h"
-#include "app/product.h"
+#include "core/application_path.h"
+#include "core/bounded_text.h"
+#include "core/platform_paths.h"
+#include "core/product.h"
 #include "install/installed_size.h"
 #include "install/running_file.h"
 #include "install/uninstall_registration.h"

@@ -1,7 +1,7 @@
 #include "install/running_file.h"
 
-#include "app/product.h"
-#include "install/replacement_file.h"
+#include "core/bounded_text.h"
+#include "core/replacement_file.h"
 
 #include <windows.h>
 

@@ -1,9 +1,9 @@
 // The product's entry in the system's list of installed programs.
 #include "install/uninstall_registration.h"
 
-#include "app/application_path.h"
-#include "app/bounded_text.h"
-#include "app/product.h"
+#include "core/application_path.h"
+#include "core/bounded_text.h"
+#include "core/product.h"
 
 #include <cstring>
 

@@ -4,9 +4,9 @@
 
 #include <cstring>
 
-#include "app/product.h"
+#include "core/product.h"
 #include "product_texts.h"
-#include "app/registry_text.h"
+#include "core/registry_text.h"
 #include "maintenance/message_wait.h"
 #include "maintenance/system_programs.h"
 #include "resources/resource.h"

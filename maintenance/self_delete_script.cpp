@@ -3,10 +3,9 @@
 #include <windows.h>
 #include <sddl.h>
 
-#include "app/bounded_text.h"
-#include "app/platform_paths.h"
-#include "app/product.h"
-#include "app/registry_text.h"
+#include "core/bounded_text.h"
+#include "core/platform_paths.h"
+#include "core/registry_text.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 // is called.
 #include "maintenance/shutdown.h"
 
-#include "app/bounded_text.h"
-#include "app/product.h"
+#include "core/bounded_text.h"
+#include "core/product.h"
 #include "maintenance/message_wait.h"
 
 #include <tlhelp32.h>

@@ -1,7 +1,7 @@
 #include "maintenance/system_programs.h"
 
-#include "app/bounded_text.h"
-#include "app/platform_paths.h"
+#include "core/bounded_text.h"
+#include "core/platform_paths.h"
 
 #include <windows.h>
 #include <shlwapi.h>

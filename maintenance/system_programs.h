@@ -6,7 +6,7 @@
 // cmd.exe or an MsiExec.exe that would then run with administrator rights.
 #pragma once
 
-#include "app/product.h"
+#include "core/bounded_text.h"
 
 // The system folder (System32), without a trailing backslash.  False when it
 // cannot be found whole.

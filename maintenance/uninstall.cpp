@@ -8,9 +8,9 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include "app/bounded_text.h"
-#include "app/platform_paths.h"
-#include "app/product.h"
+#include "core/bounded_text.h"
+#include "core/platform_paths.h"
+#include "core/product.h"
 #include "product_texts.h"
 #include "maintenance/self_delete_script.h"
 #include "maintenance/shutdown.h"

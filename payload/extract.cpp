@@ -1,6 +1,6 @@
 #include "payload/extract.h"
 
-#include "install/replacement_file.h"
+#include "core/replacement_file.h"
 #include "payload/container.h"
 #include "payload/embedded_container.h"
 

@@ -6,7 +6,7 @@
 // like a copy whose user chose to keep working.
 #include <windows.h>
 
-#include "app/product.h"
+#include "core/product.h"
 
 #include <cstdio>
 

@@ -7,9 +7,9 @@
 
 #include <shlwapi.h>
 
-#include "app/application_path.h"
-#include "app/bounded_text.h"
-#include "app/product.h"
+#include "core/application_path.h"
+#include "core/bounded_text.h"
+#include "core/product.h"
 #include "shell/shell_token.h"
 
 namespace {

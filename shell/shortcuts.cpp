@@ -1,9 +1,9 @@
 #include "shell/shortcuts.h"
 
-#include "app/application_path.h"
-#include "app/bounded_text.h"
-#include "app/platform_paths.h"
-#include "app/product.h"
+#include "core/application_path.h"
+#include "core/bounded_text.h"
+#include "core/platform_paths.h"
+#include "core/product.h"
 #include "shell/user_folders.h"
 
 #include <objbase.h>

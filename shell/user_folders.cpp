@@ -1,7 +1,7 @@
 #include "shell/user_folders.h"
 
-#include "app/platform_paths.h"
-#include "app/product.h"
+#include "core/platform_paths.h"
+#include "core/bounded_text.h"
 #include "shell/shell_token.h"
 
 #include <shlobj.h>

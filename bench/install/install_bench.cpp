@@ -10,7 +10,7 @@
 //
 //   install_bench OURS NSIS_LZMA NSIS_ZLIB NSIS_EMPTY [ROUNDS]   (Windows paths)
 // Each installation is removed before each run, so every run installs afresh.
-#include "app/product.h"
+#include "core/product.h"
 #include "bench/win32_timing.h"
 #include "resources/resource.h"
 

@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "output_file.h"
+#include "core/output_file.h"
 #include "xpress.h"
 
 namespace {

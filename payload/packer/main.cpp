@@ -10,7 +10,7 @@
 // give the same bytes, whatever the thread count.  Exit status: 0 done (also
 // for --help, which prints the usage), 1 a file could not be read, compressed
 // or written, or memory ran out, 2 wrong usage.
-#include "compression/tool/output_file.h"
+#include "core/output_file.h"
 #include "compression/xpress.h"
 #include "payload/packer/container_builder.h"
 

@@ -1,7 +1,7 @@
 // The bounded formatter at its limits, in both builds: natively over the C
 // library's vsnprintf, and under Wine over the C runtime's _vsnprintf, which
 // the setup program uses.
-#include "app/bounded_text.h"
+#include "core/bounded_text.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // Wine (no shell window, never LocalSystem): the launch through the shell's
 // token and the folder work as LocalSystem through their seams; the
 // self-delete script's text, file and permissions; the licence reader's bounds.
-#include "app/application_path.h"
-#include "app/platform_paths.h"
+#include "core/application_path.h"
+#include "core/platform_paths.h"
 #include "app/licence_viewer.h"
 #include "maintenance/self_delete_script.h"
 #include "maintenance/system_programs.h"

@@ -1,7 +1,6 @@
-#include "app/application_path.h"
+#include "core/application_path.h"
 
-#include "app/bounded_text.h"
-#include "app/product.h"
+#include "core/bounded_text.h"
 
 namespace {
 char applicationPath[kPathCapacity];

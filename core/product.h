@@ -33,8 +33,6 @@ constexpr char AppExeName[] = "LumovaraRemote.exe";
 constexpr char UninstallerName[] = "Uninstall.exe";
 constexpr char UninstallerSuffix[] = "\\Uninstall.exe";
 
-// Every path lives in a buffer of the platform's MAX_PATH characters, NUL included.
-constexpr std::size_t kPathCapacity = 260;
 // The installed version is read back from the registry into this many bytes.
 constexpr std::size_t kVersionCapacity = 32;
 

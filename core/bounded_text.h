@@ -13,6 +13,9 @@
 #include <cstddef>
 #include <cstdint>
 
+// Every path lives in a buffer of the platform's MAX_PATH characters, NUL included.
+constexpr std::size_t kPathCapacity = 260;
+
 // HRESULT-compatible status codes of FormatBounded.
 constexpr std::int32_t kFormatOk = 0;                                     // S_OK
 constexpr std::int32_t kFormatInvalidArg = std::int32_t(0x80070057u);       // E_INVALIDARG

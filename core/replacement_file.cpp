@@ -1,6 +1,6 @@
-#include "install/replacement_file.h"
+#include "core/replacement_file.h"
 
-#include "app/bounded_text.h"
+#include "core/bounded_text.h"
 
 #include <windows.h>
 

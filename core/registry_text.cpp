@@ -1,4 +1,4 @@
-#include "app/registry_text.h"
+#include "core/registry_text.h"
 
 #include <cstring>
 

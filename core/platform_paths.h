@@ -12,7 +12,7 @@
 
 #include <cstddef>
 
-#include "app/product.h"
+#include "core/bounded_text.h"
 
 // Converts UTF-16 text, NUL included, into converted[0..capacity) in codePage
 // (CP_ACP: the process's).  The length less the NUL, or 0 when it does not fit

@@ -6,7 +6,7 @@
 // the shortcuts keep starting a working program.
 #pragma once
 
-#include "app/product.h"
+#include "core/bounded_text.h"
 
 // The new file's path beside targetPath: targetPath + ".new".  False when it
 // does not fit.

@@ -1,6 +1,6 @@
-#include "app/platform_paths.h"
+#include "core/platform_paths.h"
 
-#include "app/bounded_text.h"
+#include "core/bounded_text.h"
 
 #include <shlobj.h>
 
