@@ -12,10 +12,12 @@
 #include "core/platform_paths.h"
 #include "core/product.h"
 #include "core/registry_text.h"
+#include "core/worker_thread.h"
 #include "app/wizard.h"
 #include "install/running_file.h"
 #include "maintenance/uninstall.h"
 #include "shell/shortcuts.h"
+#include "product_texts.h"
 #include "resources/resource.h"
 
 #include <cstring>
@@ -56,6 +58,15 @@ bool ConfirmUninstall(bool runningAsUninstaller)
     return MessageBoxA(nullptr, question, SetupTitle, MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
+// Uninstalls and tells the user how it went.
+void UninstallAndTell()
+{
+    if (UninstallProduct().Succeeded())
+        MessageBoxA(nullptr, UNINSTALLED_MESSAGE_TEXT, SetupTitle, MB_OK | MB_ICONINFORMATION);
+    else
+        MessageBoxA(nullptr, UNINSTALL_INCOMPLETE_TEXT, SetupTitle, MB_OK | MB_ICONWARNING);
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
@@ -70,7 +81,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     if (IsThisVersionInstalled()) {
         bool runningAsUninstaller = IsRunningAsUninstaller();
         if (ConfirmUninstall(runningAsUninstaller)) {
-            UninstallProduct();
+            UninstallAndTell();
             return 0;
         }
         if (runningAsUninstaller)
@@ -80,11 +91,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     // The shell's libraries load while the first pages are read, not after Install.
-    HANDLE preload = CreateThread(nullptr, 0, PreloadShortcutWork, nullptr, 0, nullptr);
+    HANDLE preload = StartWorker(PreloadShortcutWork, nullptr);
     DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_WIZARD), nullptr, WizardDialogProc, 0);
-    if (preload != nullptr) {
-        WaitForSingleObject(preload, INFINITE);
-        CloseHandle(preload);
-    }
+    JoinWorker(preload);
     return 0;
 }

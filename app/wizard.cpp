@@ -1,13 +1,16 @@
 #include "app/wizard.h"
 
+#include "app/licence_viewer.h"
 #include "core/application_path.h"
 #include "core/bounded_text.h"
-#include "app/licence_viewer.h"
 #include "core/product.h"
 #include "install/install_product.h"
 #include "maintenance/legacy.h"
+#include "product_texts.h"
 #include "resources/resource.h"
 #include "shell/launch.h"
+
+#include <commctrl.h>
 
 #include <initializer_list>
 
@@ -87,6 +90,33 @@ void DiscardQueuedInput()
     }
 }
 
+InstallOptions ChosenOptions(HWND dialog)
+{
+    InstallOptions options;
+    options.startMenu = IsChecked(dialog, IDC_START_MENU);
+    options.desktop = IsChecked(dialog, IDC_DESKTOP);
+    options.allUsers = IsChecked(dialog, IDC_ALL_USERS);
+    return options;
+}
+
+// The bar follows the bytes written.  Called on the decoding threads: posted,
+// so the bar moves as the wizard's messages are next looked at.
+void ShowProgress(void* context, std::uint64_t written, std::uint64_t total)
+{
+    if (total != 0)
+        PostMessageA(static_cast<HWND>(context), PBM_SETPOS, WPARAM(written * 100 / total), 0);
+}
+
+// Asks about a legacy installation found after a successful installation,
+// and removes it on Yes.
+void OfferLegacyRemoval(HWND dialog, const InstallOptions& options)
+{
+    char command[kPathCapacity];
+    if (FindLegacyInstallation(command) &&
+        MessageBoxA(dialog, LEGACY_QUESTION_TEXT, SetupTitle, MB_YESNO | MB_ICONQUESTION) == IDYES)
+        RemoveLegacyInstallation(command, options);
+}
+
 // Install: page 3 first, so that Cancel is already disabled when the installation
 // runs; a close request that reaches the wizard meanwhile (from another program:
 // stopping running copies asks only the application's own windows) is refused.
@@ -95,10 +125,17 @@ void RunInstallation(HWND dialog)
     wizardPage = kFinishPage;
     UpdateWizardPage(dialog);
     SetDlgItemTextA(dialog, IDC_STATUS, "Installing...");
-    if (InstallProduct(dialog)) {
+    const InstallOptions options = ChosenOptions(dialog);
+    InstallProgress progress;
+    progress.report = ShowProgress;
+    progress.context = GetDlgItem(dialog, IDC_PROGRESS);
+    const InstallOutcome outcome = InstallProduct(options, progress);
+    // Posted, not sent: the bar fills once the wizard's message loop runs again.
+    PostMessageA(GetDlgItem(dialog, IDC_PROGRESS), PBM_SETPOS, 100, 0);
+    if (outcome.Succeeded()) {
         SetDlgItemTextA(dialog, IDC_STATUS, "The install operation completed successfully.");
         DiscardQueuedInput();
-        OfferLegacyRemoval(dialog);
+        OfferLegacyRemoval(dialog, options);
     } else {
         SetDlgItemTextA(dialog, IDC_STATUS, "The install operation did fail!");
     }

@@ -1,18 +1,15 @@
 #include "core/replacement_file.h"
 
-#include "core/bounded_text.h"
-
-#include <windows.h>
-
 bool ReplacementPath(const char* targetPath, char (&newPath)[kPathCapacity])
 {
     return CopyPath(newPath, targetPath) && AppendPath(newPath, ".new");
 }
 
-bool PutInPlace(const char* newPath, const char* targetPath)
+DWORD PutInPlace(const char* newPath, const char* targetPath)
 {
     if (MoveFileExA(newPath, targetPath, MOVEFILE_REPLACE_EXISTING))
-        return true;
+        return ERROR_SUCCESS;
+    DWORD error = GetLastError();
     DeleteFileA(newPath);
-    return false;
+    return error;
 }

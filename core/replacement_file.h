@@ -6,12 +6,15 @@
 // the shortcuts keep starting a working program.
 #pragma once
 
+#include <windows.h>
+
 #include "core/bounded_text.h"
 
 // The new file's path beside targetPath: targetPath + ".new".  False when it
 // does not fit.
 bool ReplacementPath(const char* targetPath, char (&newPath)[kPathCapacity]);
 
-// Puts the complete file newPath in place of targetPath.  When that fails (the
-// target is in use, say) the new file is removed and the target stays as it was.
-bool PutInPlace(const char* newPath, const char* targetPath);
+// Puts the complete file newPath in place of targetPath: ERROR_SUCCESS, or the
+// Win32 error of the rename (the target is in use, say), after which the new
+// file is removed and the target stays as it was.
+DWORD PutInPlace(const char* newPath, const char* targetPath);

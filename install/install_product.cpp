@@ -1,4 +1,4 @@
-// The installation: what the wizard's Install button does.
+// The installation.
 //
 // Steps run in a fixed order, the shortcuts beside the steps after the
 // application, and most of them go on after an earlier one failed; only the
@@ -6,26 +6,18 @@
 #include "install/install_product.h"
 
 #include "core/application_path.h"
-#include "core/bounded_text.h"
+#include "core/installation_layout.h"
 #include "core/platform_paths.h"
-#include "core/product.h"
 #include "install/installed_size.h"
 #include "install/running_file.h"
 #include "install/uninstall_registration.h"
 #include "maintenance/shutdown.h"
 #include "payload/extract.h"
-#include "resources/resource.h"
 #include "shell/shortcuts.h"
 
-#include <commctrl.h>
 #include <shlobj.h>
 
 namespace {
-
-bool IsChecked(HWND wizard, int controlId)
-{
-    return IsDlgButtonChecked(wizard, controlId) == BST_CHECKED;
-}
 
 // Size of the file at path in KiB, 0 when it cannot be measured.
 std::uint32_t FileSizeInKiB(const char* path)
@@ -36,66 +28,72 @@ std::uint32_t FileSizeInKiB(const char* path)
     return SizeInKiB((std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
 }
 
-// Everything after the Program Files folder is known; `pathStem` holds it on entry.
-bool InstallInto(HWND wizard, char (&pathStem)[kPathCapacity])
+StepOutcome ShortcutStep(const ShortcutJob& job)
 {
-    char installDirectory[kPathCapacity];
-    char appPath[kPathCapacity];
-    if (!CopyPath(installDirectory, pathStem) || !AppendPath(installDirectory, InstallSubdir) ||
-        !AppendPath(pathStem, InstallStem) || !CopyPath(appPath, pathStem) ||
-        !AppendPath(appPath, AppExeExtension))
-        return false;
+    return job.chosen ? StepResult(job.error) : StepOutcome{};
+}
 
-    if (GetFileAttributesA(installDirectory) == INVALID_FILE_ATTRIBUTES)
-        SHCreateDirectoryExA(nullptr, installDirectory, nullptr);
+// Copied from the file that runs, whatever lies at its path by now and
+// however long that path is in our code page.  A copy that fails keeps the
+// Uninstall.exe already there, which is registered only when it is this very
+// program: another version's asks for its own version at start-up, and would
+// open its wizard instead of uninstalling this one.
+StepOutcome PlaceUninstaller(const char* uninstallerPath)
+{
+    StepOutcome copy = StepResult(CopyRunningFile(uninstallerPath));
+    if (copy.state == StepState::kFailed && IsRunningFileCopy(uninstallerPath))
+        copy.state = StepState::kKept;
+    return copy;
+}
 
-    if (!ExtractPayloadEntry(0, appPath))
-        return false;
-    // The shortcuts below point at the remembered path, so it is set first.
-    RememberApplicationPath(appPath);
+void InstallInto(const InstallationLayout& layout, const InstallOptions& options, WriteProgress& progress,
+                 InstallOutcome& outcome)
+{
+    if (GetFileAttributesA(layout.installDirectory) == INVALID_FILE_ATTRIBUTES)
+        SHCreateDirectoryExA(nullptr, layout.installDirectory, nullptr);
+
+    outcome.application = StepResult(ExtractPayloadEntry(0, layout.application, &progress));
+    if (outcome.application.state != StepState::kDone)
+        return;
+    // The shortcuts point at the remembered path, so it is set first.
+    RememberApplicationPath(layout.application);
 
     // From here on the result is fixed; the steps below run whatever it is.
     // The shortcuts are made meanwhile.
-    ShortcutWork shortcuts = StartShortcuts(IsChecked(wizard, IDC_START_MENU), IsChecked(wizard, IDC_DESKTOP),
-                                            IsChecked(wizard, IDC_ALL_USERS));
-    char helpPath[kPathCapacity] = {};
-    bool helpPathBuilt = CopyPath(helpPath, pathStem) && AppendPath(helpPath, HelpFileExtension);
-    if (!helpPathBuilt)
-        helpPath[0] = '\0';
-    bool result = helpPathBuilt && ExtractPayloadEntry(1, helpPath);
+    ShortcutWork shortcuts;
+    StartShortcuts(shortcuts, options.startMenu, options.desktop, options.allUsers);
+    outcome.helpFile = StepResult(ExtractPayloadEntry(1, layout.helpFile, &progress));
+    outcome.uninstaller = PlaceUninstaller(layout.uninstaller);
 
-    // Copied from the file that runs, whatever lies at its path by now and
-    // however long that path is in our code page.  A copy that fails keeps the
-    // Uninstall.exe already there, which is registered only when it is this
-    // very program: another version's asks for its own version at start-up,
-    // and would open its wizard instead of uninstalling this one.
-    char uninstallerPath[kPathCapacity];
-    bool inPlace = CopyPath(uninstallerPath, installDirectory) &&
-                   AppendPath(uninstallerPath, UninstallerSuffix) &&
-                   (CopyRunningFile(uninstallerPath) || IsRunningFileCopy(uninstallerPath));
-    // Without one nothing is registered to run: the running program's own path
-    // is usually in a folder of the user's, who could put anything there.
-    const char* uninstallCommand = inPlace ? uninstallerPath : nullptr;
-
-    std::uint32_t sizeKiB = FileSizeInKiB(RememberedApplicationPath()) + FileSizeInKiB(helpPath) +
-                            (inPlace ? FileSizeInKiB(uninstallerPath) : 0);
-    WriteUninstallRegistration(uninstallCommand, sizeKiB);
+    // Without an uninstaller nothing is registered to run: the running
+    // program's own path is usually in a folder of the user's, who could put
+    // anything there.
+    bool inPlace = outcome.uninstaller.state != StepState::kFailed;
+    std::uint32_t sizeKiB = FileSizeInKiB(layout.application) + FileSizeInKiB(layout.helpFile) +
+                            (inPlace ? FileSizeInKiB(layout.uninstaller) : 0);
+    outcome.registration = StepResult(WriteUninstallRegistration(inPlace ? layout.uninstaller : nullptr, sizeKiB));
     FinishShortcuts(shortcuts);
-    return result;
+    outcome.startMenuShortcut = ShortcutStep(shortcuts.startMenu);
+    outcome.desktopShortcut = ShortcutStep(shortcuts.desktop);
 }
 
 }  // namespace
 
-bool InstallProduct(HWND wizard)
+InstallOutcome InstallProduct(const InstallOptions& options, const InstallProgress& report)
 {
     ShutDownRunningInstances();
 
-    bool result = false;
-    char pathStem[kPathCapacity];  // the Program Files folder, then extended in place
-    if (GetSpecialFolder(CSIDL_PROGRAM_FILES, pathStem))
-        result = InstallInto(wizard, pathStem);
-
-    // Posted, not sent: the bar fills once the wizard's message loop runs again.
-    PostMessageA(GetDlgItem(wizard, IDC_PROGRESS), PBM_SETPOS, 100, 0);
-    return result;
+    InstallOutcome outcome;
+    WriteProgress progress;
+    progress.report = report.report;
+    progress.context = report.context;
+    progress.total = PayloadEntrySize(0) + PayloadEntrySize(1);
+    InstallationLayout layout;
+    if (FindInstallationLayout(&layout)) {
+        outcome.programFiles = StepResult(ERROR_SUCCESS);
+        InstallInto(layout, options, progress, outcome);
+    } else {
+        outcome.programFiles = StepResult(ERROR_PATH_NOT_FOUND);
+    }
+    return outcome;
 }

@@ -1,9 +1,36 @@
-// The installation procedure run by the wizard's Install button.
+// The installation: what every front end (the wizard, an unattended run) drives.
+//
+// Options in, an outcome out that says what became of each step, and the
+// bytes written reported as they go.  No window: the caller words the result.
 #pragma once
 
-#include <windows.h>
+#include "core/install_options.h"
+#include "core/step_outcome.h"
 
-// Installs the product; `wizard` supplies the option boxes and the progress bar.
-// True exactly when the Program Files folder was found and both payload files
-// were written whole.
-bool InstallProduct(HWND wizard);
+#include <cstdint>
+
+struct InstallOutcome {
+    StepOutcome programFiles;  // the Program Files folder found, the paths built
+    StepOutcome application;
+    StepOutcome helpFile;
+    StepOutcome startMenuShortcut;
+    StepOutcome desktopShortcut;
+    StepOutcome uninstaller;
+    StepOutcome registration;
+
+    // The product is installed: both payload files written whole.
+    bool Succeeded() const
+    {
+        return application.state == StepState::kDone && helpFile.state == StepState::kDone;
+    }
+};
+
+// Bytes of the payload written so far of `total`; called from the extracting
+// threads, so it must be safe to call from any thread.
+struct InstallProgress {
+    void (*report)(void* context, std::uint64_t written, std::uint64_t total) = nullptr;
+    void* context = nullptr;
+};
+
+// Stops running copies of the application, then installs the product.
+InstallOutcome InstallProduct(const InstallOptions& options, const InstallProgress& progress);

@@ -10,6 +10,7 @@
 namespace {
 
 HANDLE runningFile = INVALID_HANDLE_VALUE;
+DWORD runningFileError = ERROR_INVALID_HANDLE;  // why it could not be held
 
 constexpr DWORD kChunkBytes = 64 * 1024;
 
@@ -40,29 +41,42 @@ void HoldRunningFile()
     // By its UTF-16 path, whole however many bytes it would take in our code page.
     wchar_t path[kPathCapacity];
     DWORD length = GetModuleFileNameW(nullptr, path, kPathCapacity);
-    if (length == 0 || length >= kPathCapacity)
+    if (length == 0 || length >= kPathCapacity) {
+        runningFileError = length == 0 ? GetLastError() : ERROR_FILENAME_EXCED_RANGE;
         return;
+    }
     runningFile = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (runningFile == INVALID_HANDLE_VALUE)
+        runningFileError = GetLastError();
 }
 
-bool CopyRunningFile(const char* targetPath)
+DWORD CopyRunningFile(const char* targetPath)
 {
     char newPath[kPathCapacity];
-    if (runningFile == INVALID_HANDLE_VALUE || !ReplacementPath(targetPath, newPath))
-        return false;
+    if (runningFile == INVALID_HANDLE_VALUE)
+        return runningFileError;
+    if (!ReplacementPath(targetPath, newPath))
+        return ERROR_FILENAME_EXCED_RANGE;
     HANDLE target = CreateFileA(newPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (target == INVALID_HANDLE_VALUE)
-        return false;
-    bool complete = ReadRunningFile([target](const char* bytes, DWORD size) {
+        return GetLastError();
+    DWORD error = ERROR_SUCCESS;
+    bool complete = ReadRunningFile([target, &error](const char* bytes, DWORD size) {
         DWORD written = 0;
-        return WriteFile(target, bytes, size, &written, nullptr) && written == size;
+        if (!WriteFile(target, bytes, size, &written, nullptr))
+            error = GetLastError();
+        else if (written != size)
+            error = ERROR_DISK_FULL;
+        return written == size;
     });
+    if (!complete && error == ERROR_SUCCESS)
+        error = GetLastError();  // the read failed
     CloseHandle(target);
     if (!complete) {
         DeleteFileA(newPath);  // a cut-off uninstaller must never take the old one's place
-        return false;
+        return error != ERROR_SUCCESS ? error : ERROR_READ_FAULT;
     }
     return PutInPlace(newPath, targetPath);
 }

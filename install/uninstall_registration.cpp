@@ -9,25 +9,32 @@
 
 namespace {
 
-void SetString(HKEY key, const char* name, const char* text)
+// Each write stands alone: one that fails does not stop the others, and the
+// first failure is the one reported.
+void SetString(HKEY key, const char* name, const char* text, LONG& status)
 {
-    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                   DWORD(std::strlen(text) + 1));
+    LONG written = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                                  DWORD(std::strlen(text) + 1));
+    if (status == ERROR_SUCCESS)
+        status = written;
 }
 
-void SetDword(HKEY key, const char* name, DWORD value)
+void SetDword(HKEY key, const char* name, DWORD value, LONG& status)
 {
-    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    LONG written = RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    if (status == ERROR_SUCCESS)
+        status = written;
 }
 
 }  // namespace
 
-void WriteUninstallRegistration(const char* uninstallerPath, DWORD installedSizeKiB)
+DWORD WriteUninstallRegistration(const char* uninstallerPath, DWORD installedSizeKiB)
 {
     HKEY key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, UninstallKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return;
+    LONG status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, UninstallKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                  KEY_WRITE, nullptr, &key, nullptr);
+    if (status != ERROR_SUCCESS)
+        return DWORD(status);
 
     // Start-up reads the version back into kVersionCapacity bytes: written through as many.
     char version[kVersionCapacity];
@@ -37,17 +44,17 @@ void WriteUninstallRegistration(const char* uninstallerPath, DWORD installedSize
     FormatBounded(command, sizeof command, "\"%s\"",
                   uninstallerPath != nullptr ? uninstallerPath : RememberedApplicationPath());
 
-    // Each write stands alone: one that fails does not stop the others.
-    SetString(key, "DisplayName", ProductName);
-    SetString(key, "DisplayVersion", version);
-    SetString(key, "Publisher", PublisherName);
+    SetString(key, "DisplayName", ProductName, status);
+    SetString(key, "DisplayVersion", version, status);
+    SetString(key, "Publisher", PublisherName, status);
     if (uninstallerPath != nullptr)
-        SetString(key, "UninstallString", command);
+        SetString(key, "UninstallString", command, status);
     else
         RegDeleteValueA(key, "UninstallString");
-    SetString(key, "DisplayIcon", command);
-    SetDword(key, "EstimatedSize", installedSizeKiB);
-    SetDword(key, "NoModify", 1);
-    SetDword(key, "NoRepair", 1);
+    SetString(key, "DisplayIcon", command, status);
+    SetDword(key, "EstimatedSize", installedSizeKiB, status);
+    SetDword(key, "NoModify", 1, status);
+    SetDword(key, "NoRepair", 1, status);
     RegCloseKey(key);
+    return DWORD(status);
 }

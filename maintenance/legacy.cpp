@@ -4,12 +4,11 @@
 
 #include <cstring>
 
+#include "core/bounded_text.h"
 #include "core/product.h"
-#include "product_texts.h"
 #include "core/registry_text.h"
 #include "maintenance/message_wait.h"
 #include "maintenance/system_programs.h"
-#include "resources/resource.h"
 #include "shell/shortcuts.h"
 
 namespace {
@@ -20,7 +19,6 @@ constexpr const char* kUninstallRoots[] = {
     "SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
 };
 
-constexpr char kLegacyQuestion[] = LEGACY_QUESTION_TEXT;
 constexpr DWORD kLegacyUninstallWaitMs = 60000;
 
 bool IsLegacyEntry(HKEY entry)
@@ -88,11 +86,6 @@ void RunAndWaitForJob(const PROCESS_INFORMATION& started)
         CloseHandle(job);
 }
 
-bool IsChecked(HWND dialog, int controlId)
-{
-    return IsDlgButtonChecked(dialog, controlId) == BST_CHECKED;
-}
-
 }  // namespace
 
 bool FindLegacyInstallation(char* command)
@@ -110,22 +103,17 @@ bool FindLegacyInstallation(char* command)
     return false;
 }
 
-void OfferLegacyRemoval(HWND owner)
+void RemoveLegacyInstallation(const char* command, const InstallOptions& options)
 {
-    char command[kPathCapacity];
-    if (!FindLegacyInstallation(command))
-        return;
-    if (MessageBoxA(owner, kLegacyQuestion, SetupTitle, MB_YESNO | MB_ICONQUESTION) != IDYES)
-        return;
-
     // The command runs as stored: nothing expanded, added or taken away.  Only
     // a program it names without a folder is taken from the system folders.
     char program[kPathCapacity];
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started = {};
-    if (ResolveCommandProgram(command, program) &&
-        CreateProcessA(program[0] != '\0' ? program : nullptr, command, nullptr, nullptr, FALSE,
+    char commandLine[kPathCapacity];  // CreateProcessA may change the line it is given
+    if (ResolveCommandProgram(command, program) && CopyPath(commandLine, command) &&
+        CreateProcessA(program[0] != '\0' ? program : nullptr, commandLine, nullptr, nullptr, FALSE,
                        CREATE_SUSPENDED, nullptr, nullptr, &startup, &started)) {
         // A legacy uninstaller that takes longer keeps running on its own.
         RunAndWaitForJob(started);
@@ -134,6 +122,7 @@ void OfferLegacyRemoval(HWND owner)
     }
 
     // The legacy uninstaller may have removed shortcuts of the same name.
-    FinishShortcuts(StartShortcuts(IsChecked(owner, IDC_START_MENU), IsChecked(owner, IDC_DESKTOP),
-                                   IsChecked(owner, IDC_ALL_USERS)));
+    ShortcutWork shortcuts;
+    StartShortcuts(shortcuts, options.startMenu, options.desktop, options.allUsers);
+    FinishShortcuts(shortcuts);
 }

@@ -1,6 +1,6 @@
 // The uninstall procedure.  Every step is tried whatever became of the ones
 // before it, except that the registration and the uninstaller copy go only
-// with the installed files; nothing but the final message is shown.
+// with the installed files.
 #include "maintenance/uninstall.h"
 
 #include <windows.h>
@@ -9,9 +9,9 @@
 #include <shlobj.h>
 
 #include "core/bounded_text.h"
+#include "core/installation_layout.h"
 #include "core/platform_paths.h"
 #include "core/product.h"
-#include "product_texts.h"
 #include "maintenance/self_delete_script.h"
 #include "maintenance/shutdown.h"
 #include "maintenance/system_programs.h"
@@ -52,33 +52,15 @@ void RemoveStartMenuEntry(const char* programsFolder)
     RemoveDirectoryA(vendorFolder);  // only an empty folder goes
 }
 
-// Deletes an installed file; true when it is gone, or was never there.
-bool RemoveInstalledFile(const char* path)
+// Deletes an installed file: ERROR_SUCCESS when it is gone, or was never
+// there; otherwise why it stays (in use by a copy whose person kept working,
+// or by a viewer).
+DWORD RemoveInstalledFile(const char* path)
 {
-    DeleteFileSilently(path);
-    return !IsExistingFile(path);
-}
-
-// Removes the installed files; true with installDirectory set when the
-// Program Files folder was found.  *filesLeft tells whether one of them is
-// still there: in use by a copy whose person kept working, or by a viewer.
-bool RemoveInstalledFiles(char (&installDirectory)[kPathCapacity], bool* filesLeft)
-{
-    *filesLeft = false;
-    char programFiles[kPathCapacity];
-    if (!GetSpecialFolder(CSIDL_PROGRAM_FILES, programFiles))
-        return false;
-    if (!CopyPath(installDirectory, programFiles) || !AppendPath(installDirectory, InstallSubdir))
-        return false;
-    char stem[kPathCapacity];
-    char file[kPathCapacity];
-    if (CopyPath(stem, programFiles) && AppendPath(stem, InstallStem)) {
-        if (CopyPath(file, stem) && AppendPath(file, AppExeExtension) && !RemoveInstalledFile(file))
-            *filesLeft = true;
-        if (CopyPath(file, stem) && AppendPath(file, HelpFileExtension) && !RemoveInstalledFile(file))
-            *filesLeft = true;
-    }
-    return true;
+    if (DeleteFileSilently(path) || !IsExistingFile(path))
+        return ERROR_SUCCESS;
+    // The shell's operation does not say why: the plain call does.
+    return DeleteFileA(path) ? ERROR_SUCCESS : GetLastError();
 }
 
 void RemoveShortcuts()
@@ -132,21 +114,19 @@ bool AppendVariable(char* block, std::size_t capacity, std::size_t& used, const 
 
 // The uninstaller copy cannot delete itself while it runs: a command processor
 // without a window runs a script that deletes it once our process has ended.
-void ScheduleUninstallerRemoval(const char* installDirectory)
+DWORD ScheduleUninstallerRemoval(const char* uninstaller)
 {
-    char uninstaller[kPathCapacity];
     char scriptPath[kPathCapacity];
     char systemFolder[kPathCapacity];
     char windowsFolder[kPathCapacity];
     char commandProcessor[kPathCapacity];
     char ping[kPathCapacity];
-    if (!CopyPath(uninstaller, installDirectory) || !AppendPath(uninstaller, UninstallerSuffix) ||
-        !GetWindowsFolder(windowsFolder) ||
+    if (!GetWindowsFolder(windowsFolder) ||
         !FormatScriptPath(scriptPath, windowsFolder) || !GetSystemFolder(systemFolder) ||
         !CopyPath(commandProcessor, systemFolder) ||
         !AppendPath(commandProcessor, "\\cmd.exe") || !CopyPath(ping, systemFolder) ||
         !AppendPath(ping, "\\PING.EXE"))
-        return;
+        return ERROR_PATH_NOT_FOUND;
 
     // The environment, as our own, is partly the user's (HKCU\Environment):
     // the command processor gets one of system values only.
@@ -155,7 +135,7 @@ void ScheduleUninstallerRemoval(const char* installDirectory)
     if (!AppendVariable(environment, sizeof environment, used, "PATH", systemFolder) ||
         !AppendVariable(environment, sizeof environment, used, "PATHEXT", ".COM;.EXE") ||
         !AppendVariable(environment, sizeof environment, used, "SystemRoot", windowsFolder))
-        return;
+        return ERROR_BUFFER_OVERFLOW;
 
     // /d: without the AutoRun command that the user may set; extensions on and
     // delayed expansion off, whatever the user's defaults.  /s /c with the
@@ -164,40 +144,48 @@ void ScheduleUninstallerRemoval(const char* installDirectory)
     // folder, not in our current directory.
     char commandLine[3 * kPathCapacity];
     if (FormatBounded(commandLine, sizeof commandLine, "\"%s\" /d /E:ON /V:OFF /s /c \"\"%s\"\"",
-                      commandProcessor, scriptPath) != kFormatOk ||
-        !WriteSelfDeleteScript(scriptPath, uninstaller, ping))
-        return;
+                      commandProcessor, scriptPath) != kFormatOk)
+        return ERROR_BUFFER_OVERFLOW;
+    if (!WriteSelfDeleteScript(scriptPath, uninstaller, ping))
+        return GetLastError() != ERROR_SUCCESS ? GetLastError() : ERROR_WRITE_FAULT;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     static_assert(sizeof(STARTUPINFOA) == 104, "STARTUPINFOA of a 64-bit process");
     PROCESS_INFORMATION started = {};
     // A console of its own, never shown: no window flashes up for each pause.
-    if (CreateProcessA(commandProcessor, commandLine, nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                       environment, systemFolder, &startup, &started)) {
-        CloseHandle(started.hThread);
-        CloseHandle(started.hProcess);
-    }
+    if (!CreateProcessA(commandProcessor, commandLine, nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                        environment, systemFolder, &startup, &started))
+        return GetLastError();
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
+    return ERROR_SUCCESS;
 }
 
 }  // namespace
 
-void UninstallProduct()
+UninstallOutcome UninstallProduct()
 {
     ShutDownRunningInstances();
-    char installDirectory[kPathCapacity];
-    bool filesLeft = false;
-    bool programFilesFound = RemoveInstalledFiles(installDirectory, &filesLeft);
+    UninstallOutcome outcome;
+    InstallationLayout layout;
+    bool found = FindInstallationLayout(&layout);
+    outcome.programFiles = StepResult(found ? ERROR_SUCCESS : ERROR_PATH_NOT_FOUND);
+    if (found) {
+        DWORD application = RemoveInstalledFile(layout.application);
+        DWORD helpFile = RemoveInstalledFile(layout.helpFile);
+        outcome.files = StepResult(application != ERROR_SUCCESS ? application : helpFile);
+    } else {
+        outcome.files = StepResult(ERROR_SUCCESS);  // nothing can be found to remove
+    }
     RemoveShortcuts();
     // What is left must stay removable: the entry among the installed programs
-    // and Uninstall.exe stay, and the user is told, instead of being told that
-    // all is gone while the application lies in Program Files for good.
-    if (filesLeft) {
-        MessageBoxA(nullptr, UNINSTALL_INCOMPLETE_TEXT, SetupTitle, MB_OK | MB_ICONWARNING);
-        return;
-    }
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, UninstallKeyPath);
-    MessageBoxA(nullptr, UNINSTALLED_MESSAGE_TEXT, SetupTitle,
-                MB_OK | MB_ICONINFORMATION);
-    if (programFilesFound)
-        ScheduleUninstallerRemoval(installDirectory);
+    // and Uninstall.exe stay, instead of all being gone while the application
+    // lies in Program Files for good.
+    if (outcome.files.state != StepState::kDone)
+        return outcome;
+    LSTATUS removed = RegDeleteTreeA(HKEY_LOCAL_MACHINE, UninstallKeyPath);
+    outcome.registration = StepResult(removed == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : DWORD(removed));
+    if (found)
+        outcome.selfDelete = StepResult(ScheduleUninstallerRemoval(layout.uninstaller));
+    return outcome;
 }

@@ -1,9 +1,21 @@
 // The uninstall procedure.
 #pragma once
 
-// Removes the installed files, shortcuts and registration, tells the user, and
-// leaves a script that deletes the uninstaller copy once the program has ended.
-// When an installed file is in use and stays, the registration and the
-// uninstaller copy stay too, so that the uninstall can be run again, and the
-// user is told that it is incomplete.
-void UninstallProduct();
+#include "core/step_outcome.h"
+
+struct UninstallOutcome {
+    StepOutcome programFiles;  // the Program Files folder found, the paths built
+    StepOutcome files;         // the installed files removed (kFailed: one is in use and stays)
+    StepOutcome registration;  // the entry among the installed programs removed
+    StepOutcome selfDelete;    // the script that removes Uninstall.exe once we have ended
+
+    // Nothing of the product is left but the uninstaller, which the script removes.
+    bool Succeeded() const { return files.state == StepState::kDone; }
+};
+
+// Stops running copies, removes the installed files, shortcuts and
+// registration, and leaves a script that deletes the uninstaller copy once the
+// program has ended.  When an installed file is in use and stays, the
+// registration and the uninstaller copy stay too, so that the uninstall can be
+// run again.  Shows nothing: the caller tells the user.
+UninstallOutcome UninstallProduct();

@@ -1,10 +1,9 @@
 #include "payload/extract.h"
 
 #include "core/replacement_file.h"
+#include "core/worker_thread.h"
 #include "payload/container.h"
 #include "payload/embedded_container.h"
-
-#include <windows.h>
 
 namespace {
 
@@ -37,6 +36,8 @@ constexpr DWORD kMaxDecodeThreads = 4;
 struct FileSink {
     HANDLE file;
     std::uint64_t offset;
+    WriteProgress* progress;  // may be null
+    DWORD error;              // why the last write fell short
 };
 
 // Writes a decoded piece at the sink's offset.  Only the count decides: a full
@@ -48,8 +49,15 @@ bool WritePiece(void* context, const void* bytes, std::size_t size)
     at.Offset = DWORD(sink.offset);
     at.OffsetHigh = DWORD(sink.offset >> 32);
     DWORD written = 0;
-    WriteFile(sink.file, bytes, DWORD(size), &written, &at);
+    if (!WriteFile(sink.file, bytes, DWORD(size), &written, &at))
+        sink.error = GetLastError();
+    else if (written != size)
+        sink.error = ERROR_DISK_FULL;
     sink.offset += written;
+    if (sink.progress != nullptr && sink.progress->report != nullptr)
+        sink.progress->report(sink.progress->context,
+                              std::uint64_t(InterlockedExchangeAdd64(&sink.progress->written, written)) + written,
+                              sink.progress->total);
     return written == size;
 }
 
@@ -61,10 +69,11 @@ struct PartJob {
     std::size_t parts;
     std::uint32_t size;           // the entry's uncompressed size
     HANDLE file;
+    WriteProgress* progress;
     volatile LONG next;           // the next part to take
     volatile LONG decoded;        // parts decoded, written and checked
     volatile LONG failed;         // a part failed: the others stop
-    volatile LONG writeFailed;    // a write fell short: no decoding can mend that
+    volatile LONG writeError;     // a write fell short, and why: no decoding can mend that
 };
 
 // The part index is a hint: it must rise and stay inside the stream.
@@ -100,14 +109,14 @@ DWORD WINAPI DecodeParts(void* context)
         const std::size_t end = k + 1 < job.parts ? job.starts[k] : job.rawSize;
         const std::uint64_t first = std::uint64_t(k) * xpress::kPartSpan;
         const std::size_t size = std::size_t(job.size - first < xpress::kPartSpan ? job.size - first : xpress::kPartSpan);
-        FileSink sink = {job.file, first};
+        FileSink sink = {job.file, first, job.progress, ERROR_SUCCESS};
         std::size_t consumed = 0;
         const xpress::DecodeResult result =
             xpress::DecompressRawThrough(decompressor, job.raw + begin, job.rawSize - begin, size, window.data(),
                                          kWindowBytes, WritePiece, &sink, &consumed);
         if (result != xpress::DecodeResult::kSuccess || (k + 1 < job.parts && consumed != end - begin)) {
             if (result == xpress::DecodeResult::kStopped)
-                InterlockedExchange(&job.writeFailed, 1);
+                InterlockedExchange(&job.writeError, LONG(sink.error));
             InterlockedExchange(&job.failed, 1);
             break;
         }
@@ -117,84 +126,93 @@ DWORD WINAPI DecodeParts(void* context)
     return 0;
 }
 
+// What became of an entry decoded in parts.
+enum class PartsOutcome {
+    kWritten,     // every part decoded and written at its place
+    kWriteFailed, // a write fell short (the job's writeError says why)
+    kUndone,      // no usable part index, or a part failed: decode the stream whole
+};
+
 // Decodes the entry part by part on as many threads as there are processors
 // (and parts, up to kMaxDecodeThreads), each writing at its part's place in
-// the file.  kSuccess when every part was; kStopped when a write fell short;
-// otherwise another failure, after which only a decoding of the whole stream
-// decides.
-xpress::DecodeResult DecodeInParts(const payload::EntryView& entry, const std::uint32_t* starts, HANDLE file)
+// the file.
+PartsOutcome DecodeInParts(const payload::EntryView& entry, const std::uint32_t* starts, PartJob& job)
 {
     std::uint64_t size = 0;
     const void* const raw = xpress::RawStream(entry.body, entry.compressedSize, &size);
-    PartJob job = {};
     job.parts = xpress::PartCount(entry.uncompressedSize);
-    if (raw == nullptr || size != entry.uncompressedSize || job.parts < 2)
-        return xpress::DecodeResult::kTruncated;
+    if (starts == nullptr || raw == nullptr || size != entry.uncompressedSize || job.parts < 2)
+        return PartsOutcome::kUndone;
     job.raw = static_cast<const std::uint8_t*>(raw);
     job.rawSize = entry.compressedSize - xpress::kBufferHeaderBytes;
     job.starts = starts;
     job.size = entry.uncompressedSize;
-    job.file = file;
     if (!PartStartsFit(job))
-        return xpress::DecodeResult::kBadOffset;
+        return PartsOutcome::kUndone;
 
     SYSTEM_INFO system;
     GetSystemInfo(&system);
     DWORD threads = system.dwNumberOfProcessors;
     threads = threads < kMaxDecodeThreads ? threads : kMaxDecodeThreads;
     threads = threads < job.parts ? threads : DWORD(job.parts);
-    HANDLE helpers[kMaxDecodeThreads - 1];
-    DWORD started = 0;
-    while (started + 1 < threads) {
-        helpers[started] = CreateThread(nullptr, 0, DecodeParts, &job, 0, nullptr);
-        if (helpers[started] == nullptr)
-            break;  // fewer threads do the same work
-        ++started;
-    }
+    HANDLE helpers[kMaxDecodeThreads - 1] = {};
+    for (DWORD i = 0; i + 1 < threads; ++i)
+        helpers[i] = StartWorker(DecodeParts, &job);  // one that cannot start takes its parts at once
     DecodeParts(&job);
-    if (started != 0)
-        WaitForMultipleObjects(started, helpers, TRUE, INFINITE);
-    for (DWORD i = 0; i < started; ++i)
-        CloseHandle(helpers[i]);
-    if (job.writeFailed != 0)
-        return xpress::DecodeResult::kStopped;
-    return std::size_t(job.decoded) == job.parts ? xpress::DecodeResult::kSuccess : xpress::DecodeResult::kBadOffset;
+    for (HANDLE helper : helpers)
+        JoinWorker(helper);
+    if (job.writeError != ERROR_SUCCESS)
+        return PartsOutcome::kWriteFailed;
+    return std::size_t(job.decoded) == job.parts ? PartsOutcome::kWritten : PartsOutcome::kUndone;
 }
 
 // Decodes the stream whole from its start.  A match longer than our packer
 // writes (or a corrupt one) fails in the window: then a window of the whole
-// output decides, and the file is written again from its start.
-xpress::DecodeResult DecodeWhole(const payload::EntryView& entry, HANDLE file)
+// output decides, and the file is written again from its start.  The Win32
+// error of the outcome: ERROR_INVALID_DATA for a stream that does not decode.
+// This road is the rare one, so its bytes count as written once all are.
+DWORD DecodeWhole(const payload::EntryView& entry, HANDLE file, WriteProgress* progress)
 {
     xpress::DecodeResult result = xpress::DecodeResult::kBadLength;
     for (std::size_t windowBytes = kWindowBytes; result == xpress::DecodeResult::kBadLength;
          windowBytes = entry.uncompressedSize) {
         HeapBuffer window(windowBytes);
         if (window.data() == nullptr)
-            break;
-        FileSink sink = {file, 0};
+            return ERROR_NOT_ENOUGH_MEMORY;
+        FileSink sink = {file, 0, nullptr, ERROR_SUCCESS};
         result = payload::DecodeEntryThrough(entry, entry.body, window.data(), windowBytes, WritePiece, &sink);
+        if (result == xpress::DecodeResult::kStopped)
+            return sink.error;
         if (windowBytes >= entry.uncompressedSize)
             break;
     }
-    return result;
+    if (result != xpress::DecodeResult::kSuccess)
+        return ERROR_INVALID_DATA;
+    if (progress != nullptr && progress->report != nullptr)
+        progress->report(progress->context,
+                         std::uint64_t(InterlockedExchangeAdd64(&progress->written, entry.uncompressedSize)) +
+                             entry.uncompressedSize,
+                         progress->total);
+    return ERROR_SUCCESS;
 }
 
 }  // namespace
 
-bool ExtractPayloadEntryFrom(const std::uint32_t* container, std::size_t containerWords,
-                             const std::uint32_t* partIndex, std::size_t partIndexWords, std::uint32_t index,
-                             const char* targetPath)
+DWORD ExtractPayloadEntryFrom(const std::uint32_t* container, std::size_t containerWords,
+                              const std::uint32_t* partIndex, std::size_t partIndexWords, std::uint32_t index,
+                              const char* targetPath, WriteProgress* progress)
 {
     payload::EntryView entry;
     char newPath[kPathCapacity];
-    if (!payload::LocateEntry(container, containerWords, index, &entry) || !ReplacementPath(targetPath, newPath))
-        return false;
+    if (!payload::LocateEntry(container, containerWords, index, &entry))
+        return ERROR_INVALID_DATA;
+    if (!ReplacementPath(targetPath, newPath))
+        return ERROR_FILENAME_EXCED_RANGE;
 
     HANDLE file = CreateFileA(newPath, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                               nullptr);
     if (file == INVALID_HANDLE_VALUE)
-        return false;
+        return GetLastError();
     // The stream is decoded where it lies, in the program's read-only data; a
     // copy of it on the heap would cost a pass over it and as much memory again.
     // Parts first, when the index names them; a decoding of the whole stream
@@ -203,21 +221,41 @@ bool ExtractPayloadEntryFrom(const std::uint32_t* container, std::size_t contain
                                       ? nullptr
                                       : payload::LocatePartStarts(container, containerWords, partIndex,
                                                                   partIndexWords, index);
-    xpress::DecodeResult result = starts != nullptr ? DecodeInParts(entry, starts, file)
-                                                    : xpress::DecodeResult::kBadOffset;
-    if (result != xpress::DecodeResult::kSuccess && result != xpress::DecodeResult::kStopped)
-        result = DecodeWhole(entry, file);
+    PartJob job = {};
+    job.file = file;
+    job.progress = progress;
+    const LONG64 writtenBefore = progress != nullptr ? progress->written : 0;
+    DWORD error = ERROR_SUCCESS;
+    switch (DecodeInParts(entry, starts, job)) {
+    case PartsOutcome::kWritten:
+        break;
+    case PartsOutcome::kWriteFailed:
+        error = DWORD(job.writeError);
+        break;
+    case PartsOutcome::kUndone:
+        if (progress != nullptr)
+            InterlockedExchange64(&progress->written, writtenBefore);  // the parts that did count are written again
+        error = DecodeWhole(entry, file, progress);
+        break;
+    }
     CloseHandle(file);
     // The old file at the path goes only when the new one is whole; a stream
     // that does not decode, or a full disk, leaves no new file either.
-    if (result == xpress::DecodeResult::kSuccess)
+    if (error == ERROR_SUCCESS)
         return PutInPlace(newPath, targetPath);
     DeleteFileA(newPath);
-    return false;
+    return error;
 }
 
-bool ExtractPayloadEntry(std::uint32_t index, const char* targetPath)
+std::uint64_t PayloadEntrySize(std::uint32_t index)
+{
+    payload::EntryView entry;
+    return payload::LocateEntry(PayloadContainer, PayloadContainerWords, index, &entry) ? entry.uncompressedSize
+                                                                                       : 0;
+}
+
+DWORD ExtractPayloadEntry(std::uint32_t index, const char* targetPath, WriteProgress* progress)
 {
     return ExtractPayloadEntryFrom(PayloadContainer, PayloadContainerWords, PayloadContainerParts,
-                                   PayloadContainerPartsWords, index, targetPath);
+                                   PayloadContainerPartsWords, index, targetPath, progress);
 }

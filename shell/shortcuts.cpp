@@ -4,10 +4,10 @@
 #include "core/bounded_text.h"
 #include "core/platform_paths.h"
 #include "core/product.h"
+#include "core/worker_thread.h"
 #include "shell/user_folders.h"
 
 #include <objbase.h>
-#include <cstdint>
 #include <shlobj.h>
 
 namespace {
@@ -21,79 +21,70 @@ bool FindShortcutFolder(int commonCsidl, int userCsidl, bool allUsers, char* fol
     return ResolveInteractiveUserFolder(userCsidl, folderPath);
 }
 
-void CreateStartMenuShortcut(bool allUsers)
+// The HRESULT of a failed Win32 call, as the link's own failures are.
+HRESULT LastError()
+{
+    return HRESULT_FROM_WIN32(GetLastError());
+}
+
+HRESULT CreateShortcut(const ShortcutChoice& choice)
 {
     char linkPath[kPathCapacity] = {};
-    if (!FindShortcutFolder(CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS, allUsers, linkPath))
-        return;
+    bool found = choice.desktop
+                     ? FindShortcutFolder(CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_DESKTOPDIRECTORY, choice.allUsers, linkPath)
+                     : FindShortcutFolder(CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS, choice.allUsers, linkPath);
+    if (!found)
+        return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+    if (!choice.desktop && !AppendPath(linkPath, VendorSubdir))
+        return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
     HANDLE userToken = nullptr;
-    if (!AppendPath(linkPath, VendorSubdir) ||
-        (!allUsers && !BeginInteractiveUserWork(&userToken)))
-        return;
+    if (!choice.allUsers && !BeginInteractiveUserWork(&userToken))
+        return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
     // An existing folder is fine; a missing one makes the save below fail.
-    CreateDirectoryA(linkPath, nullptr);
-    if (AppendPath(linkPath, ShortcutFileName))
-        CreateShellLink(linkPath);
+    if (!choice.desktop)
+        CreateDirectoryA(linkPath, nullptr);
+    HRESULT result = AppendPath(linkPath, ShortcutFileName) ? CreateShellLink(linkPath)
+                                                            : HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
     EndInteractiveUserWork(userToken);
+    return result;
 }
 
-void CreateDesktopShortcut(bool allUsers)
+DWORD WINAPI CreateShortcutInApartment(void* context)
 {
-    char linkPath[kPathCapacity] = {};
-    if (!FindShortcutFolder(CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_DESKTOPDIRECTORY, allUsers,
-                            linkPath))
-        return;
-    HANDLE userToken = nullptr;
-    if (!AppendPath(linkPath, ShortcutFileName) ||
-        (!allUsers && !BeginInteractiveUserWork(&userToken)))
-        return;
-    CreateShellLink(linkPath);
-    EndInteractiveUserWork(userToken);
-}
-
-// Which link a thread makes: kDesktopLink or not, with 1 for all users.
-constexpr std::uintptr_t kDesktopLink = 2;
-constexpr std::uintptr_t kNoLink = 4;
-
-DWORD WINAPI CreateShortcutInApartment(void* choice)
-{
+    ShortcutJob& job = *static_cast<ShortcutJob*>(context);
     // S_FALSE (already initialised on this thread) still needs its CoUninitialize;
     // a failure (e.g. RPC_E_CHANGED_MODE in a multithreaded apartment) must not get one.
-    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
-        return 0;
-    const auto link = reinterpret_cast<std::uintptr_t>(choice);
-    if (link & kDesktopLink)
-        CreateDesktopShortcut(link & 1);
-    else
-        CreateStartMenuShortcut(link & 1);
-    CoUninitialize();
+    HRESULT result = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (SUCCEEDED(result)) {
+        result = CreateShortcut(job.choice);
+        CoUninitialize();
+    }
+    job.error = DWORD(result);
     return 0;
+}
+
+void StartJob(ShortcutJob& job, bool chosen, ShortcutChoice choice)
+{
+    job = {};
+    job.chosen = chosen;
+    job.choice = choice;
+    if (chosen)
+        job.worker = StartWorker(CreateShortcutInApartment, &job);
 }
 
 }  // namespace
 
-ShortcutWork StartShortcuts(bool startMenu, bool desktop, bool allUsers)
+void StartShortcuts(ShortcutWork& work, bool startMenu, bool desktop, bool allUsers)
 {
-    ShortcutWork work = {};
-    for (std::uintptr_t link : {startMenu ? allUsers : kNoLink, desktop ? kDesktopLink | allUsers : kNoLink}) {
-        if (link == kNoLink)
-            continue;
-        void* const choice = reinterpret_cast<void*>(link);
-        HANDLE& thread = work.threads[link >> 1];
-        thread = CreateThread(nullptr, 0, CreateShortcutInApartment, choice, 0, nullptr);
-        if (thread == nullptr)
-            CreateShortcutInApartment(choice);  // made at once, then
-    }
-    return work;
+    StartJob(work.startMenu, startMenu, {false, allUsers});
+    StartJob(work.desktop, desktop, {true, allUsers});
 }
 
-void FinishShortcuts(const ShortcutWork& work)
+void FinishShortcuts(ShortcutWork& work)
 {
-    for (HANDLE thread : work.threads) {
-        if (thread != nullptr) {
-            WaitForSingleObject(thread, INFINITE);
-            CloseHandle(thread);
-        }
+    for (ShortcutJob* job : {&work.startMenu, &work.desktop}) {
+        JoinWorker(job->worker);
+        job->worker = nullptr;
     }
 }
 
@@ -106,26 +97,29 @@ DWORD WINAPI PreloadShortcutWork(void*)
     return 0;
 }
 
-bool CreateShellLink(const char* linkPath)
+HRESULT CreateShellLink(const char* linkPath)
 {
     IShellLinkA* link = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                reinterpret_cast<void**>(&link))))
-        return false;
+    HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                      reinterpret_cast<void**>(&link));
+    if (FAILED(result))
+        return result;
     // Only target and description: everything else keeps the link object's defaults.
     link->SetPath(RememberedApplicationPath());
     link->SetDescription(ProductName);
 
     IPersistFile* file = nullptr;
-    if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+    result = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+    if (FAILED(result)) {
         link->Release();
-        return false;
+        return result;
     }
     // A path that does not convert whole would reach Save unterminated.
     wchar_t widePath[kPathCapacity] = {};
-    bool saved = MultiByteToWideChar(CP_ACP, 0, linkPath, -1, widePath, kPathCapacity) != 0 &&
-                 SUCCEEDED(file->Save(widePath, TRUE));
+    result = MultiByteToWideChar(CP_ACP, 0, linkPath, -1, widePath, kPathCapacity) != 0
+                 ? file->Save(widePath, TRUE)
+                 : LastError();
     file->Release();
     link->Release();
-    return saved;
+    return result;
 }

@@ -92,8 +92,8 @@ int main(int argc, char** argv)
     // The first extraction alone decides the peaks: nothing else of that size exists yet.
     const PROCESS_MEMORY_COUNTERS before = Memory();
     const double firstStart = Now();
-    if (!ExtractPayloadEntryFrom(BenchContainer, BenchContainerWords, BenchContainerParts, BenchContainerPartsWords, 0,
-                                 target.c_str())) {
+    if (ExtractPayloadEntryFrom(BenchContainer, BenchContainerWords, BenchContainerParts, BenchContainerPartsWords, 0,
+                                target.c_str()) != ERROR_SUCCESS) {
         std::fprintf(stderr, "extraction_bench: extraction failed\n");
         return 1;
     }

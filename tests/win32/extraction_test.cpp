@@ -83,8 +83,8 @@ TEST(Extraction, EveryPartIndexGivesTheWholeStreamsFile)
     const std::string expected(app.begin(), app.end());
     for (const auto& row : rows) {
         ASSERT_TRUE(WriteFileBytes(target, "the old file"));
-        EXPECT_TRUE(ExtractPayloadEntryFrom(container.data(), container.size(), row.index.data(), row.index.size(), 0,
-                                            target.c_str()))
+        EXPECT_EQ(DWORD(ERROR_SUCCESS), ExtractPayloadEntryFrom(container.data(), container.size(), row.index.data(),
+                                                                row.index.size(), 0, target.c_str()))
             << row.name;
         EXPECT_TRUE(ReadFileBytes(target) == expected) << row.name;
         EXPECT_FALSE(FileExists(target + ".new")) << row.name;
@@ -97,8 +97,8 @@ TEST(Extraction, EveryPartIndexGivesTheWholeStreamsFile)
                                                                            container.data())) + s2,
                 0xFF, 256);
     ASSERT_TRUE(WriteFileBytes(target, "the old file"));
-    EXPECT_FALSE(ExtractPayloadEntryFrom(damaged.data(), damaged.size(), packed.data(), packed.size(), 0,
-                                         target.c_str()));
+    EXPECT_EQ(DWORD(ERROR_INVALID_DATA),
+              ExtractPayloadEntryFrom(damaged.data(), damaged.size(), packed.data(), packed.size(), 0, target.c_str()));
     EXPECT_EQ("the old file", ReadFileBytes(target));
     EXPECT_FALSE(FileExists(target + ".new"));
     RemoveTree(target);

@@ -169,13 +169,13 @@ TEST(UserFolders, FileWorkRunsWithTheUsersToken)
         accountFacts = {work.system ? +[] { return true; } : +[] { return false; }, WTSGetActiveConsoleSessionId, work.token,
                         [] { return shell; }};
         userFileCalls.clear();
-        std::thread answerer([&] {  // the uninstall's final message
-            MessageBoxInfo box;
-            if (work.uninstall && WaitFor([&] { return (box = FindMessageBox(GetCurrentProcessId())).window != nullptr; }))
-                Answer(box, IDOK);
-        });
-        work.uninstall ? UninstallProduct() : FinishShortcuts(StartShortcuts(true, true, false));
-        answerer.join();
+        ShortcutWork shortcuts;
+        if (work.uninstall) {
+            UninstallProduct();
+        } else {
+            StartShortcuts(shortcuts, true, true, false);
+            FinishShortcuts(shortcuts);
+        }
         DestroyWindow(shell);
         HANDLE impersonated = nullptr;
         EXPECT_FALSE(OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &impersonated) && CloseHandle(impersonated));
