@@ -1,9 +1,12 @@
 #include "app/wizard.h"
 
 #include "app/licence_viewer.h"
+#include "app/outcome_report.h"
+#include "app/setup_log.h"
 #include "core/application_path.h"
 #include "core/bounded_text.h"
 #include "core/product.h"
+#include "core/worker_thread.h"
 #include "install/install_product.h"
 #include "maintenance/legacy.h"
 #include "product_texts.h"
@@ -18,11 +21,25 @@ namespace {
 
 enum WizardPage : DWORD { kWelcomePage = 0, kLicencePage = 1, kOptionsPage = 2, kFinishPage = 3 };
 
+// Posted by the installation's thread when it is done.
+constexpr UINT kInstalledMessage = WM_APP + 1;
+
+// The installation, run on a thread of its own so that the wizard's window
+// stays responsive and the progress bar moves.
+struct Installation {
+    HWND dialog;
+    InstallOptions options;
+    InstallOutcome outcome;
+    HANDLE worker;
+};
+
 // The wizard's state lives for the whole run; the font and the viewer are never
 // freed, as they serve the dialog until the process ends.
 DWORD wizardPage = kWelcomePage;
 HWND licenceViewer = nullptr;
 HFONT titleFont = nullptr;
+WizardRun* run = nullptr;
+Installation installation = {};
 
 void ShowControl(HWND dialog, int controlId, bool shown)
 {
@@ -70,8 +87,10 @@ void InitializeWizard(HWND dialog)
     if (licenceViewer == nullptr)
         licenceViewer = CreateLicenceViewer(dialog);
 
-    for (int option : {IDC_START_MENU, IDC_DESKTOP, IDC_START_APP, IDC_ALL_USERS})
-        CheckDlgButton(dialog, option, BST_CHECKED);
+    CheckDlgButton(dialog, IDC_START_MENU, run->options.startMenu ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(dialog, IDC_DESKTOP, run->options.desktop ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(dialog, IDC_ALL_USERS, run->options.allUsers ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(dialog, IDC_START_APP, BST_CHECKED);
 
     wizardPage = kWelcomePage;
     UpdateWizardPage(dialog);
@@ -108,13 +127,30 @@ void ShowProgress(void* context, std::uint64_t written, std::uint64_t total)
 }
 
 // Asks about a legacy installation found after a successful installation,
-// and removes it on Yes.
+// and removes it on Yes.  With nobody to ask it is left alone.
 void OfferLegacyRemoval(HWND dialog, const InstallOptions& options)
 {
     char command[kPathCapacity];
-    if (FindLegacyInstallation(command) &&
-        MessageBoxA(dialog, LEGACY_QUESTION_TEXT, SetupTitle, MB_YESNO | MB_ICONQUESTION) == IDYES)
+    if (!FindLegacyInstallation(command))
+        return;
+    if (run->mode != SetupMode::kInteractive) {
+        LogLine("legacy 1.x installation found, left alone: nobody to ask (%s)", command);
+        return;
+    }
+    bool yes = MessageBoxA(dialog, LEGACY_QUESTION_TEXT, SetupTitle, MB_YESNO | MB_ICONQUESTION) == IDYES;
+    LogLine("legacy 1.x installation found (%s): %s", command, yes ? "removed" : "kept, as asked");
+    if (yes)
         RemoveLegacyInstallation(command, options);
+}
+
+DWORD WINAPI InstallOnWorker(void*)
+{
+    InstallProgress progress;
+    progress.report = ShowProgress;
+    progress.context = GetDlgItem(installation.dialog, IDC_PROGRESS);
+    installation.outcome = InstallProduct(installation.options, progress);
+    PostMessageA(installation.dialog, kInstalledMessage, 0, 0);
+    return 0;
 }
 
 // Install: page 3 first, so that Cancel is already disabled when the installation
@@ -125,19 +161,30 @@ void RunInstallation(HWND dialog)
     wizardPage = kFinishPage;
     UpdateWizardPage(dialog);
     SetDlgItemTextA(dialog, IDC_STATUS, "Installing...");
-    const InstallOptions options = ChosenOptions(dialog);
-    InstallProgress progress;
-    progress.report = ShowProgress;
-    progress.context = GetDlgItem(dialog, IDC_PROGRESS);
-    const InstallOutcome outcome = InstallProduct(options, progress);
-    // Posted, not sent: the bar fills once the wizard's message loop runs again.
+    installation.dialog = dialog;
+    installation.options = run->mode == SetupMode::kInteractive ? ChosenOptions(dialog) : run->options;
+    installation.options.unattended = run->mode != SetupMode::kInteractive;
+    installation.worker = StartWorker(InstallOnWorker, nullptr);
+}
+
+// The installation has ended: its result shown, logged, and the way to Finish open.
+void OnInstalled(HWND dialog)
+{
+    JoinWorker(installation.worker);
+    installation.worker = nullptr;
+    // Posted, not sent: after any position the decoding threads posted.
     PostMessageA(GetDlgItem(dialog, IDC_PROGRESS), PBM_SETPOS, 100, 0);
-    if (outcome.Succeeded()) {
+    run->exitCode = ReportInstallOutcome(installation.outcome);
+    if (installation.outcome.Succeeded()) {
         SetDlgItemTextA(dialog, IDC_STATUS, "The install operation completed successfully.");
         DiscardQueuedInput();
-        OfferLegacyRemoval(dialog, options);
+        OfferLegacyRemoval(dialog, installation.options);
     } else {
         SetDlgItemTextA(dialog, IDC_STATUS, "The install operation did fail!");
+    }
+    if (run->mode == SetupMode::kPassive) {
+        EndDialog(dialog, run->exitCode);
+        return;
     }
     // Again after the legacy uninstaller, which the wizard waits for.
     DiscardQueuedInput();
@@ -151,7 +198,7 @@ void FinishWizard(HWND dialog)
 {
     if (IsChecked(dialog, IDC_START_APP) && RememberedApplicationPath()[0] != '\0')
         LaunchInstalledApplication();
-    EndDialog(dialog, 0);
+    EndDialog(dialog, run->exitCode);
 }
 
 void OnNext(HWND dialog)
@@ -207,10 +254,15 @@ void UpdateWizardPage(HWND dialog)
     }
 }
 
-INT_PTR CALLBACK WizardDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+INT_PTR CALLBACK WizardDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_INITDIALOG) {
+        run = reinterpret_cast<WizardRun*>(lParam);
         InitializeWizard(dialog);
+        if (run->mode == SetupMode::kPassive)
+            RunInstallation(dialog);
+    } else if (message == kInstalledMessage) {
+        OnInstalled(dialog);
     } else if (message == WM_COMMAND) {
         switch (LOWORD(wParam)) {
         case IDOK:
@@ -220,8 +272,11 @@ INT_PTR CALLBACK WizardDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
             // A close request also arrives as IDCANCEL; some systems send it even
             // while Cancel is disabled, and from page 3 on nothing may end the
             // wizard but Finish.
-            if (IsWindowEnabled(GetDlgItem(dialog, IDCANCEL)))
-                EndDialog(dialog, 0);
+            if (IsWindowEnabled(GetDlgItem(dialog, IDCANCEL))) {
+                LogLine("the wizard was cancelled");
+                run->exitCode = kExitCancelled;
+                EndDialog(dialog, kExitCancelled);
+            }
             break;
         case IDC_ACCEPT:
             EnableControl(dialog, IDOK, IsChecked(dialog, IDC_ACCEPT));

@@ -6,4 +6,7 @@ struct InstallOptions {
     bool startMenu = true;  // a Start Menu shortcut
     bool desktop = true;    // a Desktop shortcut
     bool allUsers = true;   // both in the common folders, otherwise the interactive user's
+    // Nobody is there to answer: running copies are never ended, and files in
+    // use are put in place when the machine next starts.
+    bool unattended = false;
 };

@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <initializer_list>
 
+#include "core/version_number.h"
+
 constexpr char ProductName[] = "VEK Lumovara Remote";
 constexpr char ProductVersion[] = "2.0 release candidate 1";
 // The version as Windows compares versions (major.minor.build.revision), shown in
@@ -18,6 +20,9 @@ constexpr char ProductVersion[] = "2.0 release candidate 1";
 // 2.0 itself will be 2.0.1.0, above every candidate.
 constexpr char ProductVersionNumber[] = "2.0.0.1";
 constexpr char PublisherName[] = "VEK";
+// One setup of the product at a time, on the whole machine: the setup program
+// and the uninstaller hold this mutex for as long as they run.
+constexpr char SetupMutexName[] = "Global\\VEK_LumovaraRemote_Setup";
 constexpr char SetupTitle[] = "VEK Lumovara Remote Setup";
 constexpr char UninstallKeyPath[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VEK_LumovaraRemote";
@@ -35,6 +40,14 @@ constexpr char UninstallerSuffix[] = "\\Uninstall.exe";
 
 // The installed version is read back from the registry into this many bytes.
 constexpr std::size_t kVersionCapacity = 32;
+
+// ProductVersionNumber as numbers; the configure has checked its form.
+constexpr VersionNumber ProductVersionNumbers()
+{
+    VersionNumber version;
+    ParseVersionNumber(ProductVersionNumber, 4, true, &version);
+    return version;
+}
 
 // The product's name without the maker, as the wizard and the legacy question say it.
 constexpr const char* ProductNameWithoutMaker = ProductName + sizeof PublisherName;
@@ -88,6 +101,15 @@ static_assert(product_checks::IsJoinOf(UninstallKeyPath,
               "the uninstall key is named PublisherName_ and the install folder");
 static_assert(product_checks::IsJoinOf(UninstallerSuffix, {"\\", UninstallerName}),
               "UninstallerSuffix is UninstallerName with its backslash");
+static_assert(product_checks::IsJoinOf(SetupMutexName, {"Global\\", PublisherName, "_",
+                                                       product_checks::kInstallFolder, "_Setup"}),
+              "the setup's mutex is named after the uninstall key, in the global namespace");
+static_assert([] {
+    VersionNumber number, text;
+    return ParseVersionNumber(ProductVersionNumber, 4, true, &number) &&
+           ParseVersionNumber(ProductVersion, 2, false, &text) && text.parts[0] == number.parts[0] &&
+           text.parts[1] == number.parts[1];
+}(), "ProductVersionNumber is four numbers, and ProductVersion begins with its major.minor");
 // A longer version would be written cut and never read back equal, so the
 // program would never again offer its own uninstall.
 static_assert(sizeof ProductVersion <= kVersionCapacity,

@@ -14,7 +14,20 @@
 // does not fit.
 bool ReplacementPath(const char* targetPath, char (&newPath)[kPathCapacity]);
 
+// What to do when the file to replace or remove is in use by a running program.
+enum class InUse {
+    kFail,       // leave it as it is and say so
+    kAtRestart,  // have the system do it when the machine next starts
+};
+
 // Puts the complete file newPath in place of targetPath: ERROR_SUCCESS, or the
 // Win32 error of the rename (the target is in use, say), after which the new
-// file is removed and the target stays as it was.
-DWORD PutInPlace(const char* newPath, const char* targetPath);
+// file is removed and the target stays as it was.  With InUse::kAtRestart a
+// target in use is replaced when the machine next starts instead:
+// ERROR_SUCCESS_REBOOT_REQUIRED, the new file kept beside it until then.
+DWORD PutInPlace(const char* newPath, const char* targetPath, InUse inUse = InUse::kFail);
+
+// Deletes path: ERROR_SUCCESS when it is gone or was never there; with
+// InUse::kAtRestart a file in use is deleted when the machine next starts
+// (ERROR_SUCCESS_REBOOT_REQUIRED); otherwise the Win32 error.
+DWORD RemoveFile(const char* path, InUse inUse);

@@ -38,9 +38,9 @@ StepOutcome ShortcutStep(const ShortcutJob& job)
 // Uninstall.exe already there, which is registered only when it is this very
 // program: another version's asks for its own version at start-up, and would
 // open its wizard instead of uninstalling this one.
-StepOutcome PlaceUninstaller(const char* uninstallerPath)
+StepOutcome PlaceUninstaller(const char* uninstallerPath, InUse inUse)
 {
-    StepOutcome copy = StepResult(CopyRunningFile(uninstallerPath));
+    StepOutcome copy = StepResult(CopyRunningFile(uninstallerPath, inUse));
     if (copy.state == StepState::kFailed && IsRunningFileCopy(uninstallerPath))
         copy.state = StepState::kKept;
     return copy;
@@ -52,8 +52,9 @@ void InstallInto(const InstallationLayout& layout, const InstallOptions& options
     if (GetFileAttributesA(layout.installDirectory) == INVALID_FILE_ATTRIBUTES)
         SHCreateDirectoryExA(nullptr, layout.installDirectory, nullptr);
 
-    outcome.application = StepResult(ExtractPayloadEntry(0, layout.application, &progress));
-    if (outcome.application.state != StepState::kDone)
+    const InUse inUse = options.unattended ? InUse::kAtRestart : InUse::kFail;
+    outcome.application = StepResult(ExtractPayloadEntry(0, layout.application, &progress, inUse));
+    if (outcome.application.state == StepState::kFailed)
         return;
     // The shortcuts point at the remembered path, so it is set first.
     RememberApplicationPath(layout.application);
@@ -62,8 +63,8 @@ void InstallInto(const InstallationLayout& layout, const InstallOptions& options
     // The shortcuts are made meanwhile.
     ShortcutWork shortcuts;
     StartShortcuts(shortcuts, options.startMenu, options.desktop, options.allUsers);
-    outcome.helpFile = StepResult(ExtractPayloadEntry(1, layout.helpFile, &progress));
-    outcome.uninstaller = PlaceUninstaller(layout.uninstaller);
+    outcome.helpFile = StepResult(ExtractPayloadEntry(1, layout.helpFile, &progress, inUse));
+    outcome.uninstaller = PlaceUninstaller(layout.uninstaller, inUse);
 
     // Without an uninstaller nothing is registered to run: the running
     // program's own path is usually in a folder of the user's, who could put
@@ -81,9 +82,8 @@ void InstallInto(const InstallationLayout& layout, const InstallOptions& options
 
 InstallOutcome InstallProduct(const InstallOptions& options, const InstallProgress& report)
 {
-    ShutDownRunningInstances();
-
     InstallOutcome outcome;
+    outcome.runningCopies = ShutDownRunningInstances(options.unattended);
     WriteProgress progress;
     progress.report = report.report;
     progress.context = report.context;

@@ -6,10 +6,12 @@
 
 #include "core/install_options.h"
 #include "core/step_outcome.h"
+#include "maintenance/shutdown.h"
 
 #include <cstdint>
 
 struct InstallOutcome {
+    ShutdownOutcome runningCopies;
     StepOutcome programFiles;  // the Program Files folder found, the paths built
     StepOutcome application;
     StepOutcome helpFile;
@@ -18,10 +20,13 @@ struct InstallOutcome {
     StepOutcome uninstaller;
     StepOutcome registration;
 
-    // The product is installed: both payload files written whole.
-    bool Succeeded() const
+    // The product is installed: both payload files written whole, in place
+    // now or at the next start of the machine.
+    bool Succeeded() const { return IsInstalled(application) && IsInstalled(helpFile); }
+
+    static bool IsInstalled(const StepOutcome& step)
     {
-        return application.state == StepState::kDone && helpFile.state == StepState::kDone;
+        return step.state == StepState::kDone || step.state == StepState::kAtRestart;
     }
 };
 

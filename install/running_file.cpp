@@ -51,7 +51,7 @@ void HoldRunningFile()
         runningFileError = GetLastError();
 }
 
-DWORD CopyRunningFile(const char* targetPath)
+DWORD CopyRunningFile(const char* targetPath, InUse inUse)
 {
     char newPath[kPathCapacity];
     if (runningFile == INVALID_HANDLE_VALUE)
@@ -78,7 +78,7 @@ DWORD CopyRunningFile(const char* targetPath)
         DeleteFileA(newPath);  // a cut-off uninstaller must never take the old one's place
         return error != ERROR_SUCCESS ? error : ERROR_READ_FAULT;
     }
-    return PutInPlace(newPath, targetPath);
+    return PutInPlace(newPath, targetPath, inUse);
 }
 
 bool IsRunningFileCopy(const char* path)

@@ -9,7 +9,7 @@
 // Zone.Identifier mark, which a file copy would carry along.)
 #pragma once
 
-#include <windows.h>
+#include "core/replacement_file.h"
 
 // Opens the running program's file.  Called first thing at start-up; the
 // handle stays open until the process ends.
@@ -19,7 +19,7 @@ void HoldRunningFile();
 // copy is complete.  ERROR_SUCCESS, or the Win32 error when no file is held
 // (why it could not be opened) or the copy is not complete or cannot take the
 // old file's place; a file already at targetPath then stays as it was.
-DWORD CopyRunningFile(const char* targetPath);
+DWORD CopyRunningFile(const char* targetPath, InUse inUse);
 
 // True when the file at path holds exactly the held file's bytes: an earlier
 // copy of this very program, fit to be registered as the uninstaller.

@@ -39,18 +39,28 @@ DWORD WriteUninstallRegistration(const char* uninstallerPath, DWORD installedSiz
     // Start-up reads the version back into kVersionCapacity bytes: written through as many.
     char version[kVersionCapacity];
     FormatBounded(version, sizeof version, "%s", ProductVersion);
-    // Room for any 260-character path and its two quotes.
+    // Room for any 260-character path, its two quotes and the quiet switch.
     char command[kPathCapacity + 2];
+    char quietCommand[kPathCapacity + 5];
     FormatBounded(command, sizeof command, "\"%s\"",
                   uninstallerPath != nullptr ? uninstallerPath : RememberedApplicationPath());
+    FormatBounded(quietCommand, sizeof quietCommand, "%s /S", command);
+    // Deployment tools and later setups compare versions by these numbers.
+    constexpr VersionNumber kNumbers = ProductVersionNumbers();
 
     SetString(key, "DisplayName", ProductName, status);
     SetString(key, "DisplayVersion", version, status);
     SetString(key, "Publisher", PublisherName, status);
-    if (uninstallerPath != nullptr)
+    SetString(key, "ProductVersionNumber", ProductVersionNumber, status);
+    SetDword(key, "VersionMajor", kNumbers.parts[0], status);
+    SetDword(key, "VersionMinor", kNumbers.parts[1], status);
+    if (uninstallerPath != nullptr) {
         SetString(key, "UninstallString", command, status);
-    else
+        SetString(key, "QuietUninstallString", quietCommand, status);
+    } else {
         RegDeleteValueA(key, "UninstallString");
+        RegDeleteValueA(key, "QuietUninstallString");
+    }
     SetString(key, "DisplayIcon", command, status);
     SetDword(key, "EstimatedSize", installedSizeKiB, status);
     SetDword(key, "NoModify", 1, status);

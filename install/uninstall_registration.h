@@ -3,8 +3,8 @@
 
 #include <windows.h>
 
-// Creates or opens the product's uninstall key and writes its eight values.
-// With no uninstallerPath (no uninstaller copy in place) the entry names no
-// program to run: "UninstallString" is left out, an old one removed, and the
-// icon is the installed application's.  ERROR_SUCCESS, or the first failure.
+// Creates or opens the product's uninstall key and writes its values.  With
+// no uninstallerPath (no uninstaller copy in place) the entry names no program
+// to run: "UninstallString" and "QuietUninstallString" are left out, old ones
+// removed, and the icon is the installed application's.  ERROR_SUCCESS, or the first failure.
 DWORD WriteUninstallRegistration(const char* uninstallerPath, DWORD installedSizeKiB);

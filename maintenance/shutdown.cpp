@@ -35,6 +35,9 @@ constexpr DWORD kTerminatedWaitMs = 5000;
 // so the verdict counts only once the request has had this long to be taken.
 constexpr DWORD kHungGraceMs = 2000;
 constexpr int kMaxCopies = 64;
+// Unattended, a copy that shows a question of its own gets this long for an
+// answer that may never come.
+constexpr DWORD kUnattendedAnswerWaitMs = 30000;
 
 static_assert(sizeof(PROCESSENTRY32) == 304, "the ANSI process entry");
 
@@ -67,6 +70,7 @@ struct AskedCopy {
 struct AskedCopies {
     AskedCopy copies[kMaxCopies];
     int count;
+    DWORD answerWaitMs;  // INFINITE with someone there to answer
 };
 
 // Serial numbers of the close requests: the last one sent and the last one
@@ -103,13 +107,13 @@ DWORD ApplicationProcessOf(HWND window)
 // show meanwhile.  The wait ends early only when the window is gone or its
 // thread has stopped taking messages altogether (the system's "not responding",
 // a few seconds without a look at its queue).
-CloseOutcome RequestClose(HWND window)
+CloseOutcome RequestClose(HWND window, DWORD answerWaitMs)
 {
     ULONG_PTR request = ++lastCloseRequest;
     if (!SendMessageCallbackA(window, WM_CLOSE, 0, 0, NoteCloseAnswer, request))
         return IsWindow(window) ? kDeclined : kClosed;  // not asked: kept, like one we cannot see
     const DWORD sent = GetTickCount();
-    WaitDeliveringSentMessages(INFINITE, [&] {
+    WaitDeliveringSentMessages(answerWaitMs, [&] {
         return answeredCloseRequest == request || !IsWindow(window) ||
                (GetTickCount() - sent >= kHungGraceMs && IsHungAppWindow(window));
     });
@@ -145,34 +149,53 @@ BOOL CALLBACK CloseApplicationWindow(HWND window, LPARAM context)
     AskedCopy* copy = FindOrAddCopy(asked, processId);
     // The copy may bring its prompt to the front, over the wizard.
     AllowSetForegroundWindow(processId);
-    CloseOutcome outcome = RequestClose(window);
+    CloseOutcome outcome = RequestClose(window, asked.answerWaitMs);
     if (copy != nullptr && outcome > copy->outcome)
         copy->outcome = outcome;
     return TRUE;
 }
 
+// The bound of the unattended wait for a copy's answer, in milliseconds.
+DWORD UnattendedAnswerWaitMs()
+{
+    // Tests shorten the wait through the environment; never lengthen it.
+    char text[16] = {};
+    DWORD length = GetEnvironmentVariableA("LUMOVARA_SETUP_ANSWER_WAIT_MS", text, sizeof text);
+    DWORD wait = 0;
+    for (DWORD i = 0; i < length && i < sizeof text && text[i] >= '0' && text[i] <= '9'; ++i)
+        wait = wait * 10 + DWORD(text[i] - '0');
+    return length > 0 && length < sizeof text && wait < kUnattendedAnswerWaitMs ? wait : kUnattendedAnswerWaitMs;
+}
+
 }  // namespace
 
-void ShutDownRunningInstances()
+ShutdownOutcome ShutDownRunningInstances(bool unattended)
 {
     AskedCopies asked;
     asked.count = 0;
+    asked.answerWaitMs = unattended ? UnattendedAnswerWaitMs() : INFINITE;
     EnumWindows(CloseApplicationWindow, reinterpret_cast<LPARAM>(&asked));
 
+    ShutdownOutcome outcome;
+    outcome.asked = asked.count;
     for (int i = 0; i < asked.count; ++i) {
         const AskedCopy& copy = asked.copies[i];
+        bool ended = false;
         switch (copy.outcome) {
         case kClosed:
-            WaitForProcessEnd(copy.process, kEndingWaitMs);
+            ended = WaitForProcessEnd(copy.process, kEndingWaitMs);
             break;
         case kDeclined:
-            WaitForProcessEnd(copy.process, kDeclinedWaitMs);
+            ended = WaitForProcessEnd(copy.process, kDeclinedWaitMs);
             break;
         case kHung:
-            if (TerminateProcess(copy.process, kTerminationExitCode))
-                WaitForProcessEnd(copy.process, kTerminatedWaitMs);
+            // Unattended, "hung" may be a prompt nobody answers: never ended.
+            if (!unattended && TerminateProcess(copy.process, kTerminationExitCode))
+                ended = WaitForProcessEnd(copy.process, kTerminatedWaitMs);
             break;
         }
+        outcome.left += ended ? 0 : 1;
         CloseHandle(copy.process);
     }
+    return outcome;
 }

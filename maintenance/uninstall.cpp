@@ -12,6 +12,7 @@
 #include "core/installation_layout.h"
 #include "core/platform_paths.h"
 #include "core/product.h"
+#include "core/replacement_file.h"
 #include "maintenance/self_delete_script.h"
 #include "maintenance/shutdown.h"
 #include "maintenance/system_programs.h"
@@ -55,12 +56,12 @@ void RemoveStartMenuEntry(const char* programsFolder)
 // Deletes an installed file: ERROR_SUCCESS when it is gone, or was never
 // there; otherwise why it stays (in use by a copy whose person kept working,
 // or by a viewer).
-DWORD RemoveInstalledFile(const char* path)
+DWORD RemoveInstalledFile(const char* path, InUse inUse)
 {
     if (DeleteFileSilently(path) || !IsExistingFile(path))
         return ERROR_SUCCESS;
     // The shell's operation does not say why: the plain call does.
-    return DeleteFileA(path) ? ERROR_SUCCESS : GetLastError();
+    return RemoveFile(path, inUse);
 }
 
 void RemoveShortcuts()
@@ -163,17 +164,20 @@ DWORD ScheduleUninstallerRemoval(const char* uninstaller)
 
 }  // namespace
 
-UninstallOutcome UninstallProduct()
+UninstallOutcome UninstallProduct(bool unattended)
 {
-    ShutDownRunningInstances();
     UninstallOutcome outcome;
+    outcome.runningCopies = ShutDownRunningInstances(unattended);
+    const InUse inUse = unattended ? InUse::kAtRestart : InUse::kFail;
     InstallationLayout layout;
     bool found = FindInstallationLayout(&layout);
     outcome.programFiles = StepResult(found ? ERROR_SUCCESS : ERROR_PATH_NOT_FOUND);
     if (found) {
-        DWORD application = RemoveInstalledFile(layout.application);
-        DWORD helpFile = RemoveInstalledFile(layout.helpFile);
-        outcome.files = StepResult(application != ERROR_SUCCESS ? application : helpFile);
+        // A failure outweighs a removal at the next start, which outweighs one now.
+        DWORD application = RemoveInstalledFile(layout.application, inUse);
+        DWORD helpFile = RemoveInstalledFile(layout.helpFile, inUse);
+        bool applicationFailed = application != ERROR_SUCCESS && application != ERROR_SUCCESS_REBOOT_REQUIRED;
+        outcome.files = StepResult(applicationFailed || helpFile == ERROR_SUCCESS ? application : helpFile);
     } else {
         outcome.files = StepResult(ERROR_SUCCESS);  // nothing can be found to remove
     }

@@ -200,7 +200,7 @@ DWORD DecodeWhole(const payload::EntryView& entry, HANDLE file, WriteProgress* p
 
 DWORD ExtractPayloadEntryFrom(const std::uint32_t* container, std::size_t containerWords,
                               const std::uint32_t* partIndex, std::size_t partIndexWords, std::uint32_t index,
-                              const char* targetPath, WriteProgress* progress)
+                              const char* targetPath, WriteProgress* progress, InUse inUse)
 {
     payload::EntryView entry;
     char newPath[kPathCapacity];
@@ -242,7 +242,7 @@ DWORD ExtractPayloadEntryFrom(const std::uint32_t* container, std::size_t contai
     // The old file at the path goes only when the new one is whole; a stream
     // that does not decode, or a full disk, leaves no new file either.
     if (error == ERROR_SUCCESS)
-        return PutInPlace(newPath, targetPath);
+        return PutInPlace(newPath, targetPath, inUse);
     DeleteFileA(newPath);
     return error;
 }
@@ -254,8 +254,8 @@ std::uint64_t PayloadEntrySize(std::uint32_t index)
                                                                                        : 0;
 }
 
-DWORD ExtractPayloadEntry(std::uint32_t index, const char* targetPath, WriteProgress* progress)
+DWORD ExtractPayloadEntry(std::uint32_t index, const char* targetPath, WriteProgress* progress, InUse inUse)
 {
     return ExtractPayloadEntryFrom(PayloadContainer, PayloadContainerWords, PayloadContainerParts,
-                                   PayloadContainerPartsWords, index, targetPath, progress);
+                                   PayloadContainerPartsWords, index, targetPath, progress, inUse);
 }

@@ -1,7 +1,7 @@
 // Extraction of one payload entry from the container compiled into the program.
 #pragma once
 
-#include <windows.h>
+#include "core/replacement_file.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -23,11 +23,14 @@ std::uint64_t PayloadEntrySize(std::uint32_t index);
 // entry's bytes were written and the file took the place of any file at that
 // path; otherwise the Win32 error (ERROR_INVALID_DATA: the entry does not
 // decode) and a file already there stays as it was.  progress may be null.
-DWORD ExtractPayloadEntry(std::uint32_t index, const char* targetPath, WriteProgress* progress = nullptr);
+// A file in use at the path is replaced as `inUse` says (replacement_file.h).
+DWORD ExtractPayloadEntry(std::uint32_t index, const char* targetPath, WriteProgress* progress = nullptr,
+                          InUse inUse = InUse::kFail);
 
 // ExtractPayloadEntry over a container other than the built-in one, given by its
 // first word and its length in words, and its part index (container.h; null
 // and 0 for none).  For tests and the benchmark.
 DWORD ExtractPayloadEntryFrom(const std::uint32_t* container, std::size_t containerWords,
                               const std::uint32_t* partIndex, std::size_t partIndexWords, std::uint32_t index,
-                              const char* targetPath, WriteProgress* progress = nullptr);
+                              const char* targetPath, WriteProgress* progress = nullptr,
+                              InUse inUse = InUse::kFail);

@@ -52,7 +52,7 @@ echo '#include "core/product.h"' >"$DIR/use.cpp"
 compiles() {  # compiles NAME VALUE
     NAME=$1 VALUE=$2 perl -0pe 's/(constexpr char \Q$ENV{NAME}\E\[\] =\s*)"[^;]*;/$1$ENV{VALUE};/' \
         "$SOURCE/core/product.h" >"$DIR/core/product.h"
-    "$CXX" -std=c++17 -fsyntax-only -I"$DIR" "$DIR/use.cpp" >"$DIR/err" 2>&1
+    "$CXX" -std=c++17 -fsyntax-only -I"$DIR" -I"$SOURCE" "$DIR/use.cpp" >"$DIR/err" 2>&1
 }
 compiles ProductName '"VEK Lumovara Remote"' || fail "product.h does not compile: $(cat "$DIR/err")"
 while IFS='|' read -r name value want; do

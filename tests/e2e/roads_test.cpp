@@ -74,7 +74,8 @@ TEST_P(Startup, FirstWindowAndAnswers)
         EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
         ASSERT_TRUE(Answer(done, IDOK));
     }
-    EXPECT_EQ(0, setup.process.Wait()) << "not ended, or not with exit code 0";
+    // Cancel, a close request or No ends as cancelled.
+    EXPECT_EQ(start.outcome == kQuestionYesUninstalls ? 0 : 1602, setup.process.Wait());
     EXPECT_TRUE(WaitFor([] { return JobProcesses().empty(); }));  // the uninstall's script removes itself
 }
 
@@ -309,8 +310,10 @@ TEST_P(FailureRoads, Install)
               ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "EstimatedSize").bytes);
     EXPECT_FALSE(FileExists("C:\\NoProgramFilesHere") || (road.fault == kNoProgramFiles && FileExists(paths.programFiles + "\\VEK")));
 
-    // Finish with the Start box checked starts the application only when it was written.
-    ASSERT_EQ(0, Finish(setup, true));
+    // Finish with the Start box checked starts the application only when it was
+    // written; the exit code tells a deployment tool what happened.
+    const bool full = road.fault == kFullForApplication || road.fault == kFullForHelpFile;
+    ASSERT_EQ(road.succeeds ? 0 : full ? 112 : 1603, Finish(setup, true));
     EXPECT_EQ(written, !JobProcesses(true).empty());
 }
 

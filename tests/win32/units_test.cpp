@@ -171,7 +171,7 @@ TEST(UserFolders, FileWorkRunsWithTheUsersToken)
         userFileCalls.clear();
         ShortcutWork shortcuts;
         if (work.uninstall) {
-            UninstallProduct();
+            UninstallProduct(false);
         } else {
             StartShortcuts(shortcuts, true, true, false);
             FinishShortcuts(shortcuts);

@@ -1,0 +1,154 @@
+// The setup program as deployment tools run it: with switches, nobody watching,
+// the exit code read whole as a Windows program reads it.  An installation
+// with /S and a log, a second setup while a wizard is open, Cancel, an upgrade
+// over a copy whose "save changes?" nobody answers (replaced when the machine
+// restarts, carried out by wineboot -r), the quiet uninstall that the
+// registration names; /passive with the three option switches; an older setup
+// over a newer installation; command lines the program does not take.
+#include "resources/resource.h"
+#include "tests/support/support.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const std::string kSetup = BuildPath("LumovaraSetup.exe");
+
+// Runs the program to its end, failing when it shows any window meanwhile.
+long RunUnseen(const std::string& program, const std::string& arguments)
+{
+    Process run(program, arguments);
+    bool seen = false;
+    EXPECT_TRUE(WaitFor([&] {
+        seen = seen || ShowsWindow(run.id());
+        return !run.Running();
+    }, 3 * kWaitMs)) << arguments;
+    EXPECT_FALSE(seen) << arguments << ": a window was shown";
+    return run.Wait(0);
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+TEST(Unattended, InstallUpgradeOverABusyCopyAndQuietUninstall)
+{
+    RemoveInstallation();
+    const InstallationPaths& paths = Installation();
+    const std::string log = ScratchFolder() + "\\setup log.txt";
+    ASSERT_TRUE(WriteFileBytes(log, "an earlier run\r\n"));
+
+    // Installed with nothing shown, with the default choices.
+    ASSERT_EQ(0, RunUnseen(kSetup, "/S /log \"" + log + "\""));
+    EXPECT_EQ(ReadFileBytes(BuildPath("sample\\LumovaraRemote.exe")), ReadFileBytes(paths.application));
+    EXPECT_TRUE(FileExists(paths.helpFile) && FileExists(paths.commonStartMenuLink) && FileExists(paths.commonDesktopLink));
+    const std::string quiet = "\"" + paths.uninstaller + "\" /S";
+    EXPECT_EQ(Sz(quiet), ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString").bytes);
+    EXPECT_EQ(Dword(2), ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "VersionMajor").bytes);
+    EXPECT_EQ(Dword(0), ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "VersionMinor").bytes);
+    EXPECT_EQ(Sz("2.0.0.1"), ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "ProductVersionNumber").bytes);
+    std::string text = ReadFileBytes(log);
+    EXPECT_EQ(0u, text.find("an earlier run\r\n")) << "appended to";
+    EXPECT_TRUE(Contains(text, "application " + paths.application + ": done") && Contains(text, "exit code 0\r\n"))
+        << text;
+
+    // A second setup while a wizard is open changes nothing; Cancel then ends the wizard.
+    RunningSetup wizard = StartSetup();
+    ASSERT_TRUE(wizard.box.window) << "this version is installed: the question comes first";
+    ASSERT_TRUE(Answer(wizard.box, IDNO));
+    ASSERT_TRUE(wizard.wizard = WaitForWizard(wizard.process.id()));
+    RemoveTree(paths.commonDesktopLink);
+    EXPECT_EQ(1618, RunUnseen(kSetup, "/S"));
+    EXPECT_FALSE(FileExists(paths.commonDesktopLink)) << "the second setup installed";
+    PostMessageA(wizard.wizard, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(1602, wizard.process.Wait());
+
+    // A copy of the application whose "save changes?" nobody answers keeps
+    // running with its work; its file is replaced when the machine restarts.
+    ASSERT_TRUE(CopyFileA(BuildPath("tests\\prompting_app.exe").c_str(), paths.application.c_str(), FALSE));
+    Process copy(paths.application);
+    ASSERT_TRUE(WaitFor([&] { return ShowsWindow(copy.id()); }));
+    SetEnvironmentVariableA("LUMOVARA_SETUP_ANSWER_WAIT_MS", "1500");
+    EXPECT_EQ(3010, RunUnseen(kSetup, "/quiet /log=\"" + log + "\""));
+    SetEnvironmentVariableA("LUMOVARA_SETUP_ANSWER_WAIT_MS", nullptr);
+    EXPECT_TRUE(copy.Running()) << "a copy was ended unattended";
+    EXPECT_EQ(ReadFileBytes(BuildPath("tests\\prompting_app.exe")), ReadFileBytes(paths.application));
+    text = ReadFileBytes(log);
+    EXPECT_TRUE(Contains(text, "1 asked to close, 1 still running") &&
+                Contains(text, "application " + paths.application + ": in use, done when the machine next starts") &&
+                Contains(text, "exit code 3010\r\n")) << text;
+    copy.End();  // the person saves and the machine restarts
+    ASSERT_EQ(0, Process("C:\\windows\\system32\\wineboot.exe", "-r").Wait(3 * kWaitMs));
+    EXPECT_EQ(ReadFileBytes(BuildPath("sample\\LumovaraRemote.exe")), ReadFileBytes(paths.application));
+    EXPECT_FALSE(FileExists(paths.application + ".new"));
+
+    // The registered quiet uninstall removes everything with nothing shown.
+    EXPECT_EQ(0, RunUnseen(paths.uninstaller, "/S"));
+    EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_FALSE(FileExists(paths.application) || FileExists(paths.helpFile) || FileExists(paths.commonStartMenuLink));
+    EXPECT_TRUE(WaitFor([&] { return !FileExists(paths.uninstaller) && JobProcesses().empty(); }));
+    RemoveInstallation();
+}
+
+// /passive shows the progress page only and ends by itself; the option
+// switches uncheck their boxes.  Over an older installation it installs;
+// over a newer one, unattended or answered No, nothing changes.
+TEST(Unattended, PassiveOptionsAndNewerVersions)
+{
+    RemoveInstallation();
+    const InstallationPaths& paths = Installation();
+    ASSERT_TRUE(WriteRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion", REG_SZ, Sz("1.9 beta")));
+    Process passive(kSetup, "-PASSIVE /nodesktop /currentuser /norestart");
+    HWND wizard = WaitForWizard(passive.id());
+    ASSERT_TRUE(wizard);
+    EXPECT_TRUE(ControlVisible(wizard, IDC_PROGRESS) && !ControlVisible(wizard, IDC_START_MENU));
+    EXPECT_EQ(0, passive.Wait(3 * kWaitMs));
+    EXPECT_TRUE(FileExists(paths.userStartMenuLink));
+    EXPECT_FALSE(FileExists(paths.commonStartMenuLink) || FileExists(paths.commonDesktopLink) ||
+                 FileExists(paths.userDesktopLink));
+
+    const std::string application = ReadFileBytes(paths.application);
+    struct Newer { const char* displayVersion; const char* number; bool asked; };
+    for (Newer newer : {Newer{"2.1", nullptr, false}, Newer{"2.0 release candidate 2", "2.0.0.2", false},
+                        Newer{"2.1", "2.1.0.0", true}}) {
+        DeleteRegistryTree(HKEY_LOCAL_MACHINE, kUninstallKey);
+        ASSERT_TRUE(WriteRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion", REG_SZ,
+                                       Sz(newer.displayVersion)));
+        if (newer.number)
+            WriteRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "ProductVersionNumber", REG_SZ, Sz(newer.number));
+        RemoveTree(paths.userStartMenuLink);
+        if (!newer.asked) {
+            EXPECT_EQ(1638, RunUnseen(kSetup, "/S")) << newer.displayVersion;
+        } else {
+            RunningSetup setup = StartSetup();
+            EXPECT_TRUE(Contains(setup.box.text, "A newer version of VEK Lumovara Remote (2.1) is installed"))
+                << setup.box.text;
+            ASSERT_TRUE(Answer(setup.box, IDNO));
+            EXPECT_EQ(1638, setup.process.Wait());
+        }
+        EXPECT_EQ(Sz(newer.displayVersion), ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion").bytes);
+        EXPECT_FALSE(FileExists(paths.userStartMenuLink)) << newer.displayVersion;
+        EXPECT_EQ(application, ReadFileBytes(paths.application));
+    }
+    RemoveInstallation();
+}
+
+// Command lines that are not taken, and the list of switches: a message box
+// unless quiet, and the exit code either way.
+TEST(Unattended, CommandLinesNotTaken)
+{
+    RemoveInstallation();
+    struct Row { const char* arguments; long exitCode; bool box; };
+    for (Row row : {Row{"/silent", 87, true}, Row{"/S /log", 87, false}, Row{"/?", 0, true}, Row{"/S /?", 0, false}}) {
+        Process run(kSetup, row.arguments);
+        MessageBoxInfo box;
+        EXPECT_TRUE(WaitFor([&] { return (box = FindMessageBox(run.id())).window || !run.Running(); })) << row.arguments;
+        EXPECT_EQ(row.box, box.window != nullptr) << row.arguments;
+        if (box.window) {
+            EXPECT_TRUE(Contains(box.text, "/nostartmenu") && Contains(box.text, "1618")) << box.text;
+            Answer(box, IDOK);
+        }
+        EXPECT_EQ(row.exitCode, run.Wait()) << row.arguments;
+    }
+    EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+}
+
+}  // namespace
