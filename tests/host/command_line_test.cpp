@@ -7,68 +7,52 @@
 
 namespace {
 
+// What the program makes of a command line, in words: the mode, the boxes left
+// checked (start menu, desktop, all users), then uninstall, help and the log.
+std::string Described(const CommandLine& parsed)
+{
+    const char* modes[] = {"shown", "passive", "quiet"};
+    std::string text = modes[int(parsed.mode)];
+    text += parsed.options.startMenu ? " startmenu" : "";
+    text += parsed.options.desktop ? " desktop" : "";
+    text += parsed.options.allUsers ? " allusers" : "";
+    text += parsed.uninstall ? " uninstall" : "";
+    text += parsed.help ? " help" : "";
+    return parsed.logPath[0] != '\0' ? text + " log=" + parsed.logPath : text;
+}
+
 struct Row {
     const char* text;
     bool valid;
-    SetupMode mode;
-    const char* options;  // the boxes left checked: 's'tart menu, 'd'esktop, 'a'll users
-    bool uninstall;
-    bool help;
-    const char* logPath;
+    const char* described;
 };
 
-std::string Boxes(const InstallOptions& options)
-{
-    return std::string(options.startMenu ? "s" : "") + (options.desktop ? "d" : "") + (options.allUsers ? "a" : "");
-}
-
-constexpr SetupMode kShown = SetupMode::kInteractive;
-constexpr SetupMode kPassive = SetupMode::kPassive;
-constexpr SetupMode kQuiet = SetupMode::kQuiet;
-
 const Row kRows[] = {
-    {.text = "", .valid = true, .mode = kShown, .options = "sda", .uninstall = false, .help = false, .logPath = ""},
-    {.text = "  /S  ", .valid = true, .mode = kQuiet, .options = "sda", .uninstall = false, .help = false, .logPath = ""},
-    {.text = "-QUIET /nodesktop", .valid = true, .mode = kQuiet, .options = "sa", .uninstall = false, .help = false,
-     .logPath = ""},
-    {.text = "/passive /NoStartMenu /currentUSER /norestart", .valid = true, .mode = kPassive, .options = "d",
-     .uninstall = false, .help = false, .logPath = ""},
-    {.text = "/s /S -quiet", .valid = true, .mode = kQuiet, .options = "sda", .uninstall = false, .help = false,
-     .logPath = ""},  // the same switch twice
-    {.text = "/uninstall /s", .valid = true, .mode = kQuiet, .options = "sda", .uninstall = true, .help = false,
-     .logPath = ""},
-    {.text = "/?", .valid = true, .mode = kShown, .options = "sda", .uninstall = false, .help = true, .logPath = ""},
-    {.text = "/log \"C:\\Program Files\\my logs\\setup.log\" /S", .valid = true, .mode = kQuiet, .options = "sda",
-     .uninstall = false, .help = false, .logPath = "C:\\Program Files\\my logs\\setup.log"},
-    {.text = "/LOG=\"C:\\a b\\c.log\"", .valid = true, .mode = kShown, .options = "sda", .uninstall = false,
-     .help = false, .logPath = "C:\\a b\\c.log"},
-    {.text = "/log=x.log /log x.log", .valid = true, .mode = kShown, .options = "sda", .uninstall = false,
-     .help = false, .logPath = "x.log"},  // the same log twice
-    {.text = "/log \"C:\\trailing\\\\\" /S", .valid = true, .mode = kQuiet, .options = "sda", .uninstall = false,
-     .help = false, .logPath = "C:\\trailing\\"},  // backslashes before a closing quote
-    {.text = "/log \"say \\\"hi\\\".log\"", .valid = true, .mode = kShown, .options = "sda", .uninstall = false,
-     .help = false, .logPath = "say \"hi\".log"},
+    {.text = "", .valid = true, .described = "shown startmenu desktop allusers"},
+    {.text = "  /S  ", .valid = true, .described = "quiet startmenu desktop allusers"},
+    {.text = "-QUIET /nodesktop", .valid = true, .described = "quiet startmenu allusers"},
+    {.text = "/passive /NoStartMenu /currentUSER /norestart", .valid = true, .described = "passive desktop"},
+    {.text = "/s /S -quiet", .valid = true, .described = "quiet startmenu desktop allusers"},
+    {.text = "/uninstall /s", .valid = true, .described = "quiet startmenu desktop allusers uninstall"},
+    {.text = "/?", .valid = true, .described = "shown startmenu desktop allusers help"},
+    {.text = "/log \"C:\\Program Files\\my logs\\a.log\" /S", .valid = true,
+     .described = "quiet startmenu desktop allusers log=C:\\Program Files\\my logs\\a.log"},
+    {.text = "/LOG=\"C:\\a b\\c.log\"", .valid = true, .described = "shown startmenu desktop allusers log=C:\\a b\\c.log"},
+    {.text = "/log=x.log /log x.log", .valid = true, .described = "shown startmenu desktop allusers log=x.log"},
+    // Backslashes before a closing quote, and quotes inside one.
+    {.text = "/log \"C:\\end\\\\\" /S", .valid = true, .described = "quiet startmenu desktop allusers log=C:\\end\\"},
+    {.text = "/log \"say \\\"hi\\\".log\"", .valid = true, .described = "shown startmenu desktop allusers log=say \"hi\".log"},
     // Refused: each still tells whether to stay quiet about it.
-    {.text = "/S /unknown", .valid = false, .mode = kQuiet, .options = "sda", .uninstall = false, .help = false,
-     .logPath = ""},
-    {.text = "/silent", .valid = false, .mode = kShown, .options = "sda", .uninstall = false, .help = false,
-     .logPath = ""},
-    {.text = "install", .valid = false, .mode = kShown, .options = "sda", .uninstall = false, .help = false,
-     .logPath = ""},
-    {.text = "/log", .valid = false, .mode = kShown, .options = "sda", .uninstall = false, .help = false,
-     .logPath = ""},
-    {.text = "/log /S", .valid = false, .mode = kQuiet, .options = "sda", .uninstall = false, .help = false,
-     .logPath = ""},  // a switch is not a file
-    {.text = "/log= /S", .valid = false, .mode = kQuiet, .options = "sda", .uninstall = false, .help = false,
-     .logPath = ""},
-    {.text = "/log a.log /log b.log", .valid = false, .mode = kShown, .options = "sda", .uninstall = false,
-     .help = false, .logPath = "a.log"},
-    {.text = "/passive /S", .valid = false, .mode = kQuiet, .options = "sda", .uninstall = false, .help = false,
-     .logPath = ""},
-    {.text = "/S/nodesktop", .valid = false, .mode = kShown, .options = "sda", .uninstall = false, .help = false,
-     .logPath = ""},
-    {.text = "/ S", .valid = false, .mode = kShown, .options = "sda", .uninstall = false, .help = false,
-     .logPath = ""},
+    {.text = "/S /unknown", .valid = false, .described = "quiet startmenu desktop allusers"},
+    {.text = "/silent", .valid = false, .described = "shown startmenu desktop allusers"},
+    {.text = "install", .valid = false, .described = "shown startmenu desktop allusers"},
+    {.text = "/log", .valid = false, .described = "shown startmenu desktop allusers"},
+    {.text = "/log /S", .valid = false, .described = "quiet startmenu desktop allusers"},  // a switch is no file
+    {.text = "/log= /S", .valid = false, .described = "quiet startmenu desktop allusers"},
+    {.text = "/log a.log /log b.log", .valid = false, .described = "shown startmenu desktop allusers log=a.log"},
+    {.text = "/passive /S", .valid = false, .described = "quiet startmenu desktop allusers"},
+    {.text = "/S/nodesktop", .valid = false, .described = "shown startmenu desktop allusers"},
+    {.text = "/ S", .valid = false, .described = "shown startmenu desktop allusers"},
 };
 
 TEST(CommandLine, SwitchesAsDeploymentToolsWriteThem)
@@ -76,11 +60,7 @@ TEST(CommandLine, SwitchesAsDeploymentToolsWriteThem)
     for (const Row& row : kRows) {
         CommandLine parsed;
         EXPECT_EQ(row.valid, ParseCommandLine(row.text, &parsed)) << row.text;
-        EXPECT_EQ(row.mode, parsed.mode) << row.text;
-        EXPECT_EQ(row.options, Boxes(parsed.options)) << row.text;
-        EXPECT_EQ(row.uninstall, parsed.uninstall) << row.text;
-        EXPECT_EQ(row.help, parsed.help) << row.text;
-        EXPECT_STREQ(row.logPath, parsed.logPath) << row.text;
+        EXPECT_EQ(row.described, Described(parsed)) << row.text;
     }
 }
 
