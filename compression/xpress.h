@@ -101,6 +101,9 @@ void CloseCompressor(Compressor* handle);
 
 // ---- Raw stream ------------------------------------------------------------
 
+// The raw-stream functions return the first six.  The last two belong to
+// callers that frame a raw stream or allocate for it, so that no result
+// stands in for another's meaning.
 enum class DecodeResult {
     kSuccess,    // exactly the requested number of bytes decoded
     kTruncated,  // the stream ended before the output was complete
@@ -108,6 +111,8 @@ enum class DecodeResult {
     kBadLength,  // a length escape is malformed or a match runs past the output's end
     kBadOffset,  // a match reaches before the start of the output
     kStopped,    // the receiver of the output asked to stop (DecompressRawThrough)
+    kBadHeader,  // a buffer-mode header is malformed or disagrees with the sizes its caller knows
+    kNoMemory,   // a decompressor or a window could not be allocated
 };
 
 // Short lowercase text for a result, e.g. "truncated stream".
