@@ -1,8 +1,6 @@
 // One block of the stream: tokens, the block's Huffman code, and its output.
 #pragma once
 
-#include <vector>
-
 #include "bit_writer.h"
 #include "huffman_code.h"
 #include "xpress.h"

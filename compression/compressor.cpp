@@ -4,7 +4,6 @@
 #include <condition_variable>
 #include <mutex>
 #include <new>
-#include <system_error>
 #include <thread>
 
 #include "compressor.h"
@@ -41,8 +40,9 @@ static_assert(kPartSpan % kSegmentSpan == 0, "parts begin where segments begin")
 // empty and, unless a part begins with the segment, takes in the window
 // before it first, so matches reach back into the previous segment as they
 // would in one long run; the costs start from the segment's own byte
-// histogram.  The result depends on the input and the index alone.
-void CompressSegment(Compressor* c, const u8* in, std::size_t in_size, std::size_t index, BitWriter& out) {
+// histogram.  The result depends on the input and the index alone.  False
+// when out of memory.
+bool CompressSegment(Compressor* c, const u8* in, std::size_t in_size, std::size_t index, BitWriter& out) {
     const std::size_t start = index * kSegmentSpan;
     const std::size_t end = std::min(start + kSegmentSpan, in_size);
     const bool last = end == in_size;
@@ -64,7 +64,7 @@ void CompressSegment(Compressor* c, const u8* in, std::size_t in_size, std::size
     for (std::size_t pos = start; pos < end && !out.overflow();) {
         std::size_t block_end;
         if (c->params.parser == ParserKind::kNearOptimal) {
-            block_end = ParseBlockNearOptimal(c, in, end, pos, last);
+            if (!ParseBlockNearOptimal(c, in, end, pos, last, &block_end)) return false;
         } else {
             block_end = ParseBlockHashChains(c, in, end, pos);
             if (last && block_end == end) c->freqs[kEndSymbol]++;  // the final table must code the end marker
@@ -73,70 +73,91 @@ void CompressSegment(Compressor* c, const u8* in, std::size_t in_size, std::size
         WriteBlock(out, c->tokens.data(), c->tokens.size(), last && block_end == end, c->code);
         pos = block_end;
     }
+    return true;
 }
 
-// Called before segment `index` goes to `out`, whose output begins at `base`.
+// Called before segment `index` goes to `out`, whose output begins at `base`
+// (CompressRaw has made room for every part start).
 void NotePartStart(Compressor* c, std::size_t index, const BitWriter& out, const u8* base) {
-    if (index != 0 && index * kSegmentSpan % kPartSpan == 0) c->part_starts.push_back(std::size_t(out.next() - base));
+    if (index != 0 && index * kSegmentSpan % kPartSpan == 0) c->part_starts.Push(std::size_t(out.next() - base));
 }
+
+// A segment compressed by a worker thread, until the calling thread takes it.
+struct Piece {
+    u8* bytes;
+    std::size_t size;
+    bool done;
+};
 
 // Segments compressed by worker threads, each into its own buffer, and
 // joined in order by the calling thread, which also reports the progress.
+// std::thread reports a thread it cannot start only by throwing: that is
+// caught where the thread is made, the codec's one catch, so that nothing
+// leaves the codec and running out of memory is false here too.
 bool CompressSegmentsInParallel(Compressor* c, const u8* in, std::size_t in_size, std::size_t segments,
                                 unsigned threads, BitWriter& out, const u8* base) {
-    std::vector<std::unique_ptr<Compressor, void (*)(Compressor*)>> workers;
-    for (unsigned t = 0; t < threads; t++) {
-        Compressor* worker = nullptr;
-        if (!CreateCompressor(COMPRESS_ALGORITHM_XPRESS_HUFF, c->level, &worker)) return false;
-        workers.emplace_back(worker, CloseCompressor);
-    }
-    std::vector<std::vector<u8>> pieces(segments);
-    std::vector<char> done(segments, 0);
+    Array<Compressor*> workers;
+    Array<Piece> pieces;
+    const Owned<std::thread> thread_memory(static_cast<std::thread*>(std::malloc(threads * sizeof(std::thread))));
+    std::thread* const running = thread_memory.get();
+    if (!workers.Resize(threads) || !pieces.Resize(segments) || running == nullptr) return false;
+    unsigned made = 0, started = 0;
+    for (; made < threads; made++)
+        if (!CreateCompressor(COMPRESS_ALGORITHM_XPRESS_HUFF, c->level, &workers[made])) break;
+    for (std::size_t k = 0; k < segments; k++) pieces[k] = Piece{nullptr, 0, false};
     std::atomic<std::size_t> next{0};
-    std::atomic<bool> failed{false};
+    std::atomic<bool> failed{made < threads};
     std::mutex mutex;
     std::condition_variable finished;
     const auto work = [&](Compressor* worker) {
         for (std::size_t k; !failed && (k = next++) < segments;) {
-            std::vector<u8> piece;
-            try {
-                piece.resize(CompressRawBound(kSegmentSpan));
-                BitWriter writer(piece.data(), piece.size());
-                CompressSegment(worker, in, in_size, k, writer);
-                piece.resize(std::size_t(writer.next() - piece.data()));
-                piece.shrink_to_fit();
-            } catch (const std::bad_alloc&) {
-                failed = true;
+            const std::size_t bound = CompressRawBound(kSegmentSpan);
+            Piece piece{Allocate<u8>(bound), 0, true};
+            if (piece.bytes != nullptr) {
+                BitWriter writer(piece.bytes, bound);
+                if (CompressSegment(worker, in, in_size, k, writer)) {
+                    piece.size = std::size_t(writer.next() - piece.bytes);
+                    u8* const fitted = static_cast<u8*>(std::realloc(piece.bytes, piece.size != 0 ? piece.size : 1));
+                    if (fitted != nullptr) piece.bytes = fitted;
+                } else {
+                    std::free(piece.bytes);
+                    piece.bytes = nullptr;
+                }
             }
+            if (piece.bytes == nullptr) failed = true;
             std::lock_guard<std::mutex> lock(mutex);
-            pieces[k] = std::move(piece);
-            done[k] = 1;
+            pieces[k] = piece;
             finished.notify_one();
         }
     };
-    std::vector<std::thread> running;
-    for (auto& worker : workers) {
+    while (started < made && !failed) {
         try {
-            running.emplace_back(work, worker.get());
-        } catch (const std::system_error&) {
+            new (&running[started]) std::thread(work, workers[started]);
+            started++;
+        } catch (...) {
             failed = true;  // the threads already started stop after their segment
-            break;
         }
     }
     for (std::size_t k = 0; k < segments && !failed && !out.overflow(); k++) {
-        std::vector<u8> piece;
+        Piece piece;
         {
             std::unique_lock<std::mutex> lock(mutex);
-            finished.wait(lock, [&] { return done[k] || failed; });
-            if (!done[k]) break;
-            piece = std::move(pieces[k]);
+            finished.wait(lock, [&] { return pieces[k].done || failed; });
+            piece = pieces[k];
         }
         if (failed) break;
         NotePartStart(c, k, out, base);
-        out.PutBytes(piece.data(), piece.size());
+        out.PutBytes(piece.bytes, piece.size);
+        std::free(piece.bytes);
+        pieces[k].bytes = nullptr;
         if (c->progress) c->progress(c->progress_context, std::min((k + 1) * kSegmentSpan, in_size), in_size);
     }
-    for (std::thread& thread : running) thread.join();
+    for (unsigned t = 0; t < started; t++) {
+        running[t].join();
+        running[t].~thread();
+    }
+    for (std::size_t k = 0; k < segments; k++) std::free(pieces[k].bytes);
+    for (unsigned t = 0; t < made; t++) CloseCompressor(workers[t]);
     return !failed;
 }
 
@@ -147,21 +168,36 @@ bool CreateCompressor(std::uint32_t algorithm, int level, Compressor** handle) {
     *handle = nullptr;
     if (algorithm != COMPRESS_ALGORITHM_XPRESS_HUFF || level < kFastestLevel || level > kStrongestLevel)
         return false;
-    std::unique_ptr<Compressor> c(new (std::nothrow) Compressor);
-    if (!c) return false;
+    // malloc and a placement new (the constructors only set fields), so that
+    // the handle's memory comes the codec's one way.
+    void* const memory = std::malloc(sizeof(Compressor));
+    if (memory == nullptr) return false;
+    Compressor* const c = new (memory) Compressor;
     c->level = level;
     c->params = kLevels[level - 1];
-    c->tokens.reserve(kBlockSpan + 1);  // a block has at most one token per byte, plus one
-    if (c->params.parser == ParserKind::kNearOptimal)
-        c->bt.reset(new (std::nothrow) BtMatchfinder);
-    else
-        c->hc.reset(new (std::nothrow) HcMatchfinder);
-    if (!c->bt && !c->hc) return false;
-    *handle = c.release();
+    bool ok = c->tokens.Reserve(kBlockSpan + 1);  // a block has at most one token per byte, plus one
+    if (c->params.parser == ParserKind::kNearOptimal) {
+        c->bt.reset(Allocate<BtMatchfinder>());
+        NearOptimalState& st = c->optimal;
+        ok = ok && c->bt && st.match_begin.Resize(kBlockSpan + 1) && st.cost.Resize(kBlockSpan + 1) &&
+             st.choice.Resize(kBlockSpan);
+    } else {
+        c->hc.reset(Allocate<HcMatchfinder>());
+        ok = ok && c->hc;
+    }
+    if (!ok) {
+        CloseCompressor(c);
+        return false;
+    }
+    *handle = c;
     return true;
 }
 
-void CloseCompressor(Compressor* handle) { delete handle; }
+void CloseCompressor(Compressor* handle) {
+    if (handle == nullptr) return;
+    handle->~Compressor();
+    std::free(handle);
+}
 
 int CompressorLevel(const Compressor* handle) { return handle->level; }
 
@@ -196,8 +232,9 @@ std::size_t CompressRawBound(std::size_t inputSize) {
 bool CompressRaw(Compressor* c, const void* input, std::size_t inputSize, void* output, std::size_t outputCapacity,
                  std::size_t* compressedSize) {
     *compressedSize = 0;
-    c->part_starts.clear();
+    c->part_starts.Clear();
     if (inputSize == 0) return true;  // N = 0 needs no block: the decoder stops at once
+    if (!c->part_starts.Reserve(PartCount(inputSize) - 1)) return false;
     const u8* const in = static_cast<const u8*>(input);
     BitWriter out(static_cast<u8*>(output), outputCapacity);
     const std::size_t segments = (inputSize - 1) / kSegmentSpan + 1;
@@ -208,7 +245,7 @@ bool CompressRaw(Compressor* c, const void* input, std::size_t inputSize, void* 
     } else {
         for (std::size_t k = 0; k < segments && !out.overflow(); k++) {
             NotePartStart(c, k, out, static_cast<u8*>(output));
-            CompressSegment(c, in, inputSize, k, out);
+            if (!CompressSegment(c, in, inputSize, k, out)) return false;
             if (c->progress) c->progress(c->progress_context, std::min((k + 1) * kSegmentSpan, inputSize), inputSize);
         }
     }

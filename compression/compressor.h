@@ -1,12 +1,10 @@
 // Internal state of a compressor and the parsers that fill one block.
 #pragma once
 
-#include <memory>
-#include <vector>
-
 #include "block_writer.h"
 #include "bt_matchfinder.h"
 #include "hc_matchfinder.h"
+#include "memory.h"
 #include "xpress.h"
 
 namespace xpress {
@@ -27,11 +25,12 @@ struct LevelParams {
 // literals under any realistic code (offset bits alone approach 12).
 constexpr u32 kMaxLength3Offset = 4096;
 
+// All but `matches` are sized for a whole block when the compressor is made.
 struct NearOptimalState {
-    std::vector<Match> matches;     // all matches of the block, position by position
-    std::vector<u32> match_begin;   // matches of block position i: [match_begin[i], match_begin[i + 1])
-    std::vector<u32> cost;          // bits from block position i to the block's end
-    std::vector<Token> choice;      // first token of the cheapest path from i
+    Array<Match> matches;     // all matches of the block, position by position
+    Array<u32> match_begin;   // matches of block position i: [match_begin[i], match_begin[i + 1])
+    Array<u32> cost;          // bits from block position i to the block's end
+    Array<Token> choice;      // first token of the cheapest path from i
     bool have_previous_code = false;
 };
 
@@ -39,28 +38,31 @@ struct Compressor {
     int level;
     LevelParams params;
     std::size_t mf_base = 0;  // input position of matchfinder position 0
-    std::unique_ptr<HcMatchfinder> hc;
-    std::unique_ptr<BtMatchfinder> bt;
+    Owned<HcMatchfinder> hc;
+    Owned<BtMatchfinder> bt;
     NearOptimalState optimal;
-    std::vector<Token> tokens;
+    Array<Token> tokens;      // of one block, room for kBlockSpan + 1 from the start
     u32 freqs[kNumSymbols];
     BlockCode code;
     HuffmanScratch huffman;
     unsigned threads = 1;
     CompressProgress progress = nullptr;
     void* progress_context = nullptr;
-    std::vector<std::size_t> part_starts;  // of the last stream, see CompressedPartStarts
+    Array<std::size_t> part_starts;  // of the last stream, see CompressedPartStarts
 };
 
 // Parsers.  Each fills c->tokens with the block starting at `block_start`
-// (on the kBlockSpan grid) and returns the block's end, block_start +
+// (on the kBlockSpan grid) and finds the block's end, block_start +
 // kBlockSpan or `end` (the end of the segment), whichever comes first: tokens
 // never cross it, so blocks stay on the grid.  Matches may reach back into
-// earlier blocks, as far as the finder holds.  The hash-chain parser also
-// leaves the tokens' symbol counts in c->freqs (without the end marker); the
-// near-optimal parser leaves the block's finished code in c->code, with the
-// end marker in it when `final` and the block ends at `end`.
+// earlier blocks, as far as the finder holds.  The hash-chain parser returns
+// the end and leaves the tokens' symbol counts in c->freqs (without the end
+// marker).  The near-optimal parser stores the end in *block_end and leaves
+// the block's finished code in c->code, with the end marker in it when
+// `final` and the block ends at `end`; it returns false when out of memory
+// for the block's matches.
 std::size_t ParseBlockHashChains(Compressor* c, const u8* in, std::size_t end, std::size_t block_start);
-std::size_t ParseBlockNearOptimal(Compressor* c, const u8* in, std::size_t end, std::size_t block_start, bool final);
+bool ParseBlockNearOptimal(Compressor* c, const u8* in, std::size_t end, std::size_t block_start, bool final,
+                           std::size_t* block_end);
 
 }  // namespace xpress

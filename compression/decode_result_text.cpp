@@ -12,6 +12,8 @@ const char* DecodeResultText(DecodeResult result) {
         case DecodeResult::kBadLength: return "invalid match length";
         case DecodeResult::kBadOffset: return "match offset before start of output";
         case DecodeResult::kStopped: return "stopped by the receiver of the output";
+        case DecodeResult::kBadHeader: return "malformed buffer-mode header, or sizes that disagree";
+        case DecodeResult::kNoMemory: return "out of memory";
     }
     return "unknown error";
 }

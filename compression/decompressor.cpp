@@ -1,5 +1,6 @@
 // Raw LZ77+Huffman decoder (the loops are in decode_stream.h).
 #include "decode_stream.h"
+#include "memory.h"
 
 namespace xpress {
 
@@ -19,9 +20,7 @@ bool CreateDecompressor(std::uint32_t algorithm, Decompressor** handle) {
     if (handle == nullptr) return false;
     *handle = nullptr;
     if (algorithm != COMPRESS_ALGORITHM_XPRESS_HUFF) return false;
-    // malloc rather than new: the setup program links no C++ allocation or
-    // exception support, and the handle is plain data.
-    *handle = static_cast<Decompressor*>(std::malloc(sizeof(Decompressor)));
+    *handle = Allocate<Decompressor>();
     return *handle != nullptr;
 }
 

@@ -31,12 +31,12 @@ std::size_t ParseBlockHashChains(Compressor* c, const u8* in, std::size_t end, s
     };
 
     // Symbols are counted as tokens are made, which saves a pass over them.
-    std::vector<Token>& tokens = c->tokens;
-    tokens.clear();
+    Array<Token>& tokens = c->tokens;
+    tokens.Clear();
     u32* const freqs = c->freqs;
     std::memset(freqs, 0, sizeof(c->freqs));
     const auto literal = [&](u8 byte) {
-        tokens.push_back(Token{0, byte});
+        tokens.Push(Token{0, byte});
         freqs[byte]++;
     };
     std::size_t pos = block_start;
@@ -59,7 +59,7 @@ std::size_t ParseBlockHashChains(Compressor* c, const u8* in, std::size_t end, s
             literal(in[pos++]);
             m = next;
         }
-        tokens.push_back(Token{m.length, m.offset});
+        tokens.Push(Token{m.length, m.offset});
         freqs[MatchSymbol(m.length, m.offset)]++;
         const std::size_t match_end = pos + m.length;
         std::size_t insert_end = end - match_end >= kMinSearchBytes ? match_end : end - kMinSearchBytes + 1;

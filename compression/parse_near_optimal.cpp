@@ -59,7 +59,8 @@ void SetInitialCosts(const u8* data, std::size_t size, Costs* costs) {
 
 }  // namespace
 
-std::size_t ParseBlockNearOptimal(Compressor* c, const u8* in, std::size_t end, std::size_t block_start, bool final) {
+bool ParseBlockNearOptimal(Compressor* c, const u8* in, std::size_t end, std::size_t block_start, bool final,
+                           std::size_t* block_end) {
     BtMatchfinder& mf = *c->bt;
     NearOptimalState& st = c->optimal;
     const LevelParams& p = c->params;
@@ -70,8 +71,7 @@ std::size_t ParseBlockNearOptimal(Compressor* c, const u8* in, std::size_t end, 
 
     // 1. Matches of every position.  After a match of nice_length or more,
     // the positions it covers are only inserted: the parse will take it.
-    st.match_begin.resize(span + 1);
-    st.matches.clear();
+    st.matches.Clear();
     Match found[kMaxMatchesPerSearch];
     std::size_t skip_until = 0;
     for (std::size_t i = 0; i < span; i++) {
@@ -86,9 +86,10 @@ std::size_t ParseBlockNearOptimal(Compressor* c, const u8* in, std::size_t end, 
             continue;
         }
         const unsigned count = mf.Advance<true>(base, cur, max_length, nice_length, p.search_depth, found);
+        if (!st.matches.Reserve(st.matches.size() + count)) return false;
         for (unsigned j = 0; j < count; j++) {
             if (found[j].length == kMinMatchLength && found[j].offset > kMaxLength3Offset) continue;
-            st.matches.push_back(found[j]);
+            st.matches.Push(found[j]);
         }
         if (count != 0 && found[count - 1].length >= nice_length) {
             Match& longest = st.matches.back();
@@ -104,8 +105,6 @@ std::size_t ParseBlockNearOptimal(Compressor* c, const u8* in, std::size_t end, 
         SetCostsFromLengths(c->code.lengths, &costs);
     else
         SetInitialCosts(block, span, &costs);
-    st.cost.resize(span + 1);
-    st.choice.resize(span);
     const bool with_end_marker = final && block_start + span == end;
     for (unsigned pass = 0; pass < p.passes; pass++) {
         st.cost[span] = 0;
@@ -142,10 +141,10 @@ std::size_t ParseBlockNearOptimal(Compressor* c, const u8* in, std::size_t end, 
             st.choice[i] = best_token;
         }
 
-        c->tokens.clear();
+        c->tokens.Clear();
         for (std::size_t i = 0; i < span;) {
             const Token t = st.choice[i];
-            c->tokens.push_back(t);
+            c->tokens.Push(t);
             i += t.length == 0 ? 1 : t.length;
         }
         CountSymbols(c->tokens.data(), c->tokens.size(), with_end_marker, c->freqs);
@@ -153,7 +152,8 @@ std::size_t ParseBlockNearOptimal(Compressor* c, const u8* in, std::size_t end, 
         SetCostsFromLengths(c->code.lengths, &costs);
     }
     st.have_previous_code = true;
-    return block_start + span;
+    *block_end = block_start + span;
+    return true;
 }
 
 }  // namespace xpress

@@ -21,9 +21,16 @@
 //  24  4  length L of the raw stream that follows
 //  28  L  raw stream; the whole buffer is exactly 28 + L bytes
 //
-// Handles are not thread-safe; use one per thread.  Decompression never
-// allocates (the decoder's table lives in its handle); a compressor grows its
-// working buffers during its first calls and keeps them.
+// Handles are not thread-safe; use one per thread.
+//
+// Memory: nothing here throws.  Every allocation is a std::malloc or
+// std::realloc checked on the spot, and running out of memory is the failure
+// of the call that needed it (false from the Create functions, Compress and
+// CompressRaw); there is no operator new, so a program that only decodes
+// links no C++ allocation or exception support.  Decompression never
+// allocates (the decoder's table lives in its handle).  A compressor
+// allocates its buffers when it is made, except the strong levels' list of a
+// block's matches, which grows during its first calls and is kept.
 //
 // The compressor cuts its input at fixed points, every kSegmentSpan bytes,
 // and compresses each segment on its own: its matches still reach back into
@@ -92,8 +99,8 @@ bool CreateCompressor(std::uint32_t algorithm, int level, Compressor** handle);
 std::size_t CompressBound(std::size_t inputSize);
 
 // Writes a buffer-mode stream.  False when outputCapacity is too small (never
-// with CompressBound(inputSize)) or when inputSize exceeds 2^32 - 1 (the block
-// length field is 32 bits).
+// with CompressBound(inputSize)), when inputSize exceeds 2^32 - 1 (the block
+// length field is 32 bits) or when out of memory.
 bool Compress(Compressor* handle, const void* input, std::size_t inputSize,
               void* output, std::size_t outputCapacity, std::size_t* compressedSize);
 
@@ -101,6 +108,9 @@ void CloseCompressor(Compressor* handle);
 
 // ---- Raw stream ------------------------------------------------------------
 
+// The raw-stream functions return the first six.  The last two belong to
+// callers that frame a raw stream or allocate for it, so that no result
+// stands in for another's meaning.
 enum class DecodeResult {
     kSuccess,    // exactly the requested number of bytes decoded
     kTruncated,  // the stream ended before the output was complete
@@ -108,6 +118,8 @@ enum class DecodeResult {
     kBadLength,  // a length escape is malformed or a match runs past the output's end
     kBadOffset,  // a match reaches before the start of the output
     kStopped,    // the receiver of the output asked to stop (DecompressRawThrough)
+    kBadHeader,  // a buffer-mode header is malformed or disagrees with the sizes its caller knows
+    kNoMemory,   // a decompressor or a window could not be allocated
 };
 
 // Short lowercase text for a result, e.g. "truncated stream".
@@ -153,7 +165,7 @@ DecodeResult CheckRaw(Decompressor* handle, const void* compressed, std::size_t 
 std::size_t CompressRawBound(std::size_t inputSize);
 
 // Writes a raw stream (empty for empty input).  False when outputCapacity is
-// too small.
+// too small or when out of memory.
 bool CompressRaw(Compressor* handle, const void* input, std::size_t inputSize,
                  void* output, std::size_t outputCapacity, std::size_t* compressedSize);
 

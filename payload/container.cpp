@@ -50,10 +50,11 @@ xpress::DecodeResult DecodeEntryThrough(const EntryView& entry, const void* stre
 {
     std::uint64_t size = 0;
     const void* const raw = xpress::RawStream(stream, entry.compressedSize, &size);
+    if (raw == nullptr || size != entry.uncompressedSize)
+        return xpress::DecodeResult::kBadHeader;
     xpress::Decompressor* decompressor = nullptr;
-    if (raw == nullptr || size != entry.uncompressedSize ||
-        !xpress::CreateDecompressor(xpress::COMPRESS_ALGORITHM_XPRESS_HUFF, &decompressor))
-        return xpress::DecodeResult::kTruncated;
+    if (!xpress::CreateDecompressor(xpress::COMPRESS_ALGORITHM_XPRESS_HUFF, &decompressor))
+        return xpress::DecodeResult::kNoMemory;
     const xpress::DecodeResult result =
         xpress::DecompressRawThrough(decompressor, raw, entry.compressedSize - xpress::kBufferHeaderBytes, size,
                                      window, windowSize, sink, context);

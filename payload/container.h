@@ -67,10 +67,11 @@ const std::uint32_t* LocatePartStarts(const std::uint32_t* container, std::size_
 // through `window` (xpress::DecompressRawThrough): each decoded part goes to
 // sink; a window of at least uncompressedSize bytes takes the whole output.
 // kSuccess only when the stream decodes to exactly uncompressedSize bytes and
-// the sink took them all: a stream that is corrupt or truncated, or that
-// disagrees with the entry's size word (kTruncated), is refused, and nothing
-// is ever written outside the window.  kBadLength may also mean a match too
-// long for a window smaller than the output.
+// the sink took them all: a stream that is corrupt or truncated, or whose
+// header disagrees with the entry's size words (kBadHeader), is refused, and
+// nothing is ever written outside the window.  kNoMemory when no decompressor
+// can be had.  kBadLength may also mean a match too long for a window smaller
+// than the output.
 xpress::DecodeResult DecodeEntryThrough(const EntryView& entry, const void* stream, void* window,
                                         std::size_t windowSize, xpress::DecodeSink sink, void* context);
 

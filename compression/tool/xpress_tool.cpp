@@ -140,7 +140,7 @@ int Compress(int argc, char** argv) {
     std::size_t size;
     const bool ok = raw ? xpress::CompressRaw(h.compressor, in.data(), in.size(), out.get(), bound, &size)
                         : xpress::Compress(h.compressor, in.data(), in.size(), out.get(), bound, &size);
-    if (!ok) return Fail(files[0], "compressed stream does not fit its bound");
+    if (!ok) return Fail(files[0], "out of memory");  // the output has its bound, and the size was checked
     if (!WriteOutputFile(files[1], out.get(), size, &error)) return Fail(files[1], error);
     return 0;
 }
@@ -277,7 +277,7 @@ int Bench(int argc, char** argv) {
                 ok &= xpress::CompressRaw(c, in.data(), in.size(), comp.data(), comp.size(), &size);
             });
             xpress::CloseCompressor(c);
-            if (!ok) return Fail(file, "compressed stream does not fit its bound");
+            if (!ok) return Fail(file, "out of memory");
             xpress::DecodeResult r = xpress::DecodeResult::kSuccess;
             const double td = BestTime(10, [&] {
                 r = xpress::DecompressRaw(h.decompressor, comp.data(), size, out.data(), out.size());

@@ -38,7 +38,7 @@ bool PackFile(const std::vector<std::uint8_t>& data, const PackSettings& setting
     std::size_t streamSize = 0;
     if (!xpress::Compress(compressor.get(), data.data(), data.size(), stream.data(), stream.size(),
                           &streamSize)) {
-        *error = "compression failed";
+        *error = "out of memory while compressing";  // the only failure with data of at most 4 GiB - 1
         return false;
     }
     if (streamSize > std::numeric_limits<std::uint32_t>::max()) {

@@ -29,8 +29,9 @@ struct PackSettings {
 };
 
 // Compresses `data` (1 byte to 4 GiB - 1) into one XPRESS Huffman buffer-mode
-// stream.  False, with a short reason in *error, when the codec fails or the
-// stream would not fit the container's 32-bit size field.
+// stream.  False, with a short reason in *error, for a level outside 1..9,
+// when out of memory, or when the stream would not fit the container's 32-bit
+// size field.
 bool PackFile(const std::vector<std::uint8_t>& data, const PackSettings& settings, PackedEntry* entry,
               std::string* error);
 

@@ -208,6 +208,10 @@ TEST(PayloadPack, SameContainerOnAnyThreadCount)
                 payload::DecodeEntryThrough(entry, entry.body, window.data(), window.size(), append, &parts) ==
                     xpress::DecodeResult::kSuccess);
     EXPECT_TRUE(parts == app);
+    payload::EntryView misstated = entry;
+    misstated.uncompressedSize--;  // a size word the stream's header disagrees with
+    EXPECT_EQ(xpress::DecodeResult::kBadHeader,
+              payload::DecodeEntryThrough(misstated, entry.body, window.data(), window.size(), append, &parts));
     // The second part from where the index says it begins, alone: none of its
     // matches reaches into the first, which ends exactly there.
     const unsigned long start = std::stoul(indexes[0].substr(indexes[0].find(".long ") + 6));
