@@ -186,6 +186,8 @@ DWORD DecodeWhole(const payload::EntryView& entry, HANDLE file, WriteProgress* p
         if (windowBytes >= entry.uncompressedSize)
             break;
     }
+    if (result == xpress::DecodeResult::kNoMemory)
+        return ERROR_NOT_ENOUGH_MEMORY;
     if (result != xpress::DecodeResult::kSuccess)
         return ERROR_INVALID_DATA;
     if (progress != nullptr && progress->report != nullptr)
