@@ -1,8 +1,9 @@
 // The installation.
 //
 // Steps run in a fixed order, the shortcuts beside the steps after the
-// application, and most of them go on after an earlier one failed; only the
-// two payload extractions decide the result.  Nothing is rolled back.
+// application, and most of them go on after an earlier one failed; the two
+// payload extractions and the uninstaller decide the result: a product that
+// cannot be removed is not installed.  Nothing is rolled back.
 #include "install/install_product.h"
 
 #include "core/application_path.h"

@@ -20,9 +20,13 @@ struct InstallOutcome {
     StepOutcome uninstaller;
     StepOutcome registration;
 
-    // The product is installed: both payload files written whole, in place
-    // now or at the next start of the machine.
-    bool Succeeded() const { return IsInstalled(application) && IsInstalled(helpFile); }
+    // The product is installed, and can be removed: both payload files and
+    // the uninstaller in place, now or at the next start of the machine.
+    bool Succeeded() const
+    {
+        return IsInstalled(application) && IsInstalled(helpFile) &&
+               (IsInstalled(uninstaller) || uninstaller.state == StepState::kKept);
+    }
 
     static bool IsInstalled(const StepOutcome& step)
     {

@@ -103,14 +103,15 @@ const Road kRoads[] = {
     {"LegacyEntries", kLegacy, true, true, false, true, 'p', 'p', 'p'},
     {"UnquotedLegacyCommand", kLegacyUnquoted, false, true, false, true, 'p', 'p', 'p'},
     {"FromAFolderLongerInUtf8", kLongFolder, false, false, true, true, 'p', 'p', 'p'},
-    // A folder where Uninstall.exe goes: no copy, and nothing registered to run.
-    {"UninstallerPathTakenByAFolder", kUninstallerFolder, false, false, false, true, 'p', 'p', 'd'},
+    // A folder where Uninstall.exe goes: no copy, nothing registered to run, and
+    // no success claimed for a product that cannot be removed.
+    {"UninstallerPathTakenByAFolder", kUninstallerFolder, false, false, false, false, 'p', 'p', 'd'},
     {"SetupNamedLikeTheApplication", kOwnName, true, false, false, true, 'p', 'p', 'p'},
     // A small disk (tests/harness/small-disk) with room for the new application but no more, and so on.
     {"FullDiskForApplication", kFullForApplication, true, true, true, false, 'o', 'o', 'o'},
     {"FullDiskForHelpFile", kFullForHelpFile, true, false, false, false, 'p', 'o', 'o'},
     // The old version's Uninstall.exe stays but is not registered: it would not uninstall this one.
-    {"FullDiskForUninstaller", kFullForUninstaller, false, true, false, true, 'p', 'p', 'o'},
+    {"FullDiskForUninstaller", kFullForUninstaller, false, true, false, false, 'p', 'p', 'o'},
 };
 
 const char kCurrentVersion[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
@@ -312,7 +313,8 @@ TEST_P(FailureRoads, Install)
 
     // Finish with the Start box checked starts the application only when it was
     // written; the exit code tells a deployment tool what happened.
-    const bool full = road.fault == kFullForApplication || road.fault == kFullForHelpFile;
+    const bool full = road.fault == kFullForApplication || road.fault == kFullForHelpFile ||
+                      road.fault == kFullForUninstaller;
     ASSERT_EQ(road.succeeds ? 0 : full ? 112 : 1603, Finish(setup, true));
     EXPECT_EQ(written, !JobProcesses(true).empty());
 }

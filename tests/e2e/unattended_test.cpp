@@ -151,4 +151,44 @@ TEST(Unattended, CommandLinesNotTaken)
     EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
 }
 
+// Uninstall.exe is the program that runs, whatever lies at its path: a setup
+// whose file another program swaps while it starts registers no uninstaller
+// and does not claim success; one whose download another program holds open
+// (reading, and free to delete it) copies itself all the same.
+TEST(Unattended, TheUninstallerIsTheProgramThatRuns)
+{
+    RemoveInstallation();
+    const InstallationPaths& paths = Installation();
+    const std::string folder = ScratchFolder(), setup = folder + "\\LumovaraSetup.exe", log = folder + "\\swap.log";
+    ASSERT_TRUE(CopyFileA(kSetup.c_str(), setup.c_str(), FALSE));
+    std::string commandLine = "\"" + setup + "\" /S /log \"" + log + "\"";
+    STARTUPINFOA startup = {sizeof startup};
+    PROCESS_INFORMATION started = {};
+    ASSERT_TRUE(CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
+                               &startup, &started));
+    Process swapped(started.dwProcessId);
+    EXPECT_TRUE(MoveFileA(setup.c_str(), (folder + "\\renamed.exe").c_str()) &&
+                CopyFileA(BuildPath("tests\\record_run.exe").c_str(), setup.c_str(), FALSE));
+    ResumeThread(started.hThread);
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
+    EXPECT_EQ(1603, swapped.Wait(3 * kWaitMs));
+    EXPECT_FALSE(FileExists(paths.uninstaller));
+    EXPECT_FALSE(ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString").exists);
+    EXPECT_TRUE(Contains(ReadFileBytes(log), "uninstaller " + paths.uninstaller + ": failed, error 1006"))
+        << ReadFileBytes(log);
+    RemoveInstallation();
+
+    ASSERT_TRUE(CopyFileA(kSetup.c_str(), setup.c_str(), FALSE));
+    HANDLE held = CreateFileA(setup.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    EXPECT_EQ(0, RunUnseen(setup, "/S"));
+    CloseHandle(held);
+    EXPECT_EQ(ReadFileBytes(kSetup), ReadFileBytes(paths.uninstaller));
+    EXPECT_EQ(Sz("\"" + paths.uninstaller + "\""),
+              ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString").bytes);
+    RemoveInstallation();
+}
+
 }  // namespace
