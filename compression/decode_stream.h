@@ -21,7 +21,6 @@
 #pragma once
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "decode_table.h"
 #include "xpress.h"
