@@ -21,7 +21,6 @@
 #pragma once
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "decode_table.h"
 #include "xpress.h"
@@ -37,11 +36,32 @@ namespace {
 // A match copy may store up to this many bytes past its end.
 constexpr std::size_t kCopyOvershoot = 16;
 
+// The exact reader.  Between fields it holds 16..32 bits, so a field of up
+// to 16 bits can always be taken before the next Refill.
 struct BitReader {
     u32 reg;           // valid bits at the top, zeros below
     unsigned avail;    // number of valid bits in reg; 16..32 between fields
     const u8* next;
     const u8* end;
+
+    // The top n bits (1..32).
+    XPRESS_FORCEINLINE u32 Peek(unsigned n) const { return reg >> (32 - n); }
+
+    XPRESS_FORCEINLINE void Consume(unsigned n) {
+        reg <<= n;
+        avail -= n;
+    }
+
+    // After a field: one word more if fewer than 16 bits remain; false when
+    // the input has no word left.
+    XPRESS_FORCEINLINE bool Refill() {
+        if (avail >= 16) return true;
+        if (end - next < 2) return false;
+        reg |= u32(LoadU16(next)) << (16 - avail);
+        next += 2;
+        avail += 16;
+        return true;
+    }
 };
 
 // Copies `length` bytes from `offset` back, forward, correct when the ranges
@@ -123,51 +143,29 @@ XPRESS_FORCEINLINE void CopyShortMatchWithSlack(u8* dst, std::size_t offset, std
     }
 }
 
-#define XPRESS_FAIL_IF(cond, why)           \
-    do {                                    \
-        if (XPRESS_UNLIKELY(cond)) {        \
-            result = DecodeResult::why;     \
-            goto out;                       \
-        }                                   \
-    } while (0)
-
 // Decodes symbols with the exact reader until the output position `pos`
 // reaches `stop`, checking every read against the input's end.  Used for
 // each block's last symbols and for the input's tail; without kWrite (and
 // with a null `out`) for the whole stream, as only the position counts.
+// On failure `br` and `pos_ref` are left as they were: the stream is given up.
 template <bool kWrite>
 DecodeResult DecodeSymbolsChecked(BitReader& br, const DecodeTable& table, u8* out, std::size_t& pos_ref,
                                   std::size_t stop, std::size_t out_size) {
+    // A copy, so that it stays in registers across the stores to out.
+    BitReader r = br;
     std::size_t pos = pos_ref;
-    u32 reg = br.reg;
-    unsigned avail = br.avail;
-    DecodeResult result = DecodeResult::kSuccess;
-
-#define XPRESS_REFILL()                                    \
-    do {                                                   \
-        if (avail < 16) {                                  \
-            XPRESS_FAIL_IF(br.end - br.next < 2, kTruncated); \
-            reg |= u32(LoadU16(br.next)) << (16 - avail);  \
-            br.next += 2;                                  \
-            avail += 16;                                   \
-        }                                                  \
-    } while (0)
-
     while (pos < stop) {
-        u32 entry = table.entries[reg >> (32 - kRootBits)];
+        u32 entry = table.entries[r.Peek(kRootBits)];
         if (entry & kSubtableFlag) {
             // avail >= 16 before the code, so kSubBits bits remain after the root's.
-            reg <<= kRootBits;
-            avail -= kRootBits;
-            entry = table.entries[((entry >> kEntryValueShift) & kEntryValueMask) + (reg >> (32 - kSubBits))];
+            r.Consume(kRootBits);
+            entry = table.entries[((entry >> kEntryValueShift) & kEntryValueMask) + r.Peek(kSubBits)];
         }
         const u32 value = (entry >> kEntryValueShift) & kEntryValueMask;
         std::size_t length = (entry >> kEntryLengthShift) & kEntryLengthMask;
         const unsigned offset_bits = entry & kLiteralFlag ? 0 : FloorLog2(value + 1);
-        const unsigned code_bits = (entry & kEntryBitsMask) - (length == kEscapedLength ? 0 : offset_bits);
-        reg <<= code_bits;
-        avail -= code_bits;
-        XPRESS_REFILL();
+        r.Consume((entry & kEntryBitsMask) - (length == kEscapedLength ? 0 : offset_bits));
+        if (XPRESS_UNLIKELY(!r.Refill())) return DecodeResult::kTruncated;
         if (entry & kLiteralFlag) {
             if (kWrite) out[pos] = u8(value);
             pos++;
@@ -175,43 +173,39 @@ DecodeResult DecodeSymbolsChecked(BitReader& br, const DecodeTable& table, u8* o
         }
 
         if (length == kEscapedLength) {
-            XPRESS_FAIL_IF(br.end - br.next < 1, kTruncated);
-            const unsigned b = *br.next++;
+            if (XPRESS_UNLIKELY(r.end - r.next < 1)) return DecodeResult::kTruncated;
+            const unsigned b = *r.next++;
             if (b <= kMaxOneByteExtra) {
                 length = kLengthNibbleEscape + b;
             } else {
-                XPRESS_FAIL_IF(br.end - br.next < 2, kTruncated);
-                length = LoadU16(br.next);
-                br.next += 2;
+                if (XPRESS_UNLIKELY(r.end - r.next < 2)) return DecodeResult::kTruncated;
+                length = LoadU16(r.next);
+                r.next += 2;
                 if (length == 0) {
-                    XPRESS_FAIL_IF(br.end - br.next < 4, kTruncated);
-                    length = LoadU32(br.next);
-                    br.next += 4;
+                    if (XPRESS_UNLIKELY(r.end - r.next < 4)) return DecodeResult::kTruncated;
+                    length = LoadU32(r.next);
+                    r.next += 4;
                 }
                 // Values below 15 would have fitted the nibble: no encoder writes them.
-                XPRESS_FAIL_IF(length < kLengthNibbleEscape, kBadLength);
+                if (XPRESS_UNLIKELY(length < kLengthNibbleEscape)) return DecodeResult::kBadLength;
             }
             length += kMinMatchLength;
         }
 
         std::size_t offset = value + 1;  // 2^k
-        if (offset_bits != 0) {  // a shift by 32 - 0 would be undefined
-            offset |= reg >> (32 - offset_bits);
-            reg <<= offset_bits;
-            avail -= offset_bits;
-            XPRESS_REFILL();
+        if (offset_bits != 0) {  // Peek(0) would shift by 32
+            offset |= r.Peek(offset_bits);
+            r.Consume(offset_bits);
+            if (XPRESS_UNLIKELY(!r.Refill())) return DecodeResult::kTruncated;
         }
-        XPRESS_FAIL_IF(offset > pos, kBadOffset);
-        XPRESS_FAIL_IF(length > out_size - pos, kBadLength);
+        if (XPRESS_UNLIKELY(offset > pos)) return DecodeResult::kBadOffset;
+        if (XPRESS_UNLIKELY(length > out_size - pos)) return DecodeResult::kBadLength;
         if (kWrite) CopyMatch(out + pos, offset, length, out + out_size);
         pos += length;
     }
-out:
-#undef XPRESS_REFILL
-    br.reg = reg;
-    br.avail = avail;
+    br = r;
     pos_ref = pos;
-    return result;
+    return DecodeResult::kSuccess;
 }
 
 // The fast loop's reader holds up to 63 bits and fetches up to two words at
@@ -224,6 +218,56 @@ out:
 // An iteration reads at most 7 escape bytes (from at or before the pointer
 // so far), 4 for the refill after them and 4 for the refill at its end.
 constexpr std::size_t kFastInputMargin = 7 + 4 + 4;
+
+// The fast loop's reader.  A local of the loop, never in memory: all of it
+// stays in registers.
+struct FastBitReader {
+    u64 bitbuf;         // valid bits at the top; below them zeros or the next bits of the stream
+    u64 bitsleft;       // the count of valid bits in the low 6 bits; garbage above (see ConsumeEntry)
+    const u8* next;     // the word after the last one fetched
+
+    // Starts from the exact reader's state.
+    explicit XPRESS_FORCEINLINE FastBitReader(const BitReader& br)
+        : bitbuf(u64(br.reg) << 32), bitsleft(br.avail), next(br.next) {}
+
+    // The entry of the root table the next bits select.
+    XPRESS_FORCEINLINE u64 Lookup(const u32* entries) const { return entries[bitbuf >> (64 - kRootBits)]; }
+
+    XPRESS_FORCEINLINE void Consume(unsigned n) {
+        bitbuf <<= n;
+        bitsleft -= n;
+    }
+
+    // Consumes the count in an entry's low 6 bits: x86 shifts ignore the
+    // count's higher bits (the mask costs no instruction), and the low 6
+    // bits of the difference are those of the counts.
+    XPRESS_FORCEINLINE void ConsumeEntry(u64 entry) {
+        bitbuf <<= entry & 63;
+        bitsleft -= entry;
+    }
+
+    // With 16 or more bits left, adds the whole words that fit of the next
+    // two (rotating the little-endian pair puts the first word on top):
+    // 48..63 bits remain.  Setting bits 4 and 5 of the count adds exactly
+    // those words' 32, 16 or 0 bits.  Without a branch, as whether a word is
+    // due is a coin flip.  Bits of a word only partly added are the stream's
+    // own and are simply added again next time.
+    XPRESS_FORCEINLINE void Refill() {
+        const u32 pair = LoadU32(next);
+        bitbuf |= (u64(pair << 16 | pair >> 16) << 32) >> (bitsleft & 63);
+        next += (~bitsleft & 48) >> 3;
+        bitsleft |= 48;
+    }
+
+    // Becomes the exact reader at the same point, between fields: keeps its
+    // 16..31 bits and drops the words fetched after them.
+    XPRESS_FORCEINLINE void StepBackToExact() {
+        const u64 avail = 16 + (bitsleft & 15);
+        next -= ((bitsleft & 63) - avail) >> 3;
+        bitsleft = avail;
+        bitbuf &= ~(~u64(0) >> avail);
+    }
+};
 
 // The loop runs while out_next < out_fast_end, which the caller sets to at
 // most `stop` and out_end - kFastOutputSlack.  An iteration decodes one
@@ -264,7 +308,8 @@ XPRESS_FORCEINLINE std::uintptr_t SelectIfNegative(std::int32_t negative, std::u
 // Decodes symbols while at least kFastInputMargin input bytes remain and
 // out_next < out_fast_end; the caller has checked both hold at entry.
 // Offsets need checking only within kMaxOffset bytes of the output's start.
-// Leaves `br` as the exact reader would be at the same point.
+// Leaves `br` as the exact reader would be at the same point; on failure
+// leaves `br` and `out_next_ref` as they were.
 //
 // Most symbols take the common road, which has no branch: a literal is
 // copied like a match, from kLiteralBytes, so that nothing waits for the
@@ -277,41 +322,15 @@ template <bool kCheckOffsets, bool kLiteralRuns>
 DecodeResult DecodeSymbolsFast(BitReader& br, const DecodeTable& table, u8* out_begin, u8*& out_next_ref,
                                u8* out_fast_end, u8* out_end) {
     u8* out_next = out_next_ref;
-    const u8* in_next = br.next;
+    FastBitReader f(br);
     const u8* const in_fast_end = br.end - kFastInputMargin;
-    // Valid bits at the top; below them zeros or the next bits of the stream.
-    u64 bitbuf = u64(br.reg) << 32;
-    // The count of valid bits is bitsleft's low 6 bits; the bits above them
-    // are garbage, so that a whole entry can be subtracted (see below).
-    u64 bitsleft = br.avail;
-    DecodeResult result = DecodeResult::kSuccess;
-
-    // With 16 or more bits left, adds the whole words that fit of the next
-    // two (rotating the little-endian pair puts the first word on top):
-    // 48..63 bits remain.  Setting bits 4 and 5 of the count adds exactly
-    // those words' 32, 16 or 0 bits.  Without a branch, as whether a word is
-    // due is a coin flip.  Bits of a word only partly added are the stream's
-    // own and are simply added again next time.
-#define XPRESS_REFILL()                                                       \
-    do {                                                                      \
-        const u32 pair = LoadU32(in_next);                                    \
-        bitbuf |= (u64(pair << 16 | pair >> 16) << 32) >> (bitsleft & 63);    \
-        in_next += (~bitsleft & 48) >> 3;                                     \
-        bitsleft |= 48;                                                       \
-    } while (0)
-#define XPRESS_CONSUME(n)  \
-    do {                   \
-        bitbuf <<= (n);    \
-        bitsleft -= (n);   \
-    } while (0)
     const u32* const entries = table.entries;
-#define XPRESS_LOOKUP() (entries[bitbuf >> (64 - kRootBits)])
 
     // Each symbol's bits, offset bits included, leave in one shift, and the
     // next entry is looked up before anything waits on this one: the chain
     // of dependent loads then waits neither for a branch nor for the refill.
-    XPRESS_REFILL();
-    u64 entry = XPRESS_LOOKUP();
+    f.Refill();
+    u64 entry = f.Lookup(entries);
     do {
         // Rounds of iterations that cannot pass either margin, so that an
         // iteration tests only a count: one without escape bytes reads at
@@ -319,7 +338,7 @@ DecodeResult DecodeSymbolsFast(BitReader& br, const DecodeTable& table, u8* out_
         // and one with them ends its round.  (Only the first iteration may
         // start past in_fast_end, by the first refill; the margin covers
         // it, as it is measured from the exact reader's position.)
-        const std::ptrdiff_t in_room = in_fast_end - in_next;
+        const std::ptrdiff_t in_room = in_fast_end - f.next;
         std::size_t round = std::min(in_room < 0 ? 0 : std::size_t(in_room) / 4,
                                      std::size_t(out_fast_end - 1 - out_next) / kMaxUnescapedLength) +
                             1;
@@ -328,65 +347,62 @@ DecodeResult DecodeSymbolsFast(BitReader& br, const DecodeTable& table, u8* out_
             // next lookup, and 16 after a code for the exact reader's state.
             if (kLiteralRuns && std::int32_t(u32(entry)) < 0) {
                 const u64 symbol = entry;
-                bitbuf <<= symbol & 63;
-                bitsleft -= symbol;
-                entry = XPRESS_LOOKUP();
+                f.ConsumeEntry(symbol);
+                entry = f.Lookup(entries);
                 *out_next++ = u8(symbol >> kEntryValueShift);
-                XPRESS_REFILL();
+                f.Refill();
                 continue;
             }
             if (XPRESS_UNLIKELY(entry & kSpecialFlag)) {
                 if (entry & kSubtableFlag) {
-                    XPRESS_CONSUME(kRootBits);
-                    entry = entries[((entry >> kEntryValueShift) & kEntryValueMask) + (bitbuf >> (64 - kSubBits))];
+                    f.Consume(kRootBits);
+                    entry = entries[((entry >> kEntryValueShift) & kEntryValueMask) + (f.bitbuf >> (64 - kSubBits))];
                 }
                 if (entry & kSpecialFlag) {
                     const u64 symbol = entry;
-                    const u64 symbol_bits = bitbuf;
-                    XPRESS_CONSUME(symbol & kEntryBitsMask);
-                    entry = XPRESS_LOOKUP();
+                    const u64 symbol_bits = f.bitbuf;
+                    f.Consume(symbol & kEntryBitsMask);
+                    entry = f.Lookup(entries);
                     std::size_t length = (symbol >> kEntryLengthShift) & kEntryLengthMask;
                     const u32 mask = u32(symbol >> kEntryValueShift);  // 2^k - 1
                     std::size_t offset;
                     if (length != kEscapedLength) {
                         // Rotating by the bits consumed brings the offset bits to the bottom.
                         offset = (RotateLeft(symbol_bits, symbol & kEntryBitsMask) & mask) + mask + 1;
-                        XPRESS_REFILL();
-                        if (kCheckOffsets) XPRESS_FAIL_IF(offset > std::size_t(out_next - out_begin), kBadOffset);
+                        f.Refill();
+                        if (kCheckOffsets && XPRESS_UNLIKELY(offset > std::size_t(out_next - out_begin)))
+                            return DecodeResult::kBadOffset;
                         CopyShortMatchWithSlack(out_next, offset, length);
                         out_next += length;
                         continue;
                     }
-                    // Only the code has been consumed.  Step back to the exact
-                    // reader: keep its 16..31 bits, drop the words fetched after
-                    // them, and read the bytes where it would.
-                    const u64 avail = 16 + (bitsleft & 15);
-                    in_next -= ((bitsleft & 63) - avail) >> 3;
-                    bitsleft = avail;
-                    bitbuf &= ~(~u64(0) >> avail);
-                    const unsigned b = *in_next++;
+                    // Only the code has been consumed: the escape bytes are
+                    // read where the exact reader would read them.
+                    f.StepBackToExact();
+                    const unsigned b = *f.next++;
                     if (b <= kMaxOneByteExtra) {
                         length = kLengthNibbleEscape + b;
                     } else {
-                        length = LoadU16(in_next);
-                        in_next += 2;
+                        length = LoadU16(f.next);
+                        f.next += 2;
                         if (length == 0) {
-                            length = LoadU32(in_next);
-                            in_next += 4;
+                            length = LoadU32(f.next);
+                            f.next += 4;
                         }
-                        XPRESS_FAIL_IF(length < kLengthNibbleEscape, kBadLength);
+                        if (XPRESS_UNLIKELY(length < kLengthNibbleEscape)) return DecodeResult::kBadLength;
                     }
                     length += kMinMatchLength;
-                    XPRESS_REFILL();
+                    f.Refill();
                     // The top bit set above the offset bits gives 2^k + bits,
                     // and 1 for k = 0, with no shift by 64.
                     const unsigned offset_bits = FloorLog2(mask + 1);
-                    offset = ((bitbuf >> 1) | (u64(1) << 63)) >> (63 - offset_bits);
-                    XPRESS_CONSUME(offset_bits);
-                    entry = XPRESS_LOOKUP();
-                    XPRESS_REFILL();
-                    if (kCheckOffsets) XPRESS_FAIL_IF(offset > std::size_t(out_next - out_begin), kBadOffset);
-                    XPRESS_FAIL_IF(length > std::size_t(out_end - out_next), kBadLength);
+                    offset = ((f.bitbuf >> 1) | (u64(1) << 63)) >> (63 - offset_bits);
+                    f.Consume(offset_bits);
+                    entry = f.Lookup(entries);
+                    f.Refill();
+                    if (kCheckOffsets && XPRESS_UNLIKELY(offset > std::size_t(out_next - out_begin)))
+                        return DecodeResult::kBadOffset;
+                    if (XPRESS_UNLIKELY(length > std::size_t(out_end - out_next))) return DecodeResult::kBadLength;
                     CopyMatch(out_next, offset, length, out_end);
                     out_next += length;
                     round = 1;
@@ -396,15 +412,11 @@ DecodeResult DecodeSymbolsFast(BitReader& br, const DecodeTable& table, u8* out_
 
             // The common road: a literal, or a match of at most kCommonCopy
             // bytes from at least 8 back (each 8-byte load reads finished
-            // output).  The entry's low 6 bits are the count: x86 shifts
-            // ignore the count's higher bits (the mask costs no
-            // instruction), and the low 6 bits of the difference are those
-            // of the counts.
+            // output).
             const u64 symbol = entry;
-            const u64 symbol_bits = bitbuf;
-            bitbuf <<= symbol & 63;
-            bitsleft -= symbol;
-            entry = XPRESS_LOOKUP();
+            const u64 symbol_bits = f.bitbuf;
+            f.ConsumeEntry(symbol);
+            entry = f.Lookup(entries);
             // Rotating by the bits consumed brings the offset bits to the
             // bottom.  For a literal, value is the byte plus kLiteralFlag >> 16
             // and the match source is meaningless; it is never read.
@@ -417,7 +429,7 @@ DecodeResult DecodeSymbolsFast(BitReader& br, const DecodeTable& table, u8* out_
                 // The offset, or 0 for a literal.
                 const std::uintptr_t offset = (reinterpret_cast<std::uintptr_t>(out_next) - match_src) &
                                               ~std::uintptr_t(std::intptr_t(std::int32_t(u32(symbol))) >> 31);
-                XPRESS_FAIL_IF(offset > std::size_t(out_next - out_begin), kBadOffset);
+                if (XPRESS_UNLIKELY(offset > std::size_t(out_next - out_begin))) return DecodeResult::kBadOffset;
             }
             const u8* const src =
                 reinterpret_cast<const u8*>(SelectIfNegative(std::int32_t(u32(symbol)), literal_src, match_src));
@@ -425,25 +437,18 @@ DecodeResult DecodeSymbolsFast(BitReader& br, const DecodeTable& table, u8* out_
             StoreU64(out_next, LoadU64(src));
             StoreU64(out_next + 8, LoadU64(src + 8));
             out_next += u8(symbol >> kEntryLengthShift);  // bit 15 is zero
-            XPRESS_REFILL();
+            f.Refill();
         } while (--round != 0);
-    } while (in_next <= in_fast_end && out_next < out_fast_end);
+    } while (f.next <= in_fast_end && out_next < out_fast_end);
 
-    {
-        // At least one symbol was decoded and bitsleft >= 48 (see above).
-        const u64 avail = 16 + (bitsleft & 15);
-        br.next = in_next - (((bitsleft & 63) - avail) >> 3);
-        br.avail = unsigned(avail);
-        br.reg = u32(bitbuf >> 32) & ~(~u32(0) >> avail);
-    }
-out:
-#undef XPRESS_REFILL
-#undef XPRESS_CONSUME
-#undef XPRESS_LOOKUP
+    // At least one symbol was decoded and bitsleft >= 48 (see above).
+    f.StepBackToExact();
+    br.next = f.next;
+    br.avail = unsigned(f.bitsleft);
+    br.reg = u32(f.bitbuf >> 32);
     out_next_ref = out_next;
-    return result;
+    return DecodeResult::kSuccess;
 }
-#undef XPRESS_FAIL_IF
 
 // Decodes a raw stream of out_size bytes into `window`, or with kWrite false
 // only checks that it would (window is then null).  A window smaller than the

@@ -316,8 +316,9 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // The compressor's working buffers and the input grow with the input; a
-    // memory limit ends the run with one line, not an abort.
+    // The tool's own buffers (the input first) grow with the input; a memory
+    // limit ends the run with one line, not an abort.  The codec reports
+    // running out as false, which the commands name the same way.
     try {
         return Run(argc, argv);
     } catch (const std::bad_alloc&) {

@@ -256,8 +256,9 @@ int Run(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    // Memory for the inputs and the codec grows with the inputs; running out
-    // ends the run with one line, not an abort.
+    // Memory for the inputs grows with them; running out ends the run with one
+    // line, not an abort.  The codec reports running out as false (PackFile's
+    // "out of memory while compressing").
     try {
         return Run(argc, argv);
     } catch (const std::bad_alloc&) {
