@@ -84,6 +84,9 @@ TEST(PlantedFiles, NoneRunsThroughInstallLegacyRemovalAndUninstall)
     ASSERT_EQ(0, Finish(setup, false));
     EXPECT_TRUE(ReadFileBytes(paths.uninstaller) == ReadFileBytes(BuildPath("LumovaraSetup.exe")))
         << "Uninstall.exe is not the program that ran";
+    // The setup program is held with delete sharing, so the swap may have
+    // happened: the user starts the downloaded program again, not the planted file.
+    MoveFileExA((program + ".old").c_str(), program.c_str(), MOVEFILE_REPLACE_EXISTING);
 
     // Uninstall.exe held open a while, so that the script loops through its ping.
     // The environment is inherited by the setup program, as the user's own
