@@ -185,7 +185,7 @@ UninstallOutcome UninstallProduct(bool unattended)
     // What is left must stay removable: the entry among the installed programs
     // and Uninstall.exe stay, instead of all being gone while the application
     // lies in Program Files for good.
-    if (outcome.files.state != StepState::kDone)
+    if (!outcome.Succeeded())
         return outcome;
     LSTATUS removed = RegDeleteTreeA(HKEY_LOCAL_MACHINE, UninstallKeyPath);
     outcome.registration = StepResult(removed == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : DWORD(removed));

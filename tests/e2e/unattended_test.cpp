@@ -80,11 +80,21 @@ TEST(Unattended, InstallUpgradeOverABusyCopyAndQuietUninstall)
     EXPECT_EQ(ReadFileBytes(BuildPath("sample\\LumovaraRemote.exe")), ReadFileBytes(paths.application));
     EXPECT_FALSE(FileExists(paths.application + ".new"));
 
-    // The registered quiet uninstall removes everything with nothing shown.
-    EXPECT_EQ(0, RunUnseen(paths.uninstaller, "/S"));
+    // The registered quiet uninstall removes everything with nothing shown; a
+    // busy copy's file goes when the machine restarts.
+    ASSERT_TRUE(CopyFileA(BuildPath("tests\\prompting_app.exe").c_str(), paths.application.c_str(), FALSE));
+    copy = Process(paths.application);
+    ASSERT_TRUE(WaitFor([&] { return ShowsWindow(copy.id()); }));
+    SetEnvironmentVariableA("LUMOVARA_SETUP_ANSWER_WAIT_MS", "1500");
+    EXPECT_EQ(3010, RunUnseen(paths.uninstaller, "/S"));
+    SetEnvironmentVariableA("LUMOVARA_SETUP_ANSWER_WAIT_MS", nullptr);
     EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
-    EXPECT_FALSE(FileExists(paths.application) || FileExists(paths.helpFile) || FileExists(paths.commonStartMenuLink));
-    EXPECT_TRUE(WaitFor([&] { return !FileExists(paths.uninstaller) && JobProcesses().empty(); }));
+    EXPECT_FALSE(FileExists(paths.helpFile) || FileExists(paths.commonStartMenuLink));
+    EXPECT_TRUE(WaitFor([&] { return !FileExists(paths.uninstaller); }));
+    copy.End();
+    ASSERT_EQ(0, Process("C:\\windows\\system32\\wineboot.exe", "-r").Wait(3 * kWaitMs));
+    EXPECT_FALSE(FileExists(paths.application));
+    EXPECT_TRUE(WaitFor([] { return JobProcesses().empty(); }));
     RemoveInstallation();
 }
 
@@ -96,11 +106,21 @@ TEST(Unattended, PassiveOptionsAndNewerVersions)
     RemoveInstallation();
     const InstallationPaths& paths = Installation();
     ASSERT_TRUE(WriteRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion", REG_SZ, Sz("1.9 beta")));
+    // A copy elsewhere whose question nobody answers holds the progress page
+    // up long enough to be seen; its files are not ours, so nothing waits for it.
+    const std::string elsewhere = ScratchFolder() + "\\LumovaraRemote.exe";
+    ASSERT_TRUE(CopyFileA(BuildPath("tests\\prompting_app.exe").c_str(), elsewhere.c_str(), FALSE));
+    Process copy(elsewhere);
+    ASSERT_TRUE(WaitFor([&] { return ShowsWindow(copy.id()); }));
+    SetEnvironmentVariableA("LUMOVARA_SETUP_ANSWER_WAIT_MS", "3000");
     Process passive(kSetup, "-PASSIVE /nodesktop /currentuser /norestart");
+    SetEnvironmentVariableA("LUMOVARA_SETUP_ANSWER_WAIT_MS", nullptr);
     HWND wizard = WaitForWizard(passive.id());
     ASSERT_TRUE(wizard);
     EXPECT_TRUE(ControlVisible(wizard, IDC_PROGRESS) && !ControlVisible(wizard, IDC_START_MENU));
     EXPECT_EQ(0, passive.Wait(3 * kWaitMs));
+    EXPECT_TRUE(copy.Running());
+    copy.End();
     EXPECT_TRUE(FileExists(paths.userStartMenuLink));
     EXPECT_FALSE(FileExists(paths.commonStartMenuLink) || FileExists(paths.commonDesktopLink) ||
                  FileExists(paths.userDesktopLink));
@@ -128,6 +148,10 @@ TEST(Unattended, PassiveOptionsAndNewerVersions)
         EXPECT_FALSE(FileExists(paths.userStartMenuLink)) << newer.displayVersion;
         EXPECT_EQ(application, ReadFileBytes(paths.application));
     }
+    // The setup program itself removes whatever version is installed.
+    EXPECT_EQ(0, RunUnseen(kSetup, "/uninstall /S"));
+    EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey) || FileExists(paths.application));
+    EXPECT_TRUE(WaitFor([&] { return !FileExists(paths.uninstaller) && JobProcesses().empty(); }));
     RemoveInstallation();
 }
 
