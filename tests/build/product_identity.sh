@@ -47,11 +47,11 @@ ${long31}0|2.0.1.0|has 32 bytes; at most 31 fit
 CASES
 
 # product.h with one constant's value replaced (C source, as in the file).
-mkdir -p "$DIR/app"
-echo '#include "app/product.h"' >"$DIR/use.cpp"
+mkdir -p "$DIR/core"
+echo '#include "core/product.h"' >"$DIR/use.cpp"
 compiles() {  # compiles NAME VALUE
     NAME=$1 VALUE=$2 perl -0pe 's/(constexpr char \Q$ENV{NAME}\E\[\] =\s*)"[^;]*;/$1$ENV{VALUE};/' \
-        "$SOURCE/app/product.h" >"$DIR/app/product.h"
+        "$SOURCE/core/product.h" >"$DIR/core/product.h"
     "$CXX" -std=c++17 -fsyntax-only -I"$DIR" "$DIR/use.cpp" >"$DIR/err" 2>&1
 }
 compiles ProductName '"VEK Lumovara Remote"' || fail "product.h does not compile: $(cat "$DIR/err")"
