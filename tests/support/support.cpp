@@ -2,21 +2,17 @@
 
 #include "resources/resource.h"
 
-#include <gtest/gtest.h>
 #include <shellapi.h>
 #include <shlobj.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <set>
 #include <utility>
 
-static HANDLE testJob = nullptr;  // made by main()
+static HANDLE testJob = nullptr;  // made by EnterJob()
 
 Process::Process(const std::string& path, const std::string& arguments)
 {
@@ -56,6 +52,15 @@ void Process::End()
         WaitForSingleObject(handle_, 5000);
     if (handle_ != nullptr)
         CloseHandle(std::exchange(handle_, nullptr));
+}
+
+bool EnterJob()
+{
+    testJob = CreateJobObjectA(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    return SetInformationJobObject(testJob, JobObjectExtendedLimitInformation, &limits, sizeof limits) &&
+           AssignProcessToJobObject(testJob, GetCurrentProcess());
 }
 
 std::vector<std::string> JobProcesses(bool end)
@@ -235,10 +240,10 @@ int CheckState(HWND dialog, int controlId)
 
 bool Click(HWND dialog, int controlId) { return PostMessageA(GetDlgItem(dialog, controlId), BM_CLICK, 0, 0); }
 
-bool Press(HWND dialog, int controlId)
+bool Press(HWND dialog, int controlId, DWORD timeoutMs)
 {
     DWORD_PTR result = 0;
-    return SendMessageTimeoutA(GetDlgItem(dialog, controlId), BM_CLICK, 0, 0, SMTO_NORMAL, kWaitMs, &result);
+    return SendMessageTimeoutA(GetDlgItem(dialog, controlId), BM_CLICK, 0, 0, SMTO_NORMAL, timeoutMs, &result);
 }
 
 MessageBoxInfo FindMessageBox(DWORD processId)
@@ -355,51 +360,4 @@ void Screenshot(HWND window, const std::string& name)
             .write(reinterpret_cast<const char*>(&file), sizeof file)
             .write(reinterpret_cast<const char*>(&header), sizeof header)
             .write(reinterpret_cast<const char*>(pixels.data()), size);
-}
-
-// For main(): where a test could leave something (installations, links, plants, scratch folders, the registration).
-static std::set<std::string> Traces()
-{
-    std::set<std::string> found;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator("C:\\", error))
-        found.insert(entry.path().string());
-    for (const char* folder : {"C:\\Program Files", "C:\\ProgramData", "C:\\users"})
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, error))
-            found.insert(entry.path().string());
-    if (RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey))
-        found.insert(std::string("HKLM\\") + kUninstallKey);
-    return found;
-}
-
-class NothingLeftBehind : public testing::Environment {
-    void SetUp() override { before_ = Traces(); }
-    void TearDown() override
-    {
-        for (const std::string& process : JobProcesses(true))
-            ADD_FAILURE() << "left running: " << process;
-        RemoveTree(ScratchFolder());
-        std::string removed = "?";  // a folder goes with all in it
-        for (const std::string& trace : Traces()) {
-            if (before_.count(trace) != 0 || trace.rfind(removed + "\\", 0) == 0)
-                continue;
-            ADD_FAILURE() << "left behind: " << (removed = trace);
-            trace.rfind("HKLM", 0) == 0 ? DeleteRegistryTree(HKEY_LOCAL_MACHINE, kUninstallKey) : RemoveTree(trace);
-        }
-    }
-    std::set<std::string> before_;
-};
-
-int main(int argc, char** argv)
-{
-    testing::InitGoogleTest(&argc, argv);
-    testJob = CreateJobObjectA(nullptr, nullptr);
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    if (!SetInformationJobObject(testJob, JobObjectExtendedLimitInformation, &limits, sizeof limits) ||
-        !AssignProcessToJobObject(testJob, GetCurrentProcess()))
-        return std::fputs("no job object for the test program\n", stderr), 1;
-    testing::AddGlobalTestEnvironment(new NothingLeftBehind);
-    const int result = RUN_ALL_TESTS();
-    return result != 0 || testing::UnitTest::GetInstance()->test_to_run_count() == 0;  // a filter matching none fails
 }

@@ -1,13 +1,8 @@
-// Support for the Windows tests, which run under Wine: processes, the setup
-// program and its wizard, message boxes, files, registry values, shell links,
-// screenshots.  Waits poll a condition with a bound; none is a fixed sleep.
-//
-// Every test program takes its main() from here.  It puts the program into a job
-// object that ends, however the program ends (pass, fail, crash, ctest's
-// timeout), every process it started and all those started: the setup program,
-// the application started on Finish, the self-delete script's command
-// processor.  After the last test it fails the program when a process still
-// runs or a file or the registration was left behind, and removes them.
+// Support for the Windows tests, which run under Wine, and for the benchmark
+// that installs: processes, the setup program and its wizard, message boxes,
+// files, registry values, shell links, screenshots.  Waits poll a condition
+// with a bound; none is a fixed sleep.  The test programs' main() is in
+// test_main.cpp.
 #pragma once
 
 #include <windows.h>
@@ -37,6 +32,7 @@ public:
     Process& operator=(Process&& other) noexcept;
     ~Process() { End(); }
     DWORD id() const { return id_; }
+    HANDLE handle() const { return handle_; }  // null when it did not start
     bool Running() const;
     long Wait(DWORD timeoutMs = kWaitMs) const;  // the exit code, or -1 when it did not end in time
     void End();
@@ -45,7 +41,9 @@ private:
     HANDLE handle_ = nullptr;
     DWORD id_ = 0;
 };
-// The job's processes other than the test program, "name (id)" each; `end` terminates them.
+// Puts this program into a job that ends all it started when it ends; false when it cannot.
+bool EnterJob();
+// The job's processes other than this program, "name (id)" each; `end` terminates them.
 std::vector<std::string> JobProcesses(bool end = false);
 
 std::string BuildPath(const std::string& relative);  // BuildPath("LumovaraSetup.exe"): a file of the windows build
@@ -85,7 +83,7 @@ bool ControlVisible(HWND dialog, int controlId);
 bool ControlEnabled(HWND dialog, int controlId);
 int CheckState(HWND dialog, int controlId);  // BST_CHECKED or BST_UNCHECKED
 bool Click(HWND dialog, int controlId);      // posted: returns at once
-bool Press(HWND dialog, int controlId);      // sent: returns when its handler has run
+bool Press(HWND dialog, int controlId, DWORD timeoutMs = kWaitMs);  // sent: returns when its handler has run
 struct MessageBoxInfo { HWND window = nullptr; std::string title, text; };  // window null: none
 MessageBoxInfo FindMessageBox(DWORD processId);  // one the process shows now
 bool Answer(const MessageBoxInfo& box, int buttonId);  // IDYES, IDNO, IDOK
