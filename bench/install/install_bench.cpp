@@ -38,7 +38,7 @@ void RemoveInstallations()
     RemoveInstallation();
     const std::string& link = Installation().commonDesktopLink;  // NSIS's: named as ours, with " NSIS"
     RemoveTree(link.substr(0, link.rfind('.')) + " NSIS.lnk");
-    DeleteRegistryTree(HKEY_LOCAL_MACHINE, kUninstallKey + std::string("_NSIS"));
+    DeleteRegistryTree(kUninstallKey + std::string("_NSIS"));
 }
 
 double PeakMiB(HANDLE process, double known)

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -52,17 +53,19 @@ bool FileExists(const std::string& path);
 std::string ReadFileBytes(const std::string& path);  // "" when it cannot be read
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 void RemoveTree(const std::string& path);  // a file, or a folder with all in it
+std::set<std::string> Files(const std::string& pattern);  // the paths of those it matches, e.g. "C:\\Temp\\*.bat"
 
-// Registry values in the 64-bit view, as the setup program sees them.
+// Keys and values under HKLM in the 64-bit view, as the setup program sees them.
 extern const char kUninstallRoot[];  // HKLM's uninstall entries
 extern const char kUninstallKey[];   // the product's own entry
 std::string Sz(const std::string& text);  // the bytes of a REG_SZ value
 std::string Dword(DWORD value);           // the bytes of a REG_DWORD value
 struct RegistryValue { bool exists = false; DWORD type = REG_NONE; std::string bytes; };
-RegistryValue ReadRegistryValue(HKEY root, const std::string& key, const std::string& name);
-bool WriteRegistryValue(HKEY root, const std::string& key, const std::string& name, DWORD type, const std::string& bytes);
-bool RegistryKeyExists(HKEY root, const std::string& key);
-void DeleteRegistryTree(HKEY root, const std::string& key);
+RegistryValue ReadRegistryValue(const std::string& key, const std::string& name);
+RegistryValue EntryValue(const std::string& name);  // one of the product's own entry
+bool WriteRegistryValue(const std::string& key, const std::string& name, DWORD type, const std::string& bytes);
+bool RegistryKeyExists(const std::string& key);
+void DeleteRegistryTree(const std::string& key);
 
 // The installation's files and links, as this prefix resolves its folders.
 struct InstallationPaths {
@@ -86,7 +89,10 @@ bool Click(HWND dialog, int controlId);      // posted: returns at once
 bool Press(HWND dialog, int controlId, DWORD timeoutMs = kWaitMs);  // sent: returns when its handler has run
 struct MessageBoxInfo { HWND window = nullptr; std::string title, text; };  // window null: none
 MessageBoxInfo FindMessageBox(DWORD processId);  // one the process shows now
+// The one the process shows once its text is `text` (any, when empty); window null when none came in time.
+MessageBoxInfo WaitForMessageBox(DWORD processId, const std::string& text = "");
 bool Answer(const MessageBoxInfo& box, int buttonId);  // IDYES, IDNO, IDOK
+extern const char kUninstalled[];  // the text of the message that ends a complete uninstall
 
 // The setup program and what it showed first, the wizard or a message box (null when neither came).
 struct RunningSetup { Process process; HWND wizard = nullptr; MessageBoxInfo box; };

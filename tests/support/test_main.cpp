@@ -22,7 +22,7 @@ static std::set<std::string> Traces()
     for (const char* folder : {"C:\\Program Files", "C:\\ProgramData", "C:\\users"})
         for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, error))
             found.insert(entry.path().string());
-    if (RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey))
+    if (RegistryKeyExists(kUninstallKey))
         found.insert(std::string("HKLM\\") + kUninstallKey);
     return found;
 }
@@ -39,7 +39,7 @@ class NothingLeftBehind : public testing::Environment {
             if (before_.count(trace) != 0 || trace.rfind(removed + "\\", 0) == 0)
                 continue;
             ADD_FAILURE() << "left behind: " << (removed = trace);
-            trace.rfind("HKLM", 0) == 0 ? DeleteRegistryTree(HKEY_LOCAL_MACHINE, kUninstallKey) : RemoveTree(trace);
+            trace.rfind("HKLM", 0) == 0 ? DeleteRegistryTree(kUninstallKey) : RemoveTree(trace);
         }
     }
     std::set<std::string> before_;
