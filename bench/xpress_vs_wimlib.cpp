@@ -222,7 +222,8 @@ int main(int argc, char** argv) {
         std::vector<OursStream> streams(levels.size());
         WimlibChunks w50, w100;
         std::vector<Coder> coders;
-        for (std::size_t i = 0; i < levels.size(); i++) coders.push_back(Ours(file, in, levels[i], d, &streams[i], &out));
+        for (std::size_t i = 0; i < levels.size(); i++)
+            coders.push_back(Ours(file, in, levels[i], d, &streams[i], &out));
         coders.push_back(Wimlib(file, in, 50, &w50, &out));
         coders.push_back(Wimlib(file, in, 100, &w100, &out));
         TimeDecompression(file, in, &out, &coders);

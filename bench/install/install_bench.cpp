@@ -10,14 +10,12 @@
 //
 //   install_bench OURS NSIS_LZMA NSIS_ZLIB NSIS_EMPTY [ROUNDS]   (Windows paths)
 // Each installation is removed before each run, so every run installs afresh.
-#include "core/product.h"
 #include "bench/win32_timing.h"
 #include "resources/resource.h"
+#include "tests/support/support.h"
 
 #include <windows.h>
 #include <psapi.h>
-#include <shellapi.h>
-#include <shlobj.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -33,63 +31,14 @@ using bench::Now;
 
 constexpr DWORD kBoundMs = 60000;  // a run that takes longer than this has failed
 
-std::string Folder(int csidl)
-{
-    char path[MAX_PATH] = {};
-    SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE);
-    return path;
-}
-
-void RemoveTree(const std::string& path)
-{
-    std::string from = path + '\0';  // a double-NUL list of one
-    SHFILEOPSTRUCTA operation = {};
-    operation.wFunc = FO_DELETE;
-    operation.pFrom = from.c_str();
-    operation.fFlags = FOF_NO_UI;
-    SHFileOperationA(&operation);
-}
-
 // What either installer leaves: ours under "VEK\LumovaraRemote", NSIS's under
 // "VEK\LumovaraRemote NSIS", their links and their uninstall entries.
 void RemoveInstallations()
 {
-    for (const std::string& path :
-         {Folder(CSIDL_PROGRAM_FILES) + "\\VEK", Folder(CSIDL_COMMON_PROGRAMS) + "\\VEK",
-          Folder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\VEK Lumovara Remote.lnk",
-          Folder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\VEK Lumovara Remote NSIS.lnk"})
-        RemoveTree(path);
-    for (const std::string& key : {std::string(UninstallKeyPath), std::string(UninstallKeyPath) + "_NSIS"}) {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, key.c_str());
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
-    }
-}
-
-template <typename Condition>
-bool WaitFor(Condition condition)
-{
-    for (DWORD start = GetTickCount(); !condition(); Sleep(1))
-        if (GetTickCount() - start > kBoundMs)
-            return false;
-    return true;
-}
-
-struct Started {
-    PROCESS_INFORMATION process = {};
-    bool ok = false;
-};
-
-Started Start(const std::string& commandLine)
-{
-    Started started;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    std::string line = commandLine;
-    started.ok = CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                                &started.process) != 0;
-    if (started.ok)
-        CloseHandle(started.process.hThread);
-    return started;
+    RemoveInstallation();
+    const std::string& link = Installation().commonDesktopLink;  // NSIS's: named as ours, with " NSIS"
+    RemoveTree(link.substr(0, link.rfind('.')) + " NSIS.lnk");
+    DeleteRegistryTree(kUninstallKey + std::string("_NSIS"));
 }
 
 double PeakMiB(HANDLE process, double known)
@@ -106,83 +55,36 @@ struct Run {
     double peakMiB = 0;
 };
 
-HWND FindWizard(DWORD processId)
-{
-    for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, "#32770", nullptr)) != nullptr;) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == processId && IsWindowVisible(window) && GetDlgItem(window, IDC_HEADING) != nullptr)
-            return window;
-    }
-    return nullptr;
-}
-
-bool Press(HWND dialog, int controlId)
-{
-    DWORD_PTR result = 0;
-    return SendMessageTimeoutA(GetDlgItem(dialog, controlId), BM_CLICK, 0, 0, SMTO_NORMAL, kBoundMs, &result) != 0;
-}
-
-bool OnFinishPage(HWND wizard)
-{
-    char text[16] = {};
-    GetWindowTextA(GetDlgItem(wizard, IDOK), text, sizeof text);
-    return IsWindowEnabled(GetDlgItem(wizard, IDOK)) && std::string(text) == "Finish";
-}
-
+// Walked as the tests walk it; Install is sent, and the installation runs inside
+// its handler, so the press returns when the installation is done.
 Run RunOurs(const std::string& program)
 {
     Run run;
-    Started setup = Start("\"" + program + "\"");
-    if (!setup.ok)
+    RunningSetup setup = StartSetup(program);
+    if (setup.wizard == nullptr || !WalkToOptions(setup.wizard))
         return run;
-    const HANDLE process = setup.process.hProcess;
-    HWND wizard = nullptr;
-    bool done = WaitFor([&] { return (wizard = FindWizard(setup.process.dwProcessId)) != nullptr; }) &&
-                Press(wizard, IDOK) && Press(wizard, IDC_ACCEPT) && Press(wizard, IDOK);
-    if (done) {
-        const double start = Now();
-        done = Press(wizard, IDOK) && WaitFor([&] { return OnFinishPage(wizard); });
-        const double seconds = Now() - start;
-        run.peakMiB = PeakMiB(process, 0);
-        if (done && SendDlgItemMessageA(wizard, IDC_START_APP, BM_GETCHECK, 0, 0) == BST_CHECKED)
-            Press(wizard, IDC_START_APP);  // Finish starts nothing
-        done = done && Press(wizard, IDOK) && WaitForSingleObject(process, kBoundMs) == WAIT_OBJECT_0;
-        if (done)
-            run.seconds = seconds;
-    }
-    if (WaitForSingleObject(process, 0) != WAIT_OBJECT_0)
-        TerminateProcess(process, 1);
-    CloseHandle(process);
-    return run;
+    const double start = Now();
+    const bool installed = Press(setup.wizard, IDOK, kBoundMs) &&
+                           WaitFor([&] { return OnFinishPage(setup.wizard); }, kBoundMs);
+    const double seconds = Now() - start;
+    run.peakMiB = PeakMiB(setup.process.handle(), 0);
+    if (installed && ControlText(setup.wizard, IDC_STATUS) == "The install operation completed successfully." &&
+        Finish(setup, false) == 0)  // Finish starts nothing
+        run.seconds = seconds;
+    return run;  // a setup program still running ends with `setup`
 }
 
 Run RunSilent(const std::string& installer)
 {
     Run run;
     const double start = Now();
-    Started nsis = Start("\"" + installer + "\" /S");
-    if (!nsis.ok)
-        return run;
-    const HANDLE process = nsis.process.hProcess;
-    DWORD waited;
-    while ((waited = WaitForSingleObject(process, 1)) == WAIT_TIMEOUT && Now() - start < kBoundMs / 1000.0)
-        run.peakMiB = PeakMiB(process, run.peakMiB);
-    DWORD exitCode = 1;
-    if (waited == WAIT_OBJECT_0 && GetExitCodeProcess(process, &exitCode) && exitCode == 0)
+    Process nsis(installer, "/S");
+    long exitCode = -1;
+    while (nsis.handle() != nullptr && (exitCode = nsis.Wait(1)) == -1 && Now() - start < kBoundMs / 1000.0)
+        run.peakMiB = PeakMiB(nsis.handle(), run.peakMiB);
+    if (exitCode == 0)
         run.seconds = Now() - start;
-    if (waited != WAIT_OBJECT_0)
-        TerminateProcess(process, 1);
-    CloseHandle(process);
-    return run;
-}
-
-double FileBytes(const std::string& path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
-        return 0;
-    return double(data.nFileSizeHigh) * 4294967296.0 + double(data.nFileSizeLow);
+    return run;  // one still running ends with `nsis`
 }
 
 }  // namespace
@@ -215,7 +117,7 @@ int main(int argc, char** argv)
     double size[3], median[3], least[3], peak[3];
     for (int which = 0; which < 3; ++which) {
         const bool nsis = which != kOurs;
-        size[which] = FileBytes(argv[1 + which]);
+        size[which] = double(ReadFileBytes(argv[1 + which]).size());
         median[which] = (Median(seconds[which]) - (nsis ? Median(seconds[kEmpty]) : 0)) * 1000;
         least[which] = (Least(seconds[which]) - (nsis ? Least(seconds[kEmpty]) : 0)) * 1000;
         peak[which] = Median(peaks[which]);

@@ -28,7 +28,8 @@ step() { echo "*[local-name()='$1' and namespace-uri()='$2']"; }
 asm=urn:schemas-microsoft-com:asm.v1 asm3=urn:schemas-microsoft-com:asm.v3
 root="/$(step assembly $asm)"
 settings="$root/$(step application $asm3)/$(step windowsSettings $asm3)"
-os="$root/$(step compatibility urn:schemas-microsoft-com:compatibility.v1)/$(step application urn:schemas-microsoft-com:compatibility.v1)/$(step supportedOS urn:schemas-microsoft-com:compatibility.v1)"
+compatibility=urn:schemas-microsoft-com:compatibility.v1
+os="$root/$(step compatibility $compatibility)/$(step application $compatibility)/$(step supportedOS $compatibility)"
 status=0
 check() {  # what, XPath that must be true
     if [ "$(xmllint --xpath "boolean($2)" "$DIR/manifest.xml" 2>/dev/null)" != true ]; then
@@ -36,10 +37,15 @@ check() {  # what, XPath that must be true
         status=1
     fi
 }
-check "elevation" "$root/$(step trustInfo $asm3)/$(step security $asm3)/$(step requestedPrivileges $asm3)/$(step requestedExecutionLevel $asm3)[@level='requireAdministrator' and @uiAccess='false']"
-check "common controls 6" "$root/$(step dependency $asm)/$(step dependentAssembly $asm)/$(step assemblyIdentity $asm)[@type='win32' and @name='Microsoft.Windows.Common-Controls' and @version='6.0.0.0' and @processorArchitecture='*' and @publicKeyToken='6595b64144ccf1df' and @language='*']"
-check "per-monitor DPI awareness" "$settings/$(step dpiAware http://schemas.microsoft.com/SMI/2005/WindowsSettings)[.='True/PM']"
-check "UTF-8 code page" "$settings/$(step activeCodePage http://schemas.microsoft.com/SMI/2019/WindowsSettings)[.='UTF-8']"
+level="$root/$(step trustInfo $asm3)/$(step security $asm3)/$(step requestedPrivileges $asm3)"
+level="$level/$(step requestedExecutionLevel $asm3)"
+check "elevation" "$level[@level='requireAdministrator' and @uiAccess='false']"
+identity="$root/$(step dependency $asm)/$(step dependentAssembly $asm)/$(step assemblyIdentity $asm)"
+check "common controls 6" "$identity[@type='win32' and @name='Microsoft.Windows.Common-Controls' and @version='6.0.0.0'
+    and @processorArchitecture='*' and @publicKeyToken='6595b64144ccf1df' and @language='*']"
+windows_settings=http://schemas.microsoft.com/SMI
+check "per-monitor DPI awareness" "$settings/$(step dpiAware $windows_settings/2005/WindowsSettings)[.='True/PM']"
+check "UTF-8 code page" "$settings/$(step activeCodePage $windows_settings/2019/WindowsSettings)[.='UTF-8']"
 for version in "7 35138b9a-5d96-4fbd-8e2d-a2440225f93a" "8 4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38" \
                "8.1 1f676c76-80e1-4239-95bb-83d0f6d0da78" "10/11 8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"; do
     check "supportedOS Windows ${version% *}" "$os[@Id='{${version#* }}']"

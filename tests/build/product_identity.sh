@@ -70,7 +70,7 @@ InstallSubdir|"\\VEKS\\LumovaraRemote"|InstallSubdir is one folder inside Vendor
 InstallStem|"\\VEK\\LumovaraRemote\\Lumovara"|InstallStem ends with the stem of AppExeName
 InstallStem|"\\VEK\\Lumovara\\LumovaraRemote"|InstallStem is a file stem inside InstallSubdir
 AppExeName|"LumovaraRemote64.exe"|InstallStem ends with the stem of AppExeName
-UninstallKeyPath|"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\LumovaraRemote"|the uninstall key is named PublisherName_ and the install folder
+UninstallKeyPath|"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\LumovaraRemote"|the uninstall key is named
 UninstallerSuffix|"\\Uninstaller.exe"|UninstallerSuffix is UninstallerName with its backslash
 ProductVersion|"2.0 release candidate 1 (build 471)"|ProductVersion has at most 31 characters
 ProductVersion|"1.5"|ProductVersion does not begin with "1."

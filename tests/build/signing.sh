@@ -103,7 +103,8 @@ while IFS='|' read -r want command; do  # the command last: it may hold a '|'
 done <<CASES
 SIGN_COMMAND failed with status 1: token not present|echo "token not present" >&2; exit 1; :
 no signature in the file afterwards|true
-the signature does not cover the file's bytes|f() { $token_command "\$1" && printf Z | dd of="\$1" bs=1 seek=1000 conv=notrunc status=none; }; f
+the signature does not cover the file's bytes|f() { $token_command "\$1" && \
+printf Z | dd of="\$1" bs=1 seek=1000 conv=notrunc status=none; }; f
 SIGN_COMMAND left no file|rm -f
 CASES
 

@@ -33,43 +33,39 @@ TEST(PlantedFiles, NoneRunsThroughInstallLegacyRemovalAndUninstall)
         std::string names;
         for (const std::string& folder : {downloads, current})
             for (const std::string name : kPlanted)
-                names += FileExists(folder + "\\" + name + ".ran") ? name + " (" + ReadFileBytes(folder + "\\" + name + ".ran") + ") " : "";
+                if (FileExists(folder + "\\" + name + ".ran"))
+                    names += name + " (" + ReadFileBytes(folder + "\\" + name + ".ran") + ") ";
         return names + (FileExists(userBin + "\\ping.cmd.ran") ? "the user's ping.cmd" : "");
     };
-    const auto scripts = [](const std::string& folder) {  // how many uninstall scripts lie in folder
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((folder + "\\lvremote_uninstall_*.bat").c_str(), &found);
-        int count = 0;
-        for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
-            ++count;
-        if (search != INVALID_HANDLE_VALUE)
-            FindClose(search);
-        return count;
-    };
+    // How many uninstall scripts lie in a folder.
+    const auto scripts = [](const std::string& folder) { return Files(folder + "\\lvremote_uninstall_*.bat").size(); };
     char oldTemp[MAX_PATH] = {}, oldCurrent[MAX_PATH] = {}, oldPath[4096] = {}, oldPathExt[256] = {};
     char overrides[512] = {}, windows[MAX_PATH] = {};
-    GetEnvironmentVariableA("TMP", oldTemp, MAX_PATH), GetCurrentDirectoryA(MAX_PATH, oldCurrent), GetWindowsDirectoryA(windows, MAX_PATH);
-    GetEnvironmentVariableA("PATH", oldPath, sizeof oldPath), GetEnvironmentVariableA("PATHEXT", oldPathExt, sizeof oldPathExt);
-    GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof overrides);
+    GetEnvironmentVariableA("TMP", oldTemp, MAX_PATH), GetEnvironmentVariableA("PATH", oldPath, sizeof oldPath);
+    GetEnvironmentVariableA("PATHEXT", oldPathExt, sizeof oldPathExt), GetCurrentDirectoryA(MAX_PATH, oldCurrent);
+    GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof overrides), GetWindowsDirectoryA(windows, MAX_PATH);
+    const std::string systemTemp = windows + std::string("\\Temp");
     // Wine takes its overrides from the environment the test program was started with (tests/CMakeLists.txt).
-    ASSERT_TRUE(!GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") || std::strstr(overrides, "imm32,version=n,b"))
+    const bool wine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+    ASSERT_TRUE(!wine || std::strstr(overrides, "imm32,version=n,b"))
         << "Wine would not load the planted DLLs: WINEDLLOVERRIDES=" << overrides;
     const std::shared_ptr<void> restore(nullptr, [&](void*) {  // however the test ends
-        SetEnvironmentVariableA("TMP", oldTemp), SetCurrentDirectoryA(oldCurrent), SetEnvironmentVariableA("PATH", oldPath);
+        SetEnvironmentVariableA("TMP", oldTemp), SetEnvironmentVariableA("PATH", oldPath);
         SetEnvironmentVariableA("PATHEXT", oldPathExt[0] != '\0' ? oldPathExt : nullptr);
-        DeleteRegistryTree(HKEY_LOCAL_MACHINE, legacy), RemoveInstallation();
+        SetCurrentDirectoryA(oldCurrent), DeleteRegistryTree(legacy), RemoveInstallation();
     });
     for (const std::string& folder : {downloads, current, temp, userBin})
         CreateDirectoryA(folder.c_str(), nullptr);
     ASSERT_TRUE(WriteFileBytes(userBin + "\\ping.cmd", "@echo %* > \"%~f0.ran\"\r\n"));
+    const std::string dll = BuildPath("tests/planted_dll.dll"), recorder = BuildPath("tests/record_run.exe");
     for (const std::string& folder : {downloads, current})
         for (const std::string name : kPlanted)
-            ASSERT_TRUE(CopyFileA(BuildPath(name.find(".dll") != std::string::npos ? "tests/planted_dll.dll" : "tests/record_run.exe").c_str(),
+            ASSERT_TRUE(CopyFileA((name.find(".dll") != std::string::npos ? dll : recorder).c_str(),
                                   (folder + "\\" + name).c_str(), FALSE));
     ASSERT_TRUE(CopyFileA(BuildPath("LumovaraSetup.exe").c_str(), program.c_str(), FALSE));
     for (auto [name, value] : {std::pair{"DisplayName", "VEK Lumovara Remote"}, {"DisplayVersion", "1.4"},
                                {"UninstallString", "MsiExec.exe /X{6E1F2D3C-1A2B-4C5D-8E9F-00000000A1B2}"}})
-        ASSERT_TRUE(WriteRegistryValue(HKEY_LOCAL_MACHINE, legacy, name, REG_SZ, Sz(value)));
+        ASSERT_TRUE(WriteRegistryValue(legacy, name, REG_SZ, Sz(value)));
 
     ASSERT_TRUE(SetCurrentDirectoryA(current.c_str()));  // inherited by the setup program
     RunningSetup setup = StartSetup(program);
@@ -93,21 +89,23 @@ TEST(PlantedFiles, NoneRunsThroughInstallLegacyRemovalAndUninstall)
     // (HKCU\Environment) is by an elevated one.
     ASSERT_TRUE(SetEnvironmentVariableA("TMP", temp.c_str()) && SetEnvironmentVariableA("PATHEXT", ".CMD") &&
                 SetEnvironmentVariableA("PATH", (userBin + ";" + oldPath).c_str()));
-    HANDLE held = CreateFileA(paths.uninstaller.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE held =
+        CreateFileA(paths.uninstaller.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     setup = StartSetup(program);
-    ASSERT_TRUE(setup.box.text.find("is already installed") != std::string::npos && Answer(setup.box, IDYES)) << setup.box.text;
-    MessageBoxInfo done;
-    ASSERT_TRUE(WaitFor([&] { return (done = FindMessageBox(setup.process.id())).text == "VEK Lumovara Remote has been uninstalled."; }));
-    ASSERT_TRUE(Answer(done, IDOK) && setup.process.Wait() == 0);
+    ASSERT_TRUE(setup.box.text.find("is already installed") != std::string::npos && Answer(setup.box, IDYES))
+        << setup.box.text;
+    ASSERT_TRUE(Answer(WaitForMessageBox(setup.process.id(), kUninstalled), IDOK) && setup.process.Wait() == 0);
     EXPECT_TRUE(WaitFor([] {
         for (const std::string& process : JobProcesses())
             if (_strnicmp(process.c_str(), "ping.exe", 8) == 0)
                 return true;
         return false;
     })) << "the script's command processor did not loop";
-    EXPECT_TRUE(scripts(windows + std::string("\\Temp")) == 1 && scripts(temp) == 0) << "the script is not where only administrators may change it";
+    EXPECT_TRUE(scripts(systemTemp) == 1 && scripts(temp) == 0)
+        << "the script is not where only administrators may change it";
     CloseHandle(held);
-    EXPECT_TRUE(WaitFor([&] { return !FileExists(paths.uninstaller) && scripts(windows + std::string("\\Temp")) == 0 && JobProcesses().empty(); }))
+    const auto done = [&] { return !FileExists(paths.uninstaller) && !scripts(systemTemp) && JobProcesses().empty(); };
+    EXPECT_TRUE(WaitFor(done))
         << "Uninstall.exe, its script or their command processor stayed";
     EXPECT_EQ("", ran()) << "planted files ran";
 }

@@ -41,10 +41,10 @@ TEST(Unattended, InstallUpgradeOverABusyCopyAndQuietUninstall)
     EXPECT_EQ(ReadFileBytes(BuildPath("sample\\LumovaraRemote.exe")), ReadFileBytes(paths.application));
     EXPECT_TRUE(FileExists(paths.helpFile) && FileExists(paths.commonStartMenuLink) && FileExists(paths.commonDesktopLink));
     const std::string quiet = "\"" + paths.uninstaller + "\" /S";
-    EXPECT_EQ(Sz(quiet), ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString").bytes);
-    EXPECT_EQ(Dword(2), ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "VersionMajor").bytes);
-    EXPECT_EQ(Dword(0), ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "VersionMinor").bytes);
-    EXPECT_EQ(Sz("2.0.0.1"), ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "ProductVersionNumber").bytes);
+    EXPECT_EQ(Sz(quiet), EntryValue("QuietUninstallString").bytes);
+    EXPECT_EQ(Dword(2), EntryValue("VersionMajor").bytes);
+    EXPECT_EQ(Dword(0), EntryValue("VersionMinor").bytes);
+    EXPECT_EQ(Sz("2.0.0.1"), EntryValue("ProductVersionNumber").bytes);
     std::string text = ReadFileBytes(log);
     EXPECT_EQ(0u, text.find("an earlier run\r\n")) << "appended to";
     EXPECT_TRUE(Contains(text, "application " + paths.application + ": done") && Contains(text, "exit code 0\r\n"))
@@ -88,7 +88,7 @@ TEST(Unattended, InstallUpgradeOverABusyCopyAndQuietUninstall)
     SetEnvironmentVariableA("LUMOVARA_SETUP_ANSWER_WAIT_MS", "1500");
     EXPECT_EQ(3010, RunUnseen(paths.uninstaller, "/S"));
     SetEnvironmentVariableA("LUMOVARA_SETUP_ANSWER_WAIT_MS", nullptr);
-    EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_FALSE(RegistryKeyExists(kUninstallKey));
     EXPECT_FALSE(FileExists(paths.helpFile) || FileExists(paths.commonStartMenuLink));
     EXPECT_TRUE(WaitFor([&] { return !FileExists(paths.uninstaller); }));
     copy.End();
@@ -105,7 +105,7 @@ TEST(Unattended, PassiveOptionsAndNewerVersions)
 {
     RemoveInstallation();
     const InstallationPaths& paths = Installation();
-    ASSERT_TRUE(WriteRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion", REG_SZ, Sz("1.9 beta")));
+    ASSERT_TRUE(WriteRegistryValue(kUninstallKey, "DisplayVersion", REG_SZ, Sz("1.9 beta")));
     // A copy elsewhere whose question nobody answers holds the progress page
     // up long enough to be seen; its files are not ours, so nothing waits for it.
     const std::string elsewhere = ScratchFolder() + "\\LumovaraRemote.exe";
@@ -129,11 +129,11 @@ TEST(Unattended, PassiveOptionsAndNewerVersions)
     struct Newer { const char* displayVersion; const char* number; bool asked; };
     for (Newer newer : {Newer{"2.1", nullptr, false}, Newer{"2.0 release candidate 2", "2.0.0.2", false},
                         Newer{"2.1", "2.1.0.0", true}}) {
-        DeleteRegistryTree(HKEY_LOCAL_MACHINE, kUninstallKey);
-        ASSERT_TRUE(WriteRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion", REG_SZ,
+        DeleteRegistryTree(kUninstallKey);
+        ASSERT_TRUE(WriteRegistryValue(kUninstallKey, "DisplayVersion", REG_SZ,
                                        Sz(newer.displayVersion)));
         if (newer.number)
-            WriteRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "ProductVersionNumber", REG_SZ, Sz(newer.number));
+            WriteRegistryValue(kUninstallKey, "ProductVersionNumber", REG_SZ, Sz(newer.number));
         RemoveTree(paths.userStartMenuLink);
         if (!newer.asked) {
             EXPECT_EQ(1638, RunUnseen(kSetup, "/S")) << newer.displayVersion;
@@ -144,13 +144,13 @@ TEST(Unattended, PassiveOptionsAndNewerVersions)
             ASSERT_TRUE(Answer(setup.box, IDNO));
             EXPECT_EQ(1638, setup.process.Wait());
         }
-        EXPECT_EQ(Sz(newer.displayVersion), ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion").bytes);
+        EXPECT_EQ(Sz(newer.displayVersion), EntryValue("DisplayVersion").bytes);
         EXPECT_FALSE(FileExists(paths.userStartMenuLink)) << newer.displayVersion;
         EXPECT_EQ(application, ReadFileBytes(paths.application));
     }
     // The setup program itself removes whatever version is installed.
     EXPECT_EQ(0, RunUnseen(kSetup, "/uninstall /S"));
-    EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey) || FileExists(paths.application));
+    EXPECT_FALSE(RegistryKeyExists(kUninstallKey) || FileExists(paths.application));
     EXPECT_TRUE(WaitFor([&] { return !FileExists(paths.uninstaller) && JobProcesses().empty(); }));
     RemoveInstallation();
 }
@@ -172,7 +172,7 @@ TEST(Unattended, CommandLinesNotTaken)
         }
         EXPECT_EQ(row.exitCode, run.Wait()) << row.arguments;
     }
-    EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_FALSE(RegistryKeyExists(kUninstallKey));
 }
 
 // Uninstall.exe is the program that runs, whatever lies at its path: a setup
@@ -198,7 +198,7 @@ TEST(Unattended, TheUninstallerIsTheProgramThatRuns)
     CloseHandle(started.hProcess);
     EXPECT_EQ(1603, swapped.Wait(3 * kWaitMs));
     EXPECT_FALSE(FileExists(paths.uninstaller));
-    EXPECT_FALSE(ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString").exists);
+    EXPECT_FALSE(EntryValue("UninstallString").exists);
     EXPECT_TRUE(Contains(ReadFileBytes(log), "uninstaller " + paths.uninstaller + ": failed, error 1006"))
         << ReadFileBytes(log);
     RemoveInstallation();
@@ -211,7 +211,7 @@ TEST(Unattended, TheUninstallerIsTheProgramThatRuns)
     CloseHandle(held);
     EXPECT_EQ(ReadFileBytes(kSetup), ReadFileBytes(paths.uninstaller));
     EXPECT_EQ(Sz("\"" + paths.uninstaller + "\""),
-              ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString").bytes);
+              EntryValue("UninstallString").bytes);
     RemoveInstallation();
 }
 

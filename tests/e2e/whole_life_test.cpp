@@ -27,21 +27,22 @@ namespace {
 const std::string kFullName = "VEK Lumovara Remote 2.0 release candidate 1";
 const char kSuccess[] = "The install operation completed successfully.";
 
-// The pages (bit 0 welcome, 1 licence, 2 options, 3 progress and finish) on which each control shows.
+// The wizard's pages, each a bit of the sets of pages on which each control shows.
+enum Page { kWelcome = 1, kLicence = 2, kOptions = 4, kFinish = 8, kEvery = 15 };  // kFinish: progress and finish
 const std::pair<int, int> kPageViews[] = {
-    {IDC_WELCOME_TEXT, 0b0001}, {IDC_LICENCE_LABEL, 0b0010}, {IDC_ACCEPT, 0b0010}, {IDC_START_MENU, 0b0100},
-    {IDC_DESKTOP, 0b0100},      {IDC_ALL_USERS, 0b0100},     {IDC_PROGRESS, 0b1000}, {IDC_STATUS, 0b1000},
-    {IDC_START_APP, 0b1000},    {IDC_LICENCE_PLACEHOLDER, 0}, {IDC_HEADING, 0b1111}, {IDCANCEL, 0b1111}};
+    {IDC_WELCOME_TEXT, kWelcome}, {IDC_LICENCE_LABEL, kLicence}, {IDC_ACCEPT, kLicence}, {IDC_START_MENU, kOptions},
+    {IDC_DESKTOP, kOptions},      {IDC_ALL_USERS, kOptions},     {IDC_PROGRESS, kFinish}, {IDC_STATUS, kFinish},
+    {IDC_START_APP, kFinish},     {IDC_LICENCE_PLACEHOLDER, 0},  {IDC_HEADING, kEvery},   {IDCANCEL, kEvery}};
 
-void ExpectPage(HWND wizard, int page, const char* next, bool nextEnabled, const std::string& screenshot)
+void ExpectPage(HWND wizard, Page page, const char* next, bool nextEnabled, const std::string& screenshot)
 {
     for (auto [id, pages] : kPageViews)
-        EXPECT_EQ((pages >> page & 1) != 0, ControlVisible(wizard, id)) << screenshot << ", control " << id;
+        EXPECT_EQ((pages & page) != 0, ControlVisible(wizard, id)) << screenshot << ", control " << id;
     HWND viewer = FindWindowExA(wizard, nullptr, "RICHEDIT50W", nullptr);
-    EXPECT_EQ(page == 1, viewer != nullptr && IsWindowVisible(viewer)) << screenshot;
+    EXPECT_EQ(page == kLicence, viewer != nullptr && IsWindowVisible(viewer)) << screenshot;
     EXPECT_EQ(next, ControlText(wizard, IDOK)) << screenshot;
     EXPECT_EQ(nextEnabled, ControlEnabled(wizard, IDOK)) << screenshot;
-    EXPECT_EQ(page != 3, ControlEnabled(wizard, IDCANCEL)) << screenshot;
+    EXPECT_EQ(page != kFinish, ControlEnabled(wizard, IDCANCEL)) << screenshot;
     Screenshot(wizard, screenshot);
 }
 
@@ -51,7 +52,8 @@ Process StartedApplication()
     const InstallationPaths& paths = Installation();
     HWND window = nullptr;  // found once its details (control 100, made after the window) are there
     std::string details;
-    EXPECT_TRUE(WaitFor([&] { return !(details = ControlText(window = FindWindowA("LumovaraRemoteSample", nullptr), 100)).empty(); }));
+    const char* sample = "LumovaraRemoteSample";
+    EXPECT_TRUE(WaitFor([&] { return !(details = ControlText(window = FindWindowA(sample, nullptr), 100)).empty(); }));
     EXPECT_TRUE(details.find("Path: " + paths.application + "\r\n") != std::string::npos &&
                 details.find("Working directory: " + paths.installDirectory) != std::string::npos) << details;
     EXPECT_FALSE(FileExists("C:\\Program.exe.ran")) << "the unquoted path ran C:\\Program.exe";
@@ -87,10 +89,11 @@ void ExpectInstallation(const std::vector<std::string>& links)
     EXPECT_TRUE(ReadFileBytes(paths.application) == ReadFileBytes(BuildPath("sample/LumovaraRemote.exe")));
     EXPECT_TRUE(ReadFileBytes(paths.helpFile) == ReadFileBytes(BuildPath("sample/LumovaraRemote.chm")));
     EXPECT_TRUE(ReadFileBytes(paths.uninstaller) == ReadFileBytes(BuildPath("LumovaraSetup.exe")));
-    for (const std::string& path : {paths.commonStartMenuLink, paths.userStartMenuLink, paths.commonDesktopLink, paths.userDesktopLink}) {
+    for (const std::string& path :
+         {paths.commonStartMenuLink, paths.userStartMenuLink, paths.commonDesktopLink, paths.userDesktopLink}) {
         const ShellLink link = ReadShellLink(path);
-        EXPECT_EQ(std::find(links.begin(), links.end(), path) != links.end(),
-                  link.loaded && link.target == paths.application && link.description == "VEK Lumovara Remote" && link.arguments.empty())
+        const bool ours = link.loaded && link.target == paths.application && link.description == "VEK Lumovara Remote";
+        EXPECT_EQ(std::find(links.begin(), links.end(), path) != links.end(), ours && link.arguments.empty())
             << path << " -> " << link.target << ", " << link.description;
     }
     const std::string command = Sz("\"" + paths.uninstaller + "\"");
@@ -100,8 +103,9 @@ void ExpectInstallation(const std::vector<std::string>& links)
         {"EstimatedSize", REG_DWORD, Dword(KiB(paths.application) + KiB(paths.helpFile) + KiB(paths.uninstaller))},
         {"NoModify", REG_DWORD, Dword(1)}, {"NoRepair", REG_DWORD, Dword(1)}};
     for (const auto& [name, type, bytes] : values) {
-        const RegistryValue value = ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, name);
-        EXPECT_TRUE(value.type == type && value.bytes == bytes) << name << ": type " << value.type << ", " << value.bytes.size() << " bytes";
+        const RegistryValue value = EntryValue(name);
+        EXPECT_TRUE(value.type == type && value.bytes == bytes)
+            << name << ": type " << value.type << ", " << value.bytes.size() << " bytes";
     }
     // The icon shown beside the entry, "DisplayIcon": the uninstaller's own, in both sizes.
     HICON icons[2] = {};
@@ -109,8 +113,8 @@ void ExpectInstallation(const std::vector<std::string>& links)
     for (int i = 0; i < 2; ++i) {
         ICONINFO info = {};
         BITMAP bitmap = {};
-        EXPECT_TRUE(icons[i] != nullptr && GetIconInfo(icons[i], &info) &&
-                    GetObjectA(info.hbmColor, sizeof bitmap, &bitmap) && bitmap.bmWidth == 32 >> i && bitmap.bmHeight == 32 >> i)
+        EXPECT_TRUE(icons[i] && GetIconInfo(icons[i], &info) && GetObjectA(info.hbmColor, sizeof bitmap, &bitmap) &&
+                    bitmap.bmWidth == 32 >> i && bitmap.bmHeight == 32 >> i)
             << "icon " << i << ": " << bitmap.bmWidth << "x" << bitmap.bmHeight;
         for (HBITMAP part : {info.hbmColor, info.hbmMask})
             DeleteObject(part);
@@ -128,12 +132,12 @@ TEST(WholeLife, InstallInstallAgainAndUninstall)
     RunningSetup setup = StartSetup();
     ASSERT_NE(nullptr, setup.wizard) << "no wizard but: " << setup.box.text;
     HWND wizard = setup.wizard;
-    ExpectPage(wizard, 0, "Next", true, "wizard-1-welcome");
+    ExpectPage(wizard, kWelcome, "Next", true, "wizard-1-welcome");
     EXPECT_EQ("This installer will install " + kFullName + " on this computer.", ControlText(wizard, IDC_WELCOME_TEXT));
     for (int option : {IDC_START_MENU, IDC_DESKTOP, IDC_ALL_USERS, IDC_START_APP})
         EXPECT_EQ(BST_CHECKED, CheckState(wizard, option)) << option;
     ASSERT_TRUE(Press(wizard, IDOK));
-    ExpectPage(wizard, 1, "Next", false, "wizard-2-licence");
+    ExpectPage(wizard, kLicence, "Next", false, "wizard-2-licence");
     const std::string licence = WindowText(FindWindowExA(wizard, nullptr, "RICHEDIT50W", nullptr));
     EXPECT_EQ(0u, licence.find("VEK Lumovara Remote\r")) << "not the licence as rich text: " << licence.substr(0, 80);
     EXPECT_NE(std::string::npos, licence.find("End-User License Agreement"));
@@ -142,10 +146,10 @@ TEST(WholeLife, InstallInstallAgainAndUninstall)
         EXPECT_EQ(state == BST_CHECKED, ControlEnabled(wizard, IDOK)) << "Next with the box " << state;
     }
     ASSERT_TRUE(Press(wizard, IDOK));
-    ExpectPage(wizard, 2, "Install", true, "wizard-3-options");
+    ExpectPage(wizard, kOptions, "Install", true, "wizard-3-options");
     ASSERT_TRUE(InputAt(GetDlgItem(wizard, IDOK), 2, true));  // a double-click on Install, then Enter
     ASSERT_TRUE(WaitFor([&] { return OnFinishPage(wizard); }));
-    ExpectPage(wizard, 3, "Finish", true, "wizard-4-finish");
+    ExpectPage(wizard, kFinish, "Finish", true, "wizard-4-finish");
     // The stray click and Enter had their turn before this click: the wizard stays on its last page.
     ASSERT_TRUE(InputAt(GetDlgItem(wizard, IDC_START_APP), 1));
     ASSERT_TRUE(WaitFor([&] { return IsWindow(wizard) && CheckState(wizard, IDC_START_APP) == BST_UNCHECKED; }))
@@ -170,8 +174,8 @@ TEST(WholeLife, InstallInstallAgainAndUninstall)
     ASSERT_TRUE(WriteFileBytes(paths.helpFile, "old"));
     ASSERT_TRUE(WriteFileBytes(paths.installDirectory + "\\notes.txt", "mine"));
     ASSERT_TRUE(WriteFileBytes(paths.commonStartMenuFolder + "\\Other.lnk", "another product's"));
-    ASSERT_TRUE(WriteRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "Comments", REG_SZ, Sz("foreign")));
-    ASSERT_TRUE(WriteRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "NoRepair", REG_DWORD, Dword(0)));
+    ASSERT_TRUE(WriteRegistryValue(kUninstallKey, "Comments", REG_SZ, Sz("foreign")));
+    ASSERT_TRUE(WriteRegistryValue(kUninstallKey, "NoRepair", REG_DWORD, Dword(0)));
     const std::string unsavedCopy = ScratchFolder() + "\\LumovaraRemote.exe";
     ASSERT_TRUE(CopyFileA(BuildPath("tests/prompting_app.exe").c_str(), unsavedCopy.c_str(), FALSE));
     Process unsaved(unsavedCopy), browser(BuildPath("tests/prompting_app.exe"));
@@ -188,10 +192,7 @@ TEST(WholeLife, InstallInstallAgainAndUninstall)
     ASSERT_TRUE((setup.wizard = WaitForWizard(setup.process.id())) && WalkToOptions(setup.wizard));
     ASSERT_TRUE(SetOption(setup.wizard, IDC_START_MENU, false) && SetOption(setup.wizard, IDC_ALL_USERS, false));
     ASSERT_TRUE(Click(setup.wizard, IDOK));
-    const auto keepWorking = [&] {  // Cancel on the copy's "save changes?"
-        MessageBoxInfo prompt;
-        return WaitFor([&] { return (prompt = FindMessageBox(unsaved.id())).window; }) && Answer(prompt, IDCANCEL);
-    };
+    const auto keepWorking = [&] { return Answer(WaitForMessageBox(unsaved.id()), IDCANCEL); };  // "save changes?"
     ASSERT_TRUE(keepWorking()) << "the unsaved copy was not asked";
     ASSERT_TRUE(WaitFor([&] { return OnFinishPage(setup.wizard); }));
     EXPECT_TRUE(unsaved.Running()) << "the copy whose person kept working was ended";
@@ -199,18 +200,18 @@ TEST(WholeLife, InstallInstallAgainAndUninstall)
     EXPECT_EQ(0, application.Wait()) << "the running application was not closed by its request";
     EXPECT_TRUE(IsWindowEnabled(browserWindow)) << "the browser was asked to close";
     ExpectInstallation({paths.commonStartMenuLink, paths.commonDesktopLink, paths.userDesktopLink});
-    EXPECT_EQ(Sz("foreign"), ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "Comments").bytes);
+    EXPECT_EQ(Sz("foreign"), EntryValue("Comments").bytes);
     ASSERT_EQ(0, Finish(setup, true));
     application = StartedApplication();
 
     // Uninstall from Uninstall.exe while the application runs.
     Process uninstaller(paths.uninstaller);
     MessageBoxInfo box;
-    ASSERT_TRUE(WaitFor([&] { return (box = FindMessageBox(uninstaller.id())).window; }));
+    ASSERT_TRUE((box = WaitForMessageBox(uninstaller.id())).window);
     EXPECT_EQ("Do you want to uninstall " + kFullName + " now?", box.text);
     Screenshot(box.window, "uninstall-question");
     ASSERT_TRUE(Answer(box, IDYES) && keepWorking());
-    ASSERT_TRUE(WaitFor([&] { return (box = FindMessageBox(uninstaller.id())).text == "VEK Lumovara Remote has been uninstalled."; }));
+    ASSERT_TRUE((box = WaitForMessageBox(uninstaller.id(), kUninstalled)).window);
     EXPECT_TRUE(unsaved.Running()) << "the copy whose person kept working was ended";
     unsaved.End();
     EXPECT_EQ("VEK Lumovara Remote Setup", box.title) << box.text;
@@ -223,12 +224,12 @@ TEST(WholeLife, InstallInstallAgainAndUninstall)
     EXPECT_EQ(0, uninstaller.Wait());
     char script[MAX_PATH];
     sprintf(script + GetTempPathA(MAX_PATH, script), "lvremote_uninstall_%lu.bat", uninstaller.id());
-    EXPECT_TRUE(WaitFor([&] { return !FileExists(paths.uninstaller) && !FileExists(script) && JobProcesses().empty(); }))
-        << "Uninstall.exe, its script or their command processor stayed";
-    for (const std::string& gone : {paths.application, paths.helpFile, paths.commonStartMenuLink, paths.commonDesktopLink,
-                                    paths.userDesktopLink, paths.userStartMenuFolder})
+    const auto done = [&] { return !FileExists(paths.uninstaller) && !FileExists(script) && JobProcesses().empty(); };
+    EXPECT_TRUE(WaitFor(done)) << "Uninstall.exe, its script or their command processor stayed";
+    for (const std::string& gone : {paths.application, paths.helpFile, paths.commonStartMenuLink,
+                                    paths.commonDesktopLink, paths.userDesktopLink, paths.userStartMenuFolder})
         EXPECT_FALSE(FileExists(gone)) << gone;
-    EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_FALSE(RegistryKeyExists(kUninstallKey));
     EXPECT_EQ("mine", ReadFileBytes(paths.installDirectory + "\\notes.txt"));
     EXPECT_TRUE(FileExists(paths.commonStartMenuFolder + "\\Other.lnk"));
     RemoveTree("C:\\Program.exe");
@@ -241,15 +242,8 @@ std::set<std::string> BatchFiles()
     char user[MAX_PATH] = {}, system[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, user);
     GetWindowsDirectoryA(system, MAX_PATH);
-    std::set<std::string> found;
-    for (const std::string& folder : {std::string(user), std::string(system) + "\\Temp\\"}) {
-        WIN32_FIND_DATAA file;
-        HANDLE search = FindFirstFileA((folder + "*.bat").c_str(), &file);
-        for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &file))
-            found.insert(folder + file.cFileName);
-        if (search != INVALID_HANDLE_VALUE)
-            FindClose(search);
-    }
+    std::set<std::string> found = Files(user + std::string("*.bat"));
+    found.merge(Files(system + std::string("\\Temp\\*.bat")));
     return found;
 }
 
@@ -274,13 +268,12 @@ TEST(KeptApplication, UninstallIsIncompleteAndCanBeRunAgain)
         if (!keepWorking)
             kept.End();
         Process uninstaller(paths.uninstaller);
-        MessageBoxInfo question, prompt, box;
-        ASSERT_TRUE(WaitFor([&] { return (question = FindMessageBox(uninstaller.id())).window; }) && Answer(question, IDYES));
-        if (keepWorking) {
-            ASSERT_TRUE(WaitFor([&] { return (prompt = FindMessageBox(kept.id())).window; }) && Answer(prompt, IDCANCEL));
-        }
-        // The answer is posted: the question may still show for a moment.
-        ASSERT_TRUE(WaitFor([&] { return !(box = FindMessageBox(uninstaller.id())).text.empty() && box.text != question.text; }));
+        const MessageBoxInfo question = WaitForMessageBox(uninstaller.id());
+        ASSERT_TRUE(Answer(question, IDYES));
+        ASSERT_TRUE(!keepWorking || Answer(WaitForMessageBox(kept.id()), IDCANCEL));
+        MessageBoxInfo box;  // the answer is posted: the question may still show for a moment
+        const auto next = [&] { return (box = FindMessageBox(uninstaller.id())).window && box.text != question.text; };
+        ASSERT_TRUE(WaitFor(next));
         EXPECT_EQ(keepWorking ? "VEK Lumovara Remote could not be removed completely: some of its files are in use. "
                                 "Close Lumovara Remote and uninstall it again."
                               : "VEK Lumovara Remote has been uninstalled.",
@@ -294,9 +287,9 @@ TEST(KeptApplication, UninstallIsIncompleteAndCanBeRunAgain)
             << "Uninstall.exe or the script's command processor";
         EXPECT_EQ(batchFiles, BatchFiles()) << "a script stayed";
         EXPECT_EQ(keepWorking, FileExists(paths.application));
-        EXPECT_EQ(keepWorking ? Sz("\"" + paths.uninstaller + "\"") : "",
-                  ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString").bytes);
-        for (const std::string& gone : {paths.helpFile, paths.userStartMenuLink, paths.userDesktopLink, paths.userStartMenuFolder})
+        EXPECT_EQ(keepWorking ? Sz("\"" + paths.uninstaller + "\"") : "", EntryValue("UninstallString").bytes);
+        for (const std::string& gone :
+             {paths.helpFile, paths.userStartMenuLink, paths.userDesktopLink, paths.userStartMenuFolder})
             EXPECT_FALSE(FileExists(gone)) << gone;
     }
     RemoveInstallation();
@@ -329,18 +322,15 @@ TEST(ForeignUserName, InstallFromDownloadsAndUninstall)
 
     const std::set<std::string> batchFiles = BatchFiles();
     Process uninstaller(paths.uninstaller);
-    MessageBoxInfo box;
-    ASSERT_TRUE(WaitFor([&] { return (box = FindMessageBox(uninstaller.id())).window; }));
-    ASSERT_TRUE(Answer(box, IDYES));
-    ASSERT_TRUE(WaitFor([&] { return (box = FindMessageBox(uninstaller.id())).text == "VEK Lumovara Remote has been uninstalled."; }));
-    ASSERT_TRUE(Answer(box, IDOK));
+    ASSERT_TRUE(Answer(WaitForMessageBox(uninstaller.id()), IDYES));
+    ASSERT_TRUE(Answer(WaitForMessageBox(uninstaller.id(), kUninstalled), IDOK));
     EXPECT_EQ(0, uninstaller.Wait());
     EXPECT_TRUE(WaitFor([&] { return !FileExists(paths.uninstaller) && JobProcesses().empty(); }))
         << "Uninstall.exe or the script's command processor stayed";
     EXPECT_EQ(batchFiles, BatchFiles()) << "the script stayed";
     for (const std::string& gone : {paths.userStartMenuLink, paths.userDesktopLink, paths.userStartMenuFolder})
         EXPECT_FALSE(FileExists(gone)) << gone;
-    EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_FALSE(RegistryKeyExists(kUninstallKey));
     RemoveTree(downloaded);
     RemoveInstallation();
 }

@@ -16,6 +16,8 @@
 #include "reference_decoder.h"
 #include "xpress.h"
 
+using xpress::DecodeResult;
+
 constexpr std::size_t kWindow = xpress::kWindowOverhead + 4096;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -35,16 +37,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
         std::vector<std::uint8_t> stream(xpress::CompressBound(original.size()));
         std::size_t length = 0;
-        if (!xpress::Compress(compressors[level], original.data(), original.size(), stream.data(), stream.size(), &length))
+        if (!xpress::Compress(compressors[level], original.data(), original.size(), stream.data(), stream.size(),
+                              &length))
             std::abort();
         in.assign(stream.begin() + xpress::kBufferHeaderBytes, stream.begin() + length);  // the raw stream
         n = original.size();
     }
     std::unique_ptr<std::uint8_t[]> out(new std::uint8_t[n]), expected(new std::uint8_t[n]);
-    const xpress::DecodeResult r = xpress::DecompressRaw(d, in.data(), in.size(), out.get(), n);
-    if (r != reference::Decode(in.data(), in.size(), expected.get(), n) || r != xpress::CheckRaw(d, in.data(), in.size(), n))
+    const DecodeResult r = xpress::DecompressRaw(d, in.data(), in.size(), out.get(), n);
+    if (r != reference::Decode(in.data(), in.size(), expected.get(), n) ||
+        r != xpress::CheckRaw(d, in.data(), in.size(), n))
         std::abort();
-    if (r == xpress::DecodeResult::kSuccess && n != 0 && std::memcmp(out.get(), expected.get(), n) != 0) std::abort();
+    if (r == DecodeResult::kSuccess && n != 0 && std::memcmp(out.get(), expected.get(), n) != 0) std::abort();
     // Through a window of a few blocks: the same result (or kBadLength, a match longer than the window takes,
     // never for the compressor's streams), and the bytes received are always the output's first.
     static std::unique_ptr<std::uint8_t[]> window(new std::uint8_t[kWindow]);
@@ -54,12 +58,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         v->insert(v->end(), static_cast<const std::uint8_t*>(bytes), static_cast<const std::uint8_t*>(bytes) + count);
         return true;
     };
-    const xpress::DecodeResult t = xpress::DecompressRawThrough(d, in.data(), in.size(), n, window.get(), kWindow, append, &parts);
-    if ((t != r && (t != xpress::DecodeResult::kBadLength || data[0] >= 0x80)) ||
-        (t == xpress::DecodeResult::kSuccess ? parts.size() != n : parts.size() > n) ||
-        (r == xpress::DecodeResult::kSuccess && !parts.empty() && std::memcmp(parts.data(), expected.get(), parts.size()) != 0))
+    const DecodeResult t =
+        xpress::DecompressRawThrough(d, in.data(), in.size(), n, window.get(), kWindow, append, &parts);
+    if ((t != r && (t != DecodeResult::kBadLength || data[0] >= 0x80)) ||
+        (t == DecodeResult::kSuccess ? parts.size() != n : parts.size() > n) ||
+        (r == DecodeResult::kSuccess && !parts.empty() && std::memcmp(parts.data(), expected.get(), parts.size()) != 0))
         std::abort();
-    if (data[0] >= 0x80 && (r != xpress::DecodeResult::kSuccess || (n != 0 && std::memcmp(out.get(), original.data(), n) != 0)))
+    if (data[0] >= 0x80 && (r != DecodeResult::kSuccess || (n != 0 && std::memcmp(out.get(), original.data(), n) != 0)))
         std::abort();
     return 0;
 }

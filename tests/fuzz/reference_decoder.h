@@ -32,7 +32,8 @@ inline xpress::DecodeResult Decode(const std::uint8_t* in, std::size_t in_size, 
         for (unsigned l = 1; l <= 15; l++)
             for (unsigned s = 0; s < 512; s++)
                 if (len[s] == l)
-                    for (std::size_t j = 0; j < (std::size_t(1) << (15 - l)); j++) table[pos++] = std::uint16_t(s << 4 | l);
+                    for (std::size_t j = 0; j < (std::size_t(1) << (15 - l)); j++)
+                        table[pos++] = std::uint16_t(s << 4 | l);
         ip += 256;
         std::uint32_t reg = u16(ip) << 16 | u16(ip + 2);
         unsigned avail = 32;

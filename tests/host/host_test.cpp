@@ -25,6 +25,7 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+constexpr xpress::DecodeResult kSuccess = xpress::DecodeResult::kSuccess;
 
 // Pieces of zeros, random bytes and text, 1000 bytes each; or (kind 1, 2) only zeros or only random bytes.
 Bytes MakeInput(std::size_t size, unsigned kind)
@@ -63,13 +64,14 @@ TEST(WindowsVectors, DecodeExactlyAndTheStrongestLevelBeatsWindows)
     std::size_t streams = 0, windowsBytes = 0, ourBytes = 0;
     for (const std::string folder : {"compressed-huffman", "compressed-more-huffman"}) {
         for (const fs::directory_entry& entry : fs::directory_iterator(vectors / folder)) {
-            const Bytes stream = read(entry.path()), original = read(vectors / "decompressed" / entry.path().stem().concat(".decomp"));
+            const Bytes stream = read(entry.path());
+            const Bytes original = read(vectors / "decompressed" / entry.path().stem().concat(".decomp"));
             Bytes output(original.size());
-            EXPECT_EQ(xpress::DecodeResult::kSuccess, reference::Decode(stream.data(), stream.size(), output.data(), output.size()));
+            EXPECT_EQ(kSuccess, reference::Decode(stream.data(), stream.size(), output.data(), output.size()));
             xpress::Decompressor* decompressor = nullptr;
             xpress::CreateDecompressor(xpress::COMPRESS_ALGORITHM_XPRESS_HUFF, &decompressor);
-            EXPECT_EQ(xpress::DecodeResult::kSuccess, xpress::DecompressRaw(decompressor, stream.data(), stream.size(),
-                                                                            output.data(), output.size())) << entry.path();
+            EXPECT_EQ(kSuccess, xpress::DecompressRaw(decompressor, stream.data(), stream.size(), output.data(),
+                                                      output.size())) << entry.path();
             xpress::CloseDecompressor(decompressor);
             EXPECT_TRUE(output == original) << entry.path();
             ++streams;
@@ -80,7 +82,8 @@ TEST(WindowsVectors, DecodeExactlyAndTheStrongestLevelBeatsWindows)
         }
     }
     EXPECT_EQ(98u, streams);
-    EXPECT_LE(ourBytes * 100, windowsBytes * 97) << "the goal is 97 %: ours " << ourBytes << ", Windows' " << windowsBytes;
+    EXPECT_LE(ourBytes * 100, windowsBytes * 97)
+        << "the goal is 97 %: ours " << ourBytes << ", Windows' " << windowsBytes;
 }
 
 class RoundTrip : public testing::TestWithParam<int> {};
@@ -97,9 +100,11 @@ TEST_P(RoundTrip, SizesAroundTheBlockEdges)
             EXPECT_TRUE(xpress::Decompress(decompressor, stream.data(), stream.size(), output.data(), size, &decoded) &&
                         decoded == size && output.back() == 0xEE && Bytes(output.begin(), output.end() - 1) == input)
                 << "kind " << kind << ", " << size << " bytes: not decoded exactly, or written past the output";
-            EXPECT_FALSE(size != 0 && xpress::Decompress(decompressor, stream.data(), stream.size(), output.data(), size - 1, &decoded));
-            EXPECT_TRUE(reference::Decode(&stream[xpress::kBufferHeaderBytes], stream.size() - xpress::kBufferHeaderBytes,
-                                          reference.data(), size) == xpress::DecodeResult::kSuccess && reference == input);
+            EXPECT_FALSE(size != 0 && xpress::Decompress(decompressor, stream.data(), stream.size(), output.data(),
+                                                         size - 1, &decoded));
+            const std::size_t header = xpress::kBufferHeaderBytes;
+            EXPECT_EQ(kSuccess, reference::Decode(&stream[header], stream.size() - header, reference.data(), size));
+            EXPECT_TRUE(reference == input);
         }
     }
     xpress::CloseDecompressor(decompressor);
@@ -204,9 +209,8 @@ TEST(PayloadPack, SameContainerOnAnyThreadCount)
                                         static_cast<const std::uint8_t*>(bytes) + size);
         return true;
     };
-    EXPECT_TRUE(payload::LocateEntry(words.data(), words.size(), 0, &entry) &&
-                payload::DecodeEntryThrough(entry, entry.body, window.data(), window.size(), append, &parts) ==
-                    xpress::DecodeResult::kSuccess);
+    ASSERT_TRUE(payload::LocateEntry(words.data(), words.size(), 0, &entry));
+    EXPECT_EQ(kSuccess, payload::DecodeEntryThrough(entry, entry.body, window.data(), window.size(), append, &parts));
     EXPECT_TRUE(parts == app);
     payload::EntryView misstated = entry;
     misstated.uncompressedSize--;  // a size word the stream's header disagrees with
@@ -222,10 +226,9 @@ TEST(PayloadPack, SameContainerOnAnyThreadCount)
     std::size_t consumed = 0;
     ASSERT_TRUE(xpress::CreateDecompressor(xpress::COMPRESS_ALGORITHM_XPRESS_HUFF, &decompressor));
     EXPECT_TRUE(xpress::DecompressRawThrough(decompressor, raw, rawSize, first.size(), first.data(), first.size(),
-                                             nullptr, nullptr, &consumed) == xpress::DecodeResult::kSuccess &&
-                consumed == start);
+                                             nullptr, nullptr, &consumed) == kSuccess && consumed == start);
     EXPECT_TRUE(xpress::DecompressRaw(decompressor, raw + start, rawSize - start, second.data(), second.size()) ==
-                    xpress::DecodeResult::kSuccess &&
+                    kSuccess &&
                 std::equal(second.begin(), second.end(), app.begin() + xpress::kPartSpan));
     xpress::CloseDecompressor(decompressor);
     EXPECT_EQ(std::string::npos, indexes[0].find(".long ", indexes[0].find(".long ") + 1)) << "two parts, one start";

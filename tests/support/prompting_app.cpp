@@ -16,7 +16,8 @@ bool slowEnd = false;
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_CLOSE) {
-        if (slowEnd || MessageBoxA(window, "Save changes to this session?", "Unsaved changes", MB_YESNOCANCEL) != IDCANCEL)
+        const char* question = "Save changes to this session?";
+        if (slowEnd || MessageBoxA(window, question, "Unsaved changes", MB_YESNOCANCEL) != IDCANCEL)
             DestroyWindow(window);
         return 0;
     }
@@ -38,7 +39,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
     RegisterClassA(&windowClass);
     // Top left, clear of the wizard in the middle of the screen.
     CreateWindowExA(0, "PromptingApp", application ? "VEK Lumovara Remote" : "VEK Lumovara Remote - Download",
-                    WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, application ? 0 : 130, 300, 120, nullptr, nullptr, instance, nullptr);
+                    WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, application ? 0 : 130, 300, 120, nullptr, nullptr, instance,
+                    nullptr);
     if (std::strstr(commandLine, "--hung") != nullptr)
         Sleep(INFINITE);
     MSG message;

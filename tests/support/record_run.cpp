@@ -23,7 +23,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         STARTUPINFOA startup = {sizeof startup};
         PROCESS_INFORMATION started = {};
         return !(CopyFileA(path, copy.c_str(), FALSE) &&
-                 CreateProcessA(copy.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started));
+                 CreateProcessA(copy.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                &startup, &started));
     }
     if (commandLine.find("--later") != std::string::npos)
         Sleep(2000);

@@ -2,21 +2,17 @@
 
 #include "resources/resource.h"
 
-#include <gtest/gtest.h>
 #include <shellapi.h>
 #include <shlobj.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <set>
 #include <utility>
 
-static HANDLE testJob = nullptr;  // made by main()
+static HANDLE testJob = nullptr;  // made by EnterJob()
 
 Process::Process(const std::string& path, const std::string& arguments)
 {
@@ -30,7 +26,8 @@ Process::Process(const std::string& path, const std::string& arguments)
     }
 }
 
-Process::Process(DWORD id) : handle_(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, 0, id)), id_(id) {}
+Process::Process(DWORD id)
+    : handle_(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, 0, id)), id_(id) {}
 Process::Process(Process&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)), id_(other.id_) {}
 
 Process& Process::operator=(Process&& other) noexcept
@@ -56,6 +53,15 @@ void Process::End()
         WaitForSingleObject(handle_, 5000);
     if (handle_ != nullptr)
         CloseHandle(std::exchange(handle_, nullptr));
+}
+
+bool EnterJob()
+{
+    testJob = CreateJobObjectA(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    return SetInformationJobObject(testJob, JobObjectExtendedLimitInformation, &limits, sizeof limits) &&
+           AssignProcessToJobObject(testJob, GetCurrentProcess());
 }
 
 std::vector<std::string> JobProcesses(bool end)
@@ -114,9 +120,22 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes)
 void RemoveTree(const std::string& path)
 {
     std::string from = path + '\0';  // a list of one path, ended by two NULs
-    SHFILEOPSTRUCTA operation = {nullptr, FO_DELETE, from.c_str(), nullptr, FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI};
+    SHFILEOPSTRUCTA operation = {nullptr, FO_DELETE, from.c_str(), nullptr, FOF_NO_UI};
     if (FileExists(path))
         SHFileOperationA(&operation);
+}
+
+std::set<std::string> Files(const std::string& pattern)
+{
+    const std::string folder = pattern.substr(0, pattern.rfind('\\') + 1);
+    std::set<std::string> found;
+    WIN32_FIND_DATAA file;
+    HANDLE search = FindFirstFileA(pattern.c_str(), &file);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &file))
+        found.insert(folder + file.cFileName);
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
+    return found;
 }
 
 const char kUninstallRoot[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
@@ -124,32 +143,36 @@ const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Unin
 std::string Sz(const std::string& text) { return text + '\0'; }
 std::string Dword(DWORD value) { return std::string(reinterpret_cast<const char*>(&value), sizeof value); }
 
-RegistryValue ReadRegistryValue(HKEY root, const std::string& key, const std::string& name)
+RegistryValue ReadRegistryValue(const std::string& key, const std::string& name)
 {
     RegistryValue value;
     char bytes[4096];
     DWORD size = sizeof bytes;
-    value.exists = RegGetValueA(root, key.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &value.type, bytes,
-                                &size) == ERROR_SUCCESS;
+    value.exists = RegGetValueA(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &value.type,
+                                bytes, &size) == ERROR_SUCCESS;
     value.bytes.assign(bytes, value.exists ? size : 0);
     return value;
 }
 
-bool WriteRegistryValue(HKEY root, const std::string& key, const std::string& name, DWORD type, const std::string& bytes)
+RegistryValue EntryValue(const std::string& name) { return ReadRegistryValue(kUninstallKey, name); }
+
+bool WriteRegistryValue(const std::string& key, const std::string& name, DWORD type, const std::string& bytes)
 {
-    return RegSetKeyValueA(root, key.c_str(), name.c_str(), type, bytes.data(), DWORD(bytes.size())) == ERROR_SUCCESS;
+    const DWORD size = DWORD(bytes.size());
+    return RegSetKeyValueA(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), type, bytes.data(), size) == ERROR_SUCCESS;
 }
 
-bool RegistryKeyExists(HKEY root, const std::string& key)
+bool RegistryKeyExists(const std::string& key)
 {
     HKEY opened;
-    return RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &opened) == ERROR_SUCCESS && RegCloseKey(opened) == ERROR_SUCCESS;
+    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &opened) == ERROR_SUCCESS &&
+           RegCloseKey(opened) == ERROR_SUCCESS;
 }
 
-void DeleteRegistryTree(HKEY root, const std::string& key)
+void DeleteRegistryTree(const std::string& key)
 {
-    RegDeleteTreeA(root, key.c_str());
-    RegDeleteKeyA(root, key.c_str());
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, key.c_str());
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
 }
 
 const InstallationPaths& Installation()
@@ -160,8 +183,9 @@ const InstallationPaths& Installation()
             SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE);
             return std::string(path);
         };
-        const std::string link = "\\VEK Lumovara Remote.lnk", directory = folder(CSIDL_PROGRAM_FILES) + "\\VEK\\LumovaraRemote";
-        const std::string commonVek = folder(CSIDL_COMMON_PROGRAMS) + "\\VEK", userVek = folder(CSIDL_PROGRAMS) + "\\VEK";
+        const std::string link = "\\VEK Lumovara Remote.lnk", userVek = folder(CSIDL_PROGRAMS) + "\\VEK";
+        const std::string directory = folder(CSIDL_PROGRAM_FILES) + "\\VEK\\LumovaraRemote";
+        const std::string commonVek = folder(CSIDL_COMMON_PROGRAMS) + "\\VEK";
         return InstallationPaths{folder(CSIDL_PROGRAM_FILES), directory, directory + "\\LumovaraRemote.exe",
                                  directory + "\\LumovaraRemote.chm", directory + "\\Uninstall.exe", commonVek, userVek,
                                  commonVek + link, userVek + link, folder(CSIDL_COMMON_DESKTOPDIRECTORY) + link,
@@ -176,7 +200,7 @@ void RemoveInstallation()
     for (const std::string& path : {paths.programFiles + "\\VEK", paths.commonStartMenuFolder,
                                     paths.userStartMenuFolder, paths.commonDesktopLink, paths.userDesktopLink})
         RemoveTree(path);
-    DeleteRegistryTree(HKEY_LOCAL_MACHINE, kUninstallKey);
+    DeleteRegistryTree(kUninstallKey);
 }
 
 ShellLink ReadShellLink(const std::string& path)
@@ -190,8 +214,10 @@ ShellLink ReadShellLink(const std::string& path)
     if (MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath, MAX_PATH) &&
         SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&link)) &&
         SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void**)&file)) && SUCCEEDED(file->Load(widePath, 0)))
-        info = {SUCCEEDED(link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH)) && SUCCEEDED(link->GetDescription(description, MAX_PATH)) &&
-                    SUCCEEDED(link->GetArguments(arguments, MAX_PATH)), target, description, arguments};
+        info = {SUCCEEDED(link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH)) &&
+                    SUCCEEDED(link->GetDescription(description, MAX_PATH)) &&
+                    SUCCEEDED(link->GetArguments(arguments, MAX_PATH)),
+                target, description, arguments};
     for (IUnknown* object : {static_cast<IUnknown*>(file), static_cast<IUnknown*>(link)})
         if (object != nullptr)
             object->Release();
@@ -223,7 +249,10 @@ std::string WindowText(HWND window)
 }
 
 std::string ControlText(HWND dialog, int controlId) { return WindowText(GetDlgItem(dialog, controlId)); }
-bool ControlVisible(HWND dialog, int controlId) { return GetWindowLongA(GetDlgItem(dialog, controlId), GWL_STYLE) & WS_VISIBLE; }
+bool ControlVisible(HWND dialog, int controlId)
+{
+    return GetWindowLongA(GetDlgItem(dialog, controlId), GWL_STYLE) & WS_VISIBLE;
+}
 bool ControlEnabled(HWND dialog, int controlId) { return IsWindowEnabled(GetDlgItem(dialog, controlId)); }
 
 int CheckState(HWND dialog, int controlId)
@@ -235,10 +264,10 @@ int CheckState(HWND dialog, int controlId)
 
 bool Click(HWND dialog, int controlId) { return PostMessageA(GetDlgItem(dialog, controlId), BM_CLICK, 0, 0); }
 
-bool Press(HWND dialog, int controlId)
+bool Press(HWND dialog, int controlId, DWORD timeoutMs)
 {
     DWORD_PTR result = 0;
-    return SendMessageTimeoutA(GetDlgItem(dialog, controlId), BM_CLICK, 0, 0, SMTO_NORMAL, kWaitMs, &result);
+    return SendMessageTimeoutA(GetDlgItem(dialog, controlId), BM_CLICK, 0, 0, SMTO_NORMAL, timeoutMs, &result);
 }
 
 MessageBoxInfo FindMessageBox(DWORD processId)
@@ -249,6 +278,15 @@ MessageBoxInfo FindMessageBox(DWORD processId)
             box = {window, WindowText(window), ControlText(window, 0xFFFF)};
     return box;
 }
+
+MessageBoxInfo WaitForMessageBox(DWORD processId, const std::string& text)
+{
+    MessageBoxInfo box;
+    const auto shows = [&] { return (box = FindMessageBox(processId)).window && (text.empty() || box.text == text); };
+    return WaitFor(shows) ? box : MessageBoxInfo{};
+}
+
+const char kUninstalled[] = "VEK Lumovara Remote has been uninstalled.";
 
 bool Answer(const MessageBoxInfo& box, int buttonId)
 {
@@ -270,13 +308,15 @@ HWND WaitForWizard(DWORD processId, DWORD timeoutMs)
 RunningSetup StartSetup(const std::string& program)
 {
     RunningSetup setup{Process(program)};
-    WaitFor([&] { return (setup.box = FindMessageBox(setup.process.id())).window || (setup.wizard = WaitForWizard(setup.process.id(), 0)); });
+    const DWORD id = setup.process.id();
+    WaitFor([&] { return (setup.box = FindMessageBox(id)).window || (setup.wizard = WaitForWizard(id, 0)); });
     return setup;
 }
 
 bool WalkToOptions(HWND wizard)
 {
-    return Press(wizard, IDOK) && Press(wizard, IDC_ACCEPT) && Press(wizard, IDOK) && ControlVisible(wizard, IDC_START_MENU);
+    return Press(wizard, IDOK) && Press(wizard, IDC_ACCEPT) && Press(wizard, IDOK) &&
+           ControlVisible(wizard, IDC_START_MENU);
 }
 
 bool SetOption(HWND wizard, int controlId, bool checked)
@@ -355,51 +395,4 @@ void Screenshot(HWND window, const std::string& name)
             .write(reinterpret_cast<const char*>(&file), sizeof file)
             .write(reinterpret_cast<const char*>(&header), sizeof header)
             .write(reinterpret_cast<const char*>(pixels.data()), size);
-}
-
-// For main(): where a test could leave something (installations, links, plants, scratch folders, the registration).
-static std::set<std::string> Traces()
-{
-    std::set<std::string> found;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator("C:\\", error))
-        found.insert(entry.path().string());
-    for (const char* folder : {"C:\\Program Files", "C:\\ProgramData", "C:\\users"})
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, error))
-            found.insert(entry.path().string());
-    if (RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey))
-        found.insert(std::string("HKLM\\") + kUninstallKey);
-    return found;
-}
-
-class NothingLeftBehind : public testing::Environment {
-    void SetUp() override { before_ = Traces(); }
-    void TearDown() override
-    {
-        for (const std::string& process : JobProcesses(true))
-            ADD_FAILURE() << "left running: " << process;
-        RemoveTree(ScratchFolder());
-        std::string removed = "?";  // a folder goes with all in it
-        for (const std::string& trace : Traces()) {
-            if (before_.count(trace) != 0 || trace.rfind(removed + "\\", 0) == 0)
-                continue;
-            ADD_FAILURE() << "left behind: " << (removed = trace);
-            trace.rfind("HKLM", 0) == 0 ? DeleteRegistryTree(HKEY_LOCAL_MACHINE, kUninstallKey) : RemoveTree(trace);
-        }
-    }
-    std::set<std::string> before_;
-};
-
-int main(int argc, char** argv)
-{
-    testing::InitGoogleTest(&argc, argv);
-    testJob = CreateJobObjectA(nullptr, nullptr);
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    if (!SetInformationJobObject(testJob, JobObjectExtendedLimitInformation, &limits, sizeof limits) ||
-        !AssignProcessToJobObject(testJob, GetCurrentProcess()))
-        return std::fputs("no job object for the test program\n", stderr), 1;
-    testing::AddGlobalTestEnvironment(new NothingLeftBehind);
-    const int result = RUN_ALL_TESTS();
-    return result != 0 || testing::UnitTest::GetInstance()->test_to_run_count() == 0;  // a filter matching none fails
 }

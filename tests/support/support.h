@@ -1,17 +1,13 @@
-// Support for the Windows tests, which run under Wine: processes, the setup
-// program and its wizard, message boxes, files, registry values, shell links,
-// screenshots.  Waits poll a condition with a bound; none is a fixed sleep.
-//
-// Every test program takes its main() from here.  It puts the program into a job
-// object that ends, however the program ends (pass, fail, crash, ctest's
-// timeout), every process it started and all those started: the setup program,
-// the application started on Finish, the self-delete script's command
-// processor.  After the last test it fails the program when a process still
-// runs or a file or the registration was left behind, and removes them.
+// Support for the Windows tests, which run under Wine, and for the benchmark
+// that installs: processes, the setup program and its wizard, message boxes,
+// files, registry values, shell links, screenshots.  Waits poll a condition
+// with a bound; none is a fixed sleep.  The test programs' main() is in
+// test_main.cpp.
 #pragma once
 
 #include <windows.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -37,6 +33,7 @@ public:
     Process& operator=(Process&& other) noexcept;
     ~Process() { End(); }
     DWORD id() const { return id_; }
+    HANDLE handle() const { return handle_; }  // null when it did not start
     bool Running() const;
     long Wait(DWORD timeoutMs = kWaitMs) const;  // the exit code, or -1 when it did not end in time
     void End();
@@ -45,7 +42,9 @@ private:
     HANDLE handle_ = nullptr;
     DWORD id_ = 0;
 };
-// The job's processes other than the test program, "name (id)" each; `end` terminates them.
+// Puts this program into a job that ends all it started when it ends; false when it cannot.
+bool EnterJob();
+// The job's processes other than this program, "name (id)" each; `end` terminates them.
 std::vector<std::string> JobProcesses(bool end = false);
 
 std::string BuildPath(const std::string& relative);  // BuildPath("LumovaraSetup.exe"): a file of the windows build
@@ -54,17 +53,19 @@ bool FileExists(const std::string& path);
 std::string ReadFileBytes(const std::string& path);  // "" when it cannot be read
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 void RemoveTree(const std::string& path);  // a file, or a folder with all in it
+std::set<std::string> Files(const std::string& pattern);  // the paths of those it matches, e.g. "C:\\Temp\\*.bat"
 
-// Registry values in the 64-bit view, as the setup program sees them.
+// Keys and values under HKLM in the 64-bit view, as the setup program sees them.
 extern const char kUninstallRoot[];  // HKLM's uninstall entries
 extern const char kUninstallKey[];   // the product's own entry
 std::string Sz(const std::string& text);  // the bytes of a REG_SZ value
 std::string Dword(DWORD value);           // the bytes of a REG_DWORD value
 struct RegistryValue { bool exists = false; DWORD type = REG_NONE; std::string bytes; };
-RegistryValue ReadRegistryValue(HKEY root, const std::string& key, const std::string& name);
-bool WriteRegistryValue(HKEY root, const std::string& key, const std::string& name, DWORD type, const std::string& bytes);
-bool RegistryKeyExists(HKEY root, const std::string& key);
-void DeleteRegistryTree(HKEY root, const std::string& key);
+RegistryValue ReadRegistryValue(const std::string& key, const std::string& name);
+RegistryValue EntryValue(const std::string& name);  // one of the product's own entry
+bool WriteRegistryValue(const std::string& key, const std::string& name, DWORD type, const std::string& bytes);
+bool RegistryKeyExists(const std::string& key);
+void DeleteRegistryTree(const std::string& key);
 
 // The installation's files and links, as this prefix resolves its folders.
 struct InstallationPaths {
@@ -85,10 +86,13 @@ bool ControlVisible(HWND dialog, int controlId);
 bool ControlEnabled(HWND dialog, int controlId);
 int CheckState(HWND dialog, int controlId);  // BST_CHECKED or BST_UNCHECKED
 bool Click(HWND dialog, int controlId);      // posted: returns at once
-bool Press(HWND dialog, int controlId);      // sent: returns when its handler has run
+bool Press(HWND dialog, int controlId, DWORD timeoutMs = kWaitMs);  // sent: returns when its handler has run
 struct MessageBoxInfo { HWND window = nullptr; std::string title, text; };  // window null: none
 MessageBoxInfo FindMessageBox(DWORD processId);  // one the process shows now
+// The one the process shows once its text is `text` (any, when empty); window null when none came in time.
+MessageBoxInfo WaitForMessageBox(DWORD processId, const std::string& text = "");
 bool Answer(const MessageBoxInfo& box, int buttonId);  // IDYES, IDNO, IDOK
+extern const char kUninstalled[];  // the text of the message that ends a complete uninstall
 
 // The setup program and what it showed first, the wizard or a message box (null when neither came).
 struct RunningSetup { Process process; HWND wizard = nullptr; MessageBoxInfo box; };

@@ -35,15 +35,23 @@ struct {
 
 HWND ShellWindow() { return ++seen.shellLookups, seen.shell; }
 
+// The shell in the seams: no window (Wine's own facts), a window of this test, or a window that is gone.
+enum Shell { kNoShell, kShellWindow, kShellGone };
+HWND NewWindow() { return CreateWindowExA(0, "STATIC", "shell", 0, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr); }
+enum Elevation { kNotElevated, kElevated };
+enum Found { kNotFound, kFound };  // what the procedure under test resolves
+
 BOOL WINAPI StartWithToken(HANDLE token, DWORD logon, LPCWSTR name, LPWSTR commandLine, DWORD flags, LPVOID environment,
                            LPCWSTR directory, LPSTARTUPINFOW startup, LPPROCESS_INFORMATION info)
 {
     TOKEN_TYPE type = TokenImpersonation;
     DWORD size = 0;
     seen.asRequired = GetTokenInformation(token, TokenType, &type, sizeof type, &size) && type == TokenPrimary &&
-                      flags == 0x04000020 && startup->dwFlags == STARTF_USESHOWWINDOW && startup->wShowWindow == SW_SHOW;
+                      flags == 0x04000020 && startup->dwFlags == STARTF_USESHOWWINDOW &&
+                      startup->wShowWindow == SW_SHOW;
     seen.commandLine = commandLine, seen.directory = directory, ++seen.tokenStarts;
-    return !seen.refuse && CreateProcessWithTokenW(token, logon, name, commandLine, flags, environment, directory, startup, info);
+    return !seen.refuse &&
+           CreateProcessWithTokenW(token, logon, name, commandLine, flags, environment, directory, startup, info);
 }
 
 // The lowest free handle values of this process: a handle left open takes one of them.
@@ -66,17 +74,20 @@ TEST(Launch, EveryRoadStartsTheApplicationOnceAndClosesItsHandles)
     CreateDirectoryA(folder.c_str(), nullptr);
     ASSERT_TRUE(CopyFileA(BuildPath("sample/LumovaraRemote.exe").c_str(), application.c_str(), FALSE));
     RememberApplicationPath(application.c_str());
-    // The shell: 0 none (Wine's own facts), 1 a window, 2 a window that is gone.
-    const struct { const char* name; bool elevated, refuse; int shell, shellLookups, tokenStarts; } roads[] = {
-                 {"warm-up", true, false, 1, 1, 1},         {"not elevated", false, false, 1, 0, 0},
-                 {"shell token", true, false, 1, 1, 1},     {"shell token refused", true, true, 1, 1, 1},
-                 {"shell gone", true, false, 2, 1, 0},      {"no shell window", true, false, 0, 1, 0}};
+    enum TokenStart { kStarts, kRefused };  // what the start with the shell's token does
+    const struct { const char* name; Elevation elevation; TokenStart start; Shell shell;
+                   int shellLookups, tokenStarts; } roads[] = {
+        {"warm-up", kElevated, kStarts, kShellWindow, 1, 1},
+        {"not elevated", kNotElevated, kStarts, kShellWindow, 0, 0},
+        {"shell token", kElevated, kStarts, kShellWindow, 1, 1},
+        {"shell token refused", kElevated, kRefused, kShellWindow, 1, 1},
+        {"shell gone", kElevated, kStarts, kShellGone, 1, 0}, {"no shell window", kElevated, kStarts, kNoShell, 1, 0}};
     for (const auto& road : roads) {
-        seen = {road.shell != 0 ? CreateWindowExA(0, "STATIC", "shell", 0, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr) : nullptr,
-                road.refuse};
-        if (road.shell == 2)
+        seen = {road.shell != kNoShell ? NewWindow() : nullptr, road.start == kRefused};
+        if (road.shell == kShellGone)
             DestroyWindow(seen.shell);
-        const LaunchPlatform platform = {road.elevated ? +[] { return true; } : +[] { return false; }, ShellWindow, StartWithToken};
+        const LaunchPlatform platform = {road.elevation == kElevated ? +[] { return true; } : +[] { return false; },
+                                         ShellWindow, StartWithToken};
         SetLaunchPlatformForTesting(&platform);
         const std::vector<HANDLE> before = FreeHandleValues();
         LaunchInstalledApplication();
@@ -84,7 +95,8 @@ TEST(Launch, EveryRoadStartsTheApplicationOnceAndClosesItsHandles)
         SetLaunchPlatformForTesting(nullptr);
         DestroyWindow(seen.shell);
         const std::vector<std::string> started = JobProcesses(true);
-        EXPECT_TRUE(started.size() == 1 && started[0].rfind("LumovaraRemote.exe", 0) == 0) << road.name << ": " << started.size();
+        EXPECT_TRUE(started.size() == 1 && started[0].rfind("LumovaraRemote.exe", 0) == 0)
+            << road.name << ": " << started.size();
         EXPECT_TRUE(seen.shellLookups == road.shellLookups && seen.tokenStarts == road.tokenStarts) << road.name;
         EXPECT_TRUE(road.tokenStarts == 0 ||
                     (seen.asRequired &&
@@ -101,12 +113,13 @@ TEST(LocalSystem, FoldersComeOnlyThroughTheConsoleUsersToken)
 {
     const AccountFacts saved = accountFacts;
     accountFacts.runsAsLocalSystem = [] { return true; };
-    const struct { DWORD(WINAPI* session)(); BOOL(WINAPI* token)(ULONG, HANDLE*); int csidl; bool found; } roads[] = {
-                 {WTSGetActiveConsoleSessionId, WTSQueryUserToken, CSIDL_PROGRAMS, true},  // also loads what the lookup keeps
-                 {WTSGetActiveConsoleSessionId, WTSQueryUserToken, CSIDL_DESKTOPDIRECTORY, true},
-                 {WTSGetActiveConsoleSessionId, WTSQueryUserToken, 0xFF, false},  // a folder the lookup fails for
-                 {WTSGetActiveConsoleSessionId, [](ULONG, HANDLE*) { return FALSE; }, CSIDL_PROGRAMS, false},  // nobody logged on
-                 {[] { return DWORD(0xFFFFFFFF); }, WTSQueryUserToken, CSIDL_PROGRAMS, false}};  // no console session
+    const auto nobodyLoggedOn = [](ULONG, HANDLE*) { return FALSE; };
+    const struct { DWORD(WINAPI* session)(); BOOL(WINAPI* token)(ULONG, HANDLE*); int csidl; Found found; } roads[] = {
+        {WTSGetActiveConsoleSessionId, WTSQueryUserToken, CSIDL_PROGRAMS, kFound},  // also loads what the lookup keeps
+        {WTSGetActiveConsoleSessionId, WTSQueryUserToken, CSIDL_DESKTOPDIRECTORY, kFound},
+        {WTSGetActiveConsoleSessionId, WTSQueryUserToken, 0xFF, kNotFound},  // a folder the lookup fails for
+        {WTSGetActiveConsoleSessionId, nobodyLoggedOn, CSIDL_PROGRAMS, kNotFound},
+        {[] { return DWORD(0xFFFFFFFF); }, WTSQueryUserToken, CSIDL_PROGRAMS, kNotFound}};  // no console session
     for (const auto& road : roads) {
         accountFacts.activeConsoleSessionId = road.session;
         accountFacts.queryUserToken = road.token;
@@ -114,17 +127,19 @@ TEST(LocalSystem, FoldersComeOnlyThroughTheConsoleUsersToken)
         SHGetSpecialFolderPathA(nullptr, own, road.csidl, FALSE);
         std::memset(folder, 'x', MAX_PATH);
         const std::vector<HANDLE> before = FreeHandleValues();
-        EXPECT_EQ(road.found, ResolveInteractiveUserFolder(road.csidl, folder)) << &road - roads;
-        EXPECT_TRUE(&road == roads || before == FreeHandleValues()) << &road - roads << ": the user token was left open";
-        EXPECT_EQ(road.found ? own : std::string(MAX_PATH, 'x'), std::string(folder, road.found ? std::strlen(folder) : MAX_PATH));
+        const bool found = road.found == kFound;
+        EXPECT_EQ(found, ResolveInteractiveUserFolder(road.csidl, folder)) << &road - roads;
+        EXPECT_TRUE(&road == roads || before == FreeHandleValues()) << &road - roads << ": the user token stayed open";
+        EXPECT_EQ(found ? own : std::string(MAX_PATH, 'x'),
+                  std::string(folder, found ? std::strlen(folder) : MAX_PATH));
     }
     accountFacts = saved;
 }
 
 // The per-user file calls (links made, files deleted), each noted at the moment
-// of the call: 'u' made impersonating, 's' as the process.  Through the import
-// table of this program, which the procedures under test call through.
-std::string userFileCalls;
+// of the call: "user" made impersonating, "process" as the process.  Through the
+// import table of this program, which the procedures under test call through.
+std::vector<std::string> userFileCalls;
 extern "C" decltype(&CoCreateInstance) __imp_CoCreateInstance;
 extern "C" decltype(&SHFileOperationA) __imp_SHFileOperationA;
 decltype(&CoCreateInstance) createInstance;
@@ -132,7 +147,8 @@ decltype(&SHFileOperationA) fileOperation;
 void NoteUserFileCall()
 {
     HANDLE token = nullptr;
-    userFileCalls += OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token) && CloseHandle(token) ? 'u' : 's';
+    const bool impersonating = OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token) && CloseHandle(token);
+    userFileCalls.push_back(impersonating ? "user" : "process");
 }
 
 // The links in the interactive user's folders are made and removed only
@@ -154,34 +170,40 @@ TEST(UserFolders, FileWorkRunsWithTheUsersToken)
             NoteUserFileCall();
         return fileOperation(operation);
     };
-    const auto queryOnly = [](ULONG, HANDLE* token) { return OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token); };
-    // The shell: 0 none (Wine's own facts), 1 a window of this process, 2 a window that is gone.
-    const struct { bool system; BOOL(WINAPI* token)(ULONG, HANDLE*); int shell; bool uninstall, linked; const char* calls; } works[] = {
-        {true, queryOnly, 0, false, false, ""}, {true, WTSQueryUserToken, 0, false, true, "uu"},
-        {true, queryOnly, 0, true, true, ""}, {true, WTSQueryUserToken, 0, true, false, "uu"},
-        {false, nullptr, 2, false, false, ""}, {false, nullptr, 1, false, true, "uu"}, {false, nullptr, 2, true, true, ""},
-        {false, nullptr, 1, true, false, "uu"}, {false, nullptr, 0, false, true, "ss"}, {false, nullptr, 0, true, false, "ss"}};
+    const auto queryOnly = [](ULONG, HANDLE* out) { return OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, out); };
+    enum Task { kMakeLinks, kUninstall };
+    enum LinksAfter { kNoLinks, kLinks };
+    const std::vector<std::string> none, asUser = {"user", "user"}, asProcess = {"process", "process"};
+    // As LocalSystem, given the console user's token by `token`; with none, as an elevated user.
+    const struct { BOOL(WINAPI* token)(ULONG, HANDLE*); Shell shell; Task task; LinksAfter links;
+                   std::vector<std::string> calls; } works[] = {
+        {queryOnly, kNoShell, kMakeLinks, kNoLinks, none}, {WTSQueryUserToken, kNoShell, kMakeLinks, kLinks, asUser},
+        {queryOnly, kNoShell, kUninstall, kLinks, none}, {WTSQueryUserToken, kNoShell, kUninstall, kNoLinks, asUser},
+        {nullptr, kShellGone, kMakeLinks, kNoLinks, none}, {nullptr, kShellWindow, kMakeLinks, kLinks, asUser},
+        {nullptr, kShellGone, kUninstall, kLinks, none}, {nullptr, kShellWindow, kUninstall, kNoLinks, asUser},
+        {nullptr, kNoShell, kMakeLinks, kLinks, asProcess}, {nullptr, kNoShell, kUninstall, kNoLinks, asProcess}};
     for (const auto& work : works) {
         static HWND shell;
-        shell = work.shell != 0 ? CreateWindowExA(0, "STATIC", "shell", 0, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr) : nullptr;
-        if (work.shell == 2)
+        shell = work.shell != kNoShell ? NewWindow() : nullptr;
+        if (work.shell == kShellGone)
             DestroyWindow(shell);
-        accountFacts = {work.system ? +[] { return true; } : +[] { return false; }, WTSGetActiveConsoleSessionId, work.token,
-                        [] { return shell; }};
+        accountFacts = {work.token != nullptr ? +[] { return true; } : +[] { return false; },
+                        WTSGetActiveConsoleSessionId, work.token, [] { return shell; }};
         userFileCalls.clear();
         ShortcutWork shortcuts;
-        if (work.uninstall) {
+        if (work.task == kUninstall) {
             UninstallProduct(false);
         } else {
             StartShortcuts(shortcuts, true, true, false);
             FinishShortcuts(shortcuts);
         }
         DestroyWindow(shell);
-        HANDLE impersonated = nullptr;
-        EXPECT_FALSE(OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &impersonated) && CloseHandle(impersonated));
+        HANDLE token = nullptr;  // of an impersonation left behind
+        EXPECT_FALSE(OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token) && CloseHandle(token));
         EXPECT_EQ(work.calls, userFileCalls) << &work - works;
-        EXPECT_EQ(work.linked ? 3 : 0, FileExists(paths.userStartMenuFolder) + FileExists(paths.userStartMenuLink) +
-                                           FileExists(paths.userDesktopLink)) << &work - works;
+        const int userFiles = FileExists(paths.userStartMenuFolder) + FileExists(paths.userStartMenuLink) +
+                              FileExists(paths.userDesktopLink);
+        EXPECT_EQ(work.links == kLinks ? 3 : 0, userFiles) << &work - works;
     }
     __imp_CoCreateInstance = createInstance, __imp_SHFileOperationA = fileOperation;
     EXPECT_TRUE(WaitFor([] { return JobProcesses().empty(); }));  // the uninstall's script removes itself
@@ -197,11 +219,13 @@ TEST(SelfDeleteScript, DoublesPercentSignsAndIsAlwaysANewFile)
     char script[kSelfDeleteScriptCapacity];
     const std::string text(script, FormatSelfDeleteScript(script, sizeof script, uninstaller, ping));
     EXPECT_EQ("@echo off\r\n:loop\r\ndel /f /q \"C:\\100%% sure\\Uninstall.exe\" >nul 2>&1\r\n"
-              "if exist \"C:\\100%% sure\\Uninstall.exe\" (\r\n  \"D:\\%%W%%\\PING.EXE\" -n 2 127.0.0.1 >nul\r\n  goto loop\r\n)\r\n"
+              "if exist \"C:\\100%% sure\\Uninstall.exe\" (\r\n"
+              "  \"D:\\%%W%%\\PING.EXE\" -n 2 127.0.0.1 >nul\r\n  goto loop\r\n)\r\n"
               "del /f /q \"%~f0\"\r\n", text);
     const std::string path = ScratchFolder() + "\\lvremote_uninstall_1.bat";
     ASSERT_TRUE(WriteFileBytes(path, "planted"));
-    HANDLE planted = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE planted = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
     EXPECT_FALSE(WriteSelfDeleteScript(path.c_str(), uninstaller, ping));
     CloseHandle(planted);
     EXPECT_EQ("planted", ReadFileBytes(path));
@@ -209,8 +233,10 @@ TEST(SelfDeleteScript, DoublesPercentSignsAndIsAlwaysANewFile)
     // Run elevated and read line by line: only SYSTEM and the administrators may change it.
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     char* sddl = nullptr;
-    GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr, &descriptor);
-    ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &sddl, nullptr);
+    GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr,
+                          &descriptor);
+    ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &sddl,
+                                                         nullptr);
     const std::string dacl = sddl != nullptr ? sddl : "";
     LocalFree(sddl), LocalFree(descriptor);
     if (GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr && dacl.rfind("D:P", 0) != 0)
@@ -233,7 +259,8 @@ TEST(SelfDeleteScript, SpeaksTheConsolesCodePage)
     sprintf(commandLine, "\"%s\\cmd.exe\" /d /s /c \"\"%s\"\"", systemFolder, script.c_str());
     STARTUPINFOA startup = {sizeof startup};
     PROCESS_INFORMATION started = {};
-    ASSERT_TRUE(CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, systemFolder, &startup, &started));
+    ASSERT_TRUE(CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, systemFolder,
+                               &startup, &started));
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(started.hProcess, kWaitMs));
     CloseHandle(started.hThread), CloseHandle(started.hProcess);
     EXPECT_FALSE(FileExists(uninstaller) || FileExists(script)) << "the script read another path";
@@ -250,12 +277,14 @@ TEST(SelfDeleteScript, SpeaksTheConsolesCodePage)
 TEST(ConvertExactly, AWholePathOrNone)
 {
     const struct { const wchar_t* text; UINT codePage; const char* expected; std::size_t capacity; } cases[] = {
-        {L"C:\\users\\\u0141ukasz", CP_ACP, "C:\\users\\\u0141ukasz", MAX_PATH}, {L"C:\\users\\\u0141ukasz", 1252, "", MAX_PATH},
+        {L"C:\\users\\\u0141ukasz", CP_ACP, "C:\\users\\\u0141ukasz", MAX_PATH},
+        {L"C:\\users\\\u0141ukasz", 1252, "", MAX_PATH},
         {L"C:\\users\\Ren\u00e9", 1252, "C:\\users\\Ren\xe9", MAX_PATH},    {L"C:\\\xD800x", CP_ACP, "", MAX_PATH},
         {L"C:\\users", CP_ACP, "", 8},                                             {L"C:\\users", CP_ACP, "", 0}};
     for (const auto& road : cases) {
         char converted[MAX_PATH];
-        EXPECT_EQ(road.expected, std::string(converted, ConvertExactly(road.text, road.codePage, converted, road.capacity))) << &road - cases;
+        const std::size_t length = ConvertExactly(road.text, road.codePage, converted, road.capacity);
+        EXPECT_EQ(road.expected, std::string(converted, length)) << &road - cases;
     }
 }
 
@@ -270,15 +299,17 @@ TEST(CommandProgram, OnlyAFileTheCommandNamesRuns)
     ASSERT_TRUE(WriteFileBytes(uninstaller, "MZ"));
     char system[MAX_PATH] = {};
     GetSystemDirectoryA(system, MAX_PATH);
-    const struct { std::string command; bool started; std::string program; } commands[] = {
-        {uninstaller + " /S", true, uninstaller}, {uninstaller, true, uninstaller}, {uninstaller + "s /S", false, ""},
-        {folder + "\\dir.exe /S", false, ""}, {folder + "\\dir.exe\\..\\uninst.exe\t/S", true, folder + "\\dir.exe\\..\\uninst.exe"},
-        {folder + "\\missing.exe /S", false, ""}, {"\"" + folder + "\\missing.exe\" /S", true, ""},
-        {"MsiExec /X{1}", true, system + std::string("\\msiexec.exe")}, {"Lumovara\\uninst.exe /S", false, ""}};
-    for (const auto& command : commands) {
+    const struct { std::string command; Found resolved; std::string program; } commands[] = {
+        {uninstaller + " /S", kFound, uninstaller}, {uninstaller, kFound, uninstaller},
+        {uninstaller + "s /S", kNotFound, ""}, {folder + "\\dir.exe /S", kNotFound, ""},
+        {folder + "\\dir.exe\\..\\uninst.exe\t/S", kFound, folder + "\\dir.exe\\..\\uninst.exe"},
+        {folder + "\\missing.exe /S", kNotFound, ""}, {"\"" + folder + "\\missing.exe\" /S", kFound, ""},
+        {"MsiExec /X{1}", kFound, system + std::string("\\msiexec.exe")},
+        {"Lumovara\\uninst.exe /S", kNotFound, ""}};
+    for (const auto& row : commands) {
         char program[MAX_PATH] = "x";
-        EXPECT_EQ(command.started, ResolveCommandProgram(command.command.c_str(), program)) << command.command;
-        EXPECT_EQ(0, lstrcmpiA(command.program.c_str(), program)) << command.command << ": " << program;
+        EXPECT_EQ(row.resolved == kFound, ResolveCommandProgram(row.command.c_str(), program)) << row.command;
+        EXPECT_EQ(0, lstrcmpiA(row.program.c_str(), program)) << row.command << ": " << program;
     }
 }
 
