@@ -282,7 +282,8 @@ MessageBoxInfo FindMessageBox(DWORD processId)
 MessageBoxInfo WaitForMessageBox(DWORD processId, const std::string& text)
 {
     MessageBoxInfo box;
-    const auto shows = [&] { return (box = FindMessageBox(processId)).window && (text.empty() || box.text == text); };
+    // Its text is set just after the box is made: a box is found once it shows some.
+    const auto shows = [&] { return !(box = FindMessageBox(processId)).text.empty() && (text.empty() || box.text == text); };
     return WaitFor(shows) ? box : MessageBoxInfo{};
 }
 
