@@ -6,17 +6,40 @@
 //   --slow-end  closes without asking and then takes 3 s to save its state
 //               before it ends, with exit code 7
 //   --hung      stops taking messages once its window is up
+//   --busy-save N  closes without asking, saving its document (document.txt beside
+//               it) inside the close handler: N lines "part k", half a second
+//               apart, with no look at its queue, as an editor on a slow drive
 #include <windows.h>
 #include <shlwapi.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 bool slowEnd = false;
+int busyParts = 0;
+
+void SaveDocument()
+{
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    PathRemoveFileSpecA(path);
+    HANDLE file = CreateFileA(lstrcatA(path, "\\document.txt"), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    for (int part = 1; part <= busyParts; Sleep(500)) {
+        char line[32];
+        DWORD written = 0;
+        WriteFile(file, line, DWORD(std::snprintf(line, sizeof line, "part %d\r\n", part++)), &written, nullptr);
+    }
+    CloseHandle(file);
+}
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_CLOSE) {
-        if (slowEnd || MessageBoxA(window, "Save changes to this session?", "Unsaved changes", MB_YESNOCANCEL) != IDCANCEL)
+        if (busyParts > 0)
+            SaveDocument();
+        if (slowEnd || busyParts > 0 ||
+            MessageBoxA(window, "Save changes to this session?", "Unsaved changes", MB_YESNOCANCEL) != IDCANCEL)
             DestroyWindow(window);
         return 0;
     }
@@ -33,6 +56,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
     GetModuleFileNameA(nullptr, path, MAX_PATH);
     bool application = lstrcmpiA(PathFindFileNameA(path), "LumovaraRemote.exe") == 0;
     slowEnd = std::strstr(commandLine, "--slow-end") != nullptr;
+    if (const char* busy = std::strstr(commandLine, "--busy-save "))
+        busyParts = std::atoi(busy + 12);
     WNDCLASSA windowClass = {0, WindowProc, 0, 0, instance};
     windowClass.lpszClassName = "PromptingApp";
     RegisterClassA(&windowClass);
