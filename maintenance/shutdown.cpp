@@ -39,8 +39,8 @@ constexpr DWORD kHungGraceMs = 2000;
 // A copy the person chose to wait for is asked about again after this long, if
 // it still takes no messages.
 constexpr DWORD kWaitAgainMs = 15000;
-// A copy asked as the session's end asks has this long to answer, as at the
-// end of a session.
+// A copy asked as the end of the session asks has this long to answer, as at
+// the end of a session.
 constexpr DWORD kSessionAnswerWaitMs = 5000;
 constexpr int kMaxCopies = 64;
 // Unattended, a copy that shows a question of its own gets this long for an
@@ -234,6 +234,52 @@ BOOL CALLBACK CloseApplicationWindow(HWND window, LPARAM context)
     return TRUE;
 }
 
+// The top-level windows of one copy, hidden ones included, each sent `message`
+// (0: only looked at) as the end of a session sends it to close an application.
+struct CopyWindows {
+    DWORD processId;
+    UINT message;
+    WPARAM wParam;
+    int count;
+    bool shown;    // one of them is visible
+    bool refused;  // one answered FALSE to WM_QUERYENDSESSION, or not in time
+};
+
+BOOL CALLBACK VisitCopyWindow(HWND window, LPARAM context)
+{
+    CopyWindows& windows = *reinterpret_cast<CopyWindows*>(context);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (processId != windows.processId)
+        return TRUE;
+    ++windows.count;
+    windows.shown = windows.shown || IsWindowVisible(window);
+    DWORD_PTR agreed = 0;
+    if (windows.message != 0 && !SendMessageTimeoutA(window, windows.message, windows.wParam, ENDSESSION_CLOSEAPP,
+                                                     SMTO_ABORTIFHUNG, kSessionAnswerWaitMs, &agreed))
+        agreed = FALSE;
+    windows.refused = windows.refused || (windows.message == WM_QUERYENDSESSION && agreed == FALSE);
+    return TRUE;
+}
+
+// A copy still running with no window on show hid instead of closing (to the
+// notification area, say).  Such a program ends at the end of the session, so
+// it is asked that way, and told whether the session ends after all: true
+// when every window of it agreed, and it then ends by itself.
+bool AskAsTheSessionEnds(DWORD processId)
+{
+    CopyWindows windows = {processId, 0, 0, 0, false, false};
+    EnumWindows(VisitCopyWindow, reinterpret_cast<LPARAM>(&windows));
+    if (windows.shown || windows.count == 0)
+        return false;
+    windows.message = WM_QUERYENDSESSION;
+    EnumWindows(VisitCopyWindow, reinterpret_cast<LPARAM>(&windows));
+    windows.message = WM_ENDSESSION;
+    windows.wParam = !windows.refused;
+    EnumWindows(VisitCopyWindow, reinterpret_cast<LPARAM>(&windows));
+    return !windows.refused;
+}
+
 // The bound of the unattended wait for a copy's answer, in milliseconds.
 DWORD UnattendedAnswerWaitMs()
 {
@@ -276,6 +322,8 @@ ShutdownOutcome ShutDownRunningInstances(bool unattended)
                 ended = WaitForProcessEnd(copy.process, kTerminatedWaitMs);
             break;
         }
+        if (!ended && (copy.outcome == kClosed || copy.outcome == kDeclined) && AskAsTheSessionEnds(copy.id))
+            ended = WaitForProcessEnd(copy.process, kEndingWaitMs);
         outcome.left += ended ? 0 : 1;
         CloseHandle(copy.process);
     }

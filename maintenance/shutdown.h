@@ -14,5 +14,8 @@ struct ShutdownOutcome {
 // that way; the question shows meanwhile and closes itself once the copy has
 // answered.  `unattended`, nobody is asked, no copy is ever ended, and the wait
 // for an answer is bounded, since nobody may be there to answer a copy's "save
-// changes?".  One that declined or that shows no window to us keeps running.
+// changes?".  A copy that runs on with no window on show (hidden in the
+// notification area) is asked as the end of the session asks, and waited for
+// when it agrees.  One that declined or that shows no window to us keeps
+// running.
 ShutdownOutcome ShutDownRunningInstances(bool unattended);

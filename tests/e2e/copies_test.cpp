@@ -3,7 +3,9 @@
 // older installation, so the upgrade depends on what becomes of it: one busy
 // saving its document inside its close handler for 8 s, which the system calls
 // hung after 5 s: our question about it closes itself once it has saved, with
-// nobody answering, and its document is whole.
+// nobody answering, and its document is whole; one that hides its window on the
+// close request and runs on, as in the notification area, ends by itself when
+// asked as the end of the session asks.
 #include "resources/resource.h"
 #include "tests/support/support.h"
 
@@ -25,6 +27,7 @@ void PrintTo(const CopyRoad& road, std::ostream* out) { *out << road.name; }
 
 const CopyRoad kCopyRoads[] = {
     {"BusySaving", "tests/prompting_app.exe", "--busy-save 16", kNotResponding, 0, true, 0},
+    {"HidesOnClose", "tests/prompting_app.exe", "--hide-on-close", kNone, 0, true, 5},
 };
 
 class CopyInTheWay : public testing::TestWithParam<CopyRoad> {

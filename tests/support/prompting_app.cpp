@@ -9,6 +9,8 @@
 //   --busy-save N  closes without asking, saving its document (document.txt beside
 //               it) inside the close handler: N lines "part k", half a second
 //               apart, with no look at its queue, as an editor on a slow drive
+//   --hide-on-close  hides its window on a close request and runs on, as in the
+//               notification area; the session's end ends it, with exit code 5
 #include <windows.h>
 #include <shlwapi.h>
 
@@ -17,6 +19,7 @@
 #include <cstring>
 
 bool slowEnd = false;
+bool hideOnClose = false;
 int busyParts = 0;
 
 void SaveDocument()
@@ -35,6 +38,10 @@ void SaveDocument()
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == WM_CLOSE && hideOnClose)
+        return ShowWindow(window, SW_HIDE), 0;
+    if (message == WM_ENDSESSION && wParam && hideOnClose)
+        return DestroyWindow(window), 0;
     if (message == WM_CLOSE) {
         if (busyParts > 0)
             SaveDocument();
@@ -56,6 +63,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
     GetModuleFileNameA(nullptr, path, MAX_PATH);
     bool application = lstrcmpiA(PathFindFileNameA(path), "LumovaraRemote.exe") == 0;
     slowEnd = std::strstr(commandLine, "--slow-end") != nullptr;
+    hideOnClose = std::strstr(commandLine, "--hide-on-close") != nullptr;
     if (const char* busy = std::strstr(commandLine, "--busy-save "))
         busyParts = std::atoi(busy + 12);
     WNDCLASSA windowClass = {0, WindowProc, 0, 0, instance};
@@ -71,5 +79,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
         DispatchMessageA(&message);
     if (slowEnd)
         Sleep(3000);
-    return slowEnd ? 7 : 0;
+    return slowEnd ? 7 : hideOnClose ? 5 : 0;
 }
