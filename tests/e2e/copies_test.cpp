@@ -1,11 +1,13 @@
 // Copies of the application in the way of an upgrade, as a table of roads
 // driven as a person would.  Each copy runs from the installed path over an
-// older installation, so the upgrade depends on what becomes of it: one busy
-// saving its document inside its close handler for 8 s, which the system calls
-// hung after 5 s: our question about it closes itself once it has saved, with
-// nobody answering, and its document is whole; one that hides its window on the
-// close request and runs on, as in the notification area, ends by itself when
-// asked as the end of the session asks.
+// older installation, so the upgrade depends on what becomes of it.  One saves
+// its document inside its close handler for 8 s, and the system calls it hung
+// after 5 s: our question about it closes itself once it has saved, nobody
+// answering, and the document is whole.  One hides its window on the close
+// request and runs on, as in the notification area: asked as the end of the
+// session asks, it ends by itself.  One declines, and the wizard asks about its
+// file in use: the person closes it and tries again, or cancels, and the old
+// installation stays byte for byte.
 #include "resources/resource.h"
 #include "tests/support/support.h"
 
@@ -17,17 +19,23 @@
 
 namespace {
 
-enum Question { kNone, kNotResponding };
+enum Question { kNone, kNotResponding, kInUse };
 
-// The copy's program and switches, the question of ours that shows, the
-// person's answer (0: nobody answers), whether the upgrade is done, and the
-// copy's exit code once the setup is done (-1: it runs on).
-struct CopyRoad { const char *name, *program, *arguments; Question question; int answer; bool upgraded; long exitCode; };
+struct CopyRoad {
+    const char *name, *program, *arguments;  // the copy's program and switches
+    Question question;                       // the question of ours that shows
+    int answer;                              // the person's; 0: nobody answers
+    bool upgraded;
+    long exitCode;  // the copy's, once the setup is done; -1: it runs on, or the test ended it
+};
 void PrintTo(const CopyRoad& road, std::ostream* out) { *out << road.name; }
 
 const CopyRoad kCopyRoads[] = {
     {"BusySaving", "tests/prompting_app.exe", "--busy-save 16", kNotResponding, 0, true, 0},
     {"HidesOnClose", "tests/prompting_app.exe", "--hide-on-close", kNone, 0, true, 5},
+    // The person closes it (the test ends it) before Retry.
+    {"DeclinedThenRetry", "sample/StubbornApp.exe", "", kInUse, IDRETRY, true, -1},
+    {"DeclinedThenCancel", "sample/StubbornApp.exe", "", kInUse, IDCANCEL, false, -1},
 };
 
 class CopyInTheWay : public testing::TestWithParam<CopyRoad> {
@@ -63,6 +71,15 @@ TEST_P(CopyInTheWay, Upgrade)
         for (int part = 1; part <= 16; ++part)
             whole += "part " + std::to_string(part) + "\r\n";
         EXPECT_EQ(whole, ReadFileBytes(paths.installDirectory + "\\document.txt"));
+    }
+    if (road.question == kInUse) {
+        EXPECT_EQ("VEK Lumovara Remote is in use: a copy of it still runs, perhaps for another user, or another "
+                  "program holds its file open. Close Lumovara Remote, then choose Retry. Cancel ends the setup and "
+                  "changes nothing.", question.text);
+        EXPECT_EQ(setup.wizard, GetWindow(question.window, GW_OWNER));
+        if (road.answer == IDRETRY)
+            copy_.End();
+        ASSERT_TRUE(Answer(question, road.answer) && WaitFor([&] { return OnFinishPage(setup.wizard); }));
     }
     EXPECT_EQ(nullptr, FindMessageBox(setup.process.id()).window) << "a question was left open";
     EXPECT_EQ(road.upgraded ? "The install operation completed successfully." : "The install operation did fail!",

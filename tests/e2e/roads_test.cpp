@@ -277,6 +277,9 @@ TEST_P(FailureRoads, Install)
         EXPECT_EQ(0u, question.text.find("VEK Lumovara Remote (process " + std::to_string(copies_[4].id()) + ")"))
             << question.text;
         ASSERT_TRUE(Answer(question, IDYES) && WaitFor([&] { return OnFinishPage(setup.wizard); }));
+    } else if (road.fault == kLockedApplication) {  // the file in use, before anything is written: Cancel
+        EXPECT_EQ(0u, question.text.find("VEK Lumovara Remote is in use:")) << question.text;
+        ASSERT_TRUE(Answer(question, IDCANCEL) && WaitFor([&] { return OnFinishPage(setup.wizard); }));
     } else {
         ASSERT_EQ(nullptr, question.window) << question.text;
     }
