@@ -143,6 +143,16 @@ void OfferLegacyRemoval(HWND dialog, const InstallOptions& options)
         RemoveLegacyInstallation(command, options);
 }
 
+// The application's file is in use and nothing was written: the person closes
+// the program and tries again, or cancels with everything as it was.
+bool RetryWhenInUse(HWND dialog)
+{
+    DiscardQueuedInput();
+    bool retry = MessageBoxA(dialog, APPLICATION_IN_USE_TEXT, SetupTitle, MB_RETRYCANCEL | MB_ICONWARNING) == IDRETRY;
+    LogLine("the application's file is in use: %s", retry ? "tried again" : "cancelled, nothing changed");
+    return retry;
+}
+
 DWORD WINAPI InstallOnWorker(void*)
 {
     InstallProgress progress;
@@ -172,6 +182,10 @@ void OnInstalled(HWND dialog)
 {
     JoinWorker(installation.worker);
     installation.worker = nullptr;
+    if (installation.outcome.applicationInUse && RetryWhenInUse(dialog)) {
+        installation.worker = StartWorker(InstallOnWorker, nullptr);
+        return;
+    }
     // Posted, not sent: after any position the decoding threads posted.
     PostMessageA(GetDlgItem(dialog, IDC_PROGRESS), PBM_SETPOS, 100, 0);
     run->exitCode = ReportInstallOutcome(installation.outcome);

@@ -40,6 +40,19 @@ DWORD PutInPlace(const char* newPath, const char* targetPath, InUse inUse)
     return error;
 }
 
+bool IsFileInUse(const char* path)
+{
+    // Opened as the replacement needs it, sharing everything ourselves: the
+    // system refuses write access to a running image, and any access another
+    // handle does not share.
+    HANDLE file = CreateFileA(path, GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_SHARING_VIOLATION || GetLastError() == ERROR_LOCK_VIOLATION;
+    CloseHandle(file);
+    return false;
+}
+
 DWORD RemoveFile(const char* path, InUse inUse)
 {
     if (DeleteFileA(path))

@@ -27,6 +27,11 @@ enum class InUse {
 // ERROR_SUCCESS_REBOOT_REQUIRED, the new file kept beside it until then.
 DWORD PutInPlace(const char* newPath, const char* targetPath, InUse inUse = InUse::kFail);
 
+// True when another program holds the file at path so that it cannot be
+// replaced now: a running program's image, or a file open without write or
+// delete sharing.  Nothing is changed by asking.
+bool IsFileInUse(const char* path);
+
 // Deletes path: ERROR_SUCCESS when it is gone or was never there; with
 // InUse::kAtRestart a file in use is deleted when the machine next starts
 // (ERROR_SUCCESS_REBOOT_REQUIRED); otherwise the Win32 error.

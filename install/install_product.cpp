@@ -3,7 +3,8 @@
 // Steps run in a fixed order, the shortcuts beside the steps after the
 // application, and most of them go on after an earlier one failed; the two
 // payload extractions and the uninstaller decide the result: a product that
-// cannot be removed is not installed.  Nothing is rolled back.
+// cannot be removed is not installed.  Nothing is rolled back, so with someone
+// there an application file in use stops it before the first write.
 #include "install/install_product.h"
 
 #include "core/application_path.h"
@@ -92,7 +93,11 @@ InstallOutcome InstallProduct(const InstallOptions& options, const InstallProgre
     InstallationLayout layout;
     if (FindInstallationLayout(&layout)) {
         outcome.programFiles = StepResult(ERROR_SUCCESS);
-        InstallInto(layout, options, progress, outcome);
+        outcome.applicationInUse = !options.unattended && IsFileInUse(layout.application);
+        if (outcome.applicationInUse)
+            outcome.application = StepResult(ERROR_SHARING_VIOLATION);
+        else
+            InstallInto(layout, options, progress, outcome);
     } else {
         outcome.programFiles = StepResult(ERROR_PATH_NOT_FOUND);
     }

@@ -19,6 +19,10 @@ struct InstallOutcome {
     StepOutcome desktopShortcut;
     StepOutcome uninstaller;
     StepOutcome registration;
+    // Stopped before anything was written: the application's file is in use
+    // (a copy stays, or another program holds it), with someone there to close
+    // it and call again.  The application step says so as failed.
+    bool applicationInUse = false;
 
     // The product is installed, and can be removed: both payload files and
     // the uninstaller in place, now or at the next start of the machine.
@@ -41,5 +45,8 @@ struct InstallProgress {
     void* context = nullptr;
 };
 
-// Stops running copies of the application, then installs the product.
+// Stops running copies of the application, then installs the product.  With
+// someone there, an application file still in use stops it before anything is
+// written (applicationInUse); unattended, such a file is replaced when the
+// machine next starts.
 InstallOutcome InstallProduct(const InstallOptions& options, const InstallProgress& progress);

@@ -304,13 +304,20 @@ TEST_P(FailureRoads, Install)
         EXPECT_EQ(legacyCommand_, ReadFileBytes(recorder_ + ".ran"));
         EXPECT_FALSE(FileExists("C:\\ProgramData\\VEK.exe.ran")) << "the program planted in C:\\ProgramData ran";
         EXPECT_TRUE(FileExists(recorder_ + ".copy.exe.ran")) << "Finish came before the uninstaller's copy ended";
+    } else if (road.fault == kCopies) {  // the hung copy, ended on the person's word
+        EXPECT_EQ(0u, question.text.find("VEK Lumovara Remote (process " + std::to_string(copies_[4].id()) + ")"))
+            << question.text;
+        ASSERT_TRUE(Answer(question, IDYES) && WaitFor([&] { return OnFinishPage(setup.wizard); }));
+    } else if (road.fault == kLockedApplication) {  // the file in use, before anything is written: Cancel
+        EXPECT_EQ(0u, question.text.find("VEK Lumovara Remote is in use:")) << question.text;
+        ASSERT_TRUE(Answer(question, IDCANCEL) && WaitFor([&] { return OnFinishPage(setup.wizard); }));
     } else {
         ASSERT_EQ(nullptr, question.window) << question.text;
     }
     const char* status = road.result == kSucceeds ? "completed successfully." : "did fail!";
     EXPECT_EQ(std::string("The install operation ") + status, ControlText(setup.wizard, IDC_STATUS));
     EXPECT_TRUE(WaitFor([&] { return SendMessageA(GetDlgItem(setup.wizard, IDC_PROGRESS), PBM_GETPOS, 0, 0) == 100; }));
-    if (road.fault == kCopies) {  // only the hung copy is ended by force, and each was waited for
+    if (road.fault == kCopies) {  // only the hung copy is ended, as the person said, and each was waited for
         EXPECT_EQ(7, copies_[0].Wait(0)) << "the copy saving its state did not end by itself";
         EXPECT_EQ(1, copies_[4].Wait(0)) << "the hung copy was not terminated";
         for (int i = 1; i < 4; ++i)
