@@ -115,6 +115,7 @@ const Road kRoads[] = {
 
 const char kCurrentVersion[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 const char kWow64Root[] = "SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const char kSystemEnvironment[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
 std::string StrokedLs(int count) { return count > 0 ? "\u0141" + StrokedLs(count - 1) : ""; }  // two bytes each in UTF-8
 // Another product's entry, walked before lvtest-7: 138 characters, 268 bytes in UTF-8.
 const std::string kLongNamedEntry = std::string(kUninstallRoot) + "\\lvtest-6" + StrokedLs(130);
@@ -214,8 +215,8 @@ protected:
 
     // Only lvtest-7 is a legacy installation with a usable command in the root
     // searched first, where another product's entry with a long name comes
-    // before it.  Its quiet command runs as stored and deletes the Desktop
-    // link, which must then be made again.  Unquoted, its program lies in a
+    // before it.  Its quiet command runs as stored and deletes every file in our
+    // folder and the Desktop link, all to be put back.  Unquoted, its program lies in a
     // folder with a blank in its name, in C:\ProgramData, where any user may
     // create the VEK.exe that the platform would try first.
     void AddLegacyEntries(bool unquoted)
@@ -225,7 +226,8 @@ protected:
         ASSERT_TRUE(!unquoted || (CreateDirectoryA("C:\\ProgramData\\VEK Lumovara", nullptr) &&
                                   CopyFileA(BuildPath("tests/record_run.exe").c_str(), "C:\\ProgramData\\VEK.exe", FALSE)));
         ASSERT_TRUE(CopyFileA(BuildPath("tests/record_run.exe").c_str(), recorder_.c_str(), FALSE));
-        legacyCommand_ = (unquoted ? recorder_ : "\"" + recorder_ + "\"") + " /S %TEMP% --again --delete=" + Installation().userDesktopLink;
+        legacyCommand_ = (unquoted ? recorder_ : "\"" + recorder_ + "\"") + " /S %TEMP% --again --delete=" +
+                         Installation().installDirectory + "\\*|" + Installation().userDesktopLink;
         // Versions as stored; the 32-byte one has no NUL, so cannot be read (REG_BINARY: Wine ends a REG_SZ read with one).
         const struct { const char *root, *name; std::string version; const char* quiet; } entries[] = {  // quiet: null for none
             {kWow64Root, "VEK Lumovara Remote", Sz("1.0"), nullptr}, {kUninstallRoot, "VEK Lumovara Remote", Sz("10.1"), nullptr},
@@ -273,6 +275,14 @@ TEST_P(FailureRoads, Install)
         EXPECT_EQ(legacyCommand_, ReadFileBytes(recorder_ + ".ran"));
         EXPECT_FALSE(FileExists("C:\\ProgramData\\VEK.exe.ran")) << "the program planted in C:\\ProgramData ran";
         EXPECT_TRUE(FileExists(recorder_ + ".copy.exe.ran")) << "Finish came before the uninstaller's copy ended";
+        const auto machine = [](const char* name) {  // the system's own value, not the user's
+            char value[4096] = {};
+            const RegistryValue stored = ReadRegistryValue(HKEY_LOCAL_MACHINE, kSystemEnvironment, name);
+            ExpandEnvironmentStringsA(stored.bytes.c_str(), value, sizeof value);
+            return std::string(value);
+        };
+        EXPECT_EQ(recorder_.substr(0, recorder_.rfind('\\')) + "\n" + machine("TEMP") + "\n" + machine("PATH"),
+                  ReadFileBytes(recorder_ + ".where")) << "the legacy uninstaller's folder, TEMP and PATH";
     } else {
         ASSERT_EQ(nullptr, question.window) << question.text;
     }
