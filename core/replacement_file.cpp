@@ -26,9 +26,16 @@ bool ReplacementPath(const char* targetPath, char (&newPath)[kPathCapacity])
     return CopyPath(newPath, targetPath) && AppendPath(newPath, ".new");
 }
 
+DWORD FlushBeforeReplacing(HANDLE newFile, const char* targetPath)
+{
+    if (GetFileAttributesA(targetPath) == INVALID_FILE_ATTRIBUTES || FlushFileBuffers(newFile))
+        return ERROR_SUCCESS;
+    return GetLastError();
+}
+
 DWORD PutInPlace(const char* newPath, const char* targetPath, InUse inUse)
 {
-    if (MoveFileExA(newPath, targetPath, MOVEFILE_REPLACE_EXISTING))
+    if (MoveFileExA(newPath, targetPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return ERROR_SUCCESS;
     DWORD error = GetLastError();
     if (inUse == InUse::kAtRestart && IsInUse(error)) {

@@ -73,6 +73,8 @@ DWORD CopyRunningFile(const char* targetPath, InUse inUse)
     });
     if (!complete && error == ERROR_SUCCESS)
         error = GetLastError();  // the read failed
+    if (complete && (error = FlushBeforeReplacing(target, targetPath)) != ERROR_SUCCESS)
+        complete = false;
     CloseHandle(target);
     if (!complete) {
         DeleteFileA(newPath);  // a cut-off uninstaller must never take the old one's place

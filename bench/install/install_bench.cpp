@@ -9,7 +9,9 @@
 // least is the steadier figure of what an installation costs.
 //
 //   install_bench OURS NSIS_LZMA NSIS_ZLIB NSIS_EMPTY [ROUNDS]   (Windows paths)
-// Each installation is removed before each run, so every run installs afresh.
+// Each installation is removed before each run, so every run installs afresh;
+// but ours runs a second time in each round over its own installation, as an
+// earlier release's (an upgrade, where each file replaces one of the same size).
 #include "core/product.h"
 #include "bench/win32_timing.h"
 #include "resources/resource.h"
@@ -72,6 +74,18 @@ bool WaitFor(Condition condition)
         if (GetTickCount() - start > kBoundMs)
             return false;
     return true;
+}
+
+// The installation as an earlier release leaves it: the setup upgrades it
+// without asking.
+void MarkAsEarlierRelease()
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, UninstallKeyPath, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        return;
+    RegSetValueExA(key, "DisplayVersion", 0, REG_SZ, reinterpret_cast<const BYTE*>("2.0 beta"), 9);
+    RegSetValueExA(key, "ProductVersionNumber", 0, REG_SZ, reinterpret_cast<const BYTE*>("2.0.0.0"), 8);
+    RegCloseKey(key);
 }
 
 struct Started {
@@ -194,15 +208,19 @@ int main(int argc, char** argv)
         return 2;
     }
     const int rounds = argc > 5 ? std::max(1, std::atoi(argv[5])) : 5;
-    enum { kOurs, kLzma, kZlib, kEmpty, kInstallers };
-    const char* const names[kInstallers] = {"ours", "NSIS LZMA", "NSIS zlib", "NSIS empty"};
+    enum { kOurs, kLzma, kZlib, kEmpty, kUpgrade, kInstallers };
+    const char* const names[kInstallers] = {"ours", "NSIS LZMA", "NSIS zlib", "NSIS empty", "ours, upgrading"};
+    const int programs[kInstallers] = {1, 2, 3, 4, 1};
     std::vector<double> seconds[kInstallers], peaks[kInstallers];
     for (int round = 0; round < rounds; ++round) {
-        for (int which = 0; which < kInstallers; ++which) {
-            RemoveInstallations();
-            const Run run = which == kOurs ? RunOurs(argv[1]) : RunSilent(argv[1 + which]);
+        for (int which : {kOurs, kUpgrade, kLzma, kZlib, kEmpty}) {
+            if (which == kUpgrade)
+                MarkAsEarlierRelease();
+            else
+                RemoveInstallations();
+            const Run run = which == kOurs || which == kUpgrade ? RunOurs(argv[1]) : RunSilent(argv[programs[which]]);
             if (run.seconds < 0) {
-                std::fprintf(stderr, "install_bench: %s did not install (%s)\n", names[which], argv[1 + which]);
+                std::fprintf(stderr, "install_bench: %s did not install (%s)\n", names[which], argv[programs[which]]);
                 RemoveInstallations();
                 return 1;
             }
@@ -235,5 +253,7 @@ int main(int argc, char** argv)
     std::printf("  ours: Install to the finish page; NSIS: the silent run less the empty installer's "
                 "(median %.1f, least %.1f ms, peak %.1f MiB)\n", Median(seconds[kEmpty]) * 1000,
                 Least(seconds[kEmpty]) * 1000, Median(peaks[kEmpty]));
+    std::printf("  ours over its own installation (an upgrade): median %.1f, least %.1f ms, peak %.1f MiB\n",
+                Median(seconds[kUpgrade]) * 1000, Least(seconds[kUpgrade]) * 1000, Median(peaks[kUpgrade]));
     return 0;
 }

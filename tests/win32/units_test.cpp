@@ -1,13 +1,16 @@
 // Procedures called directly where no run of the setup program reaches under
 // Wine (no shell window, never LocalSystem): the launch through the shell's
-// token and the folder work as LocalSystem through their seams; the
-// self-delete script's text, file and permissions; the licence reader's bounds.
+// token and the folder work as LocalSystem through their seams; the flush
+// before a replacement; the self-delete script's text, file and permissions;
+// the licence reader's bounds.
 #include "core/application_path.h"
 #include "core/platform_paths.h"
 #include "app/licence_viewer.h"
+#include "install/running_file.h"
 #include "maintenance/self_delete_script.h"
 #include "maintenance/system_programs.h"
 #include "maintenance/uninstall.h"
+#include "payload/extract.h"
 #include "shell/launch.h"
 #include "shell/shortcuts.h"
 #include "shell/user_folders.h"
@@ -186,6 +189,36 @@ TEST(UserFolders, FileWorkRunsWithTheUsersToken)
     __imp_CoCreateInstance = createInstance, __imp_SHFileOperationA = fileOperation;
     EXPECT_TRUE(WaitFor([] { return JobProcesses().empty(); }));  // the uninstall's script removes itself
     accountFacts = saved;
+}
+
+// A file written to take an old one's place is flushed to the disk before the
+// rename, which is written through: a power cut cannot leave zeros where a
+// working file was.  A first file has nothing to lose and is not flushed.  The
+// calls ('f' a flush, 'm' a rename written through, 'M' one not) are seen
+// through the import table, as above.
+std::string replacementCalls;
+extern "C" decltype(&FlushFileBuffers) __imp_FlushFileBuffers;
+extern "C" decltype(&MoveFileExA) __imp_MoveFileExA;
+decltype(&FlushFileBuffers) flushBuffers;
+decltype(&MoveFileExA) moveFile;
+
+TEST(DurableReplacement, FlushedBeforeItTakesAnOldFilesPlace)
+{
+    flushBuffers = __imp_FlushFileBuffers, moveFile = __imp_MoveFileExA;
+    __imp_FlushFileBuffers = [](HANDLE file) { return replacementCalls += 'f', flushBuffers(file); };
+    __imp_MoveFileExA = [](LPCSTR from, LPCSTR to, DWORD flags) {
+        return replacementCalls += flags & MOVEFILE_WRITE_THROUGH ? 'm' : 'M', moveFile(from, to, flags);
+    };
+    const std::string target = ScratchFolder() + "\\replaced";
+    HoldRunningFile();
+    for (DWORD (*write)(const char*) : {+[](const char* path) { return ExtractPayloadEntry(1, path); },
+                                        +[](const char* path) { return CopyRunningFile(path, InUse::kFail); }}) {
+        replacementCalls.clear();
+        RemoveTree(target);
+        EXPECT_TRUE(write(target.c_str()) == ERROR_SUCCESS && write(target.c_str()) == ERROR_SUCCESS);
+        EXPECT_EQ("mfm", replacementCalls);
+    }
+    __imp_FlushFileBuffers = flushBuffers, __imp_MoveFileExA = moveFile;
 }
 
 // Every "%" doubled, so that the command processor reads the path as written;
