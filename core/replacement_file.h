@@ -31,9 +31,10 @@ enum class InUse {
 // Puts the complete file newPath in place of targetPath, the rename written
 // through before it returns: ERROR_SUCCESS, or the Win32 error of the rename
 // (the target is in use, say), after which the new file is removed and the
-// target stays as it was.  With InUse::kAtRestart a target in use is replaced
-// when the machine next starts instead: ERROR_SUCCESS_REBOOT_REQUIRED, the new
-// file kept beside it until then.
+// target stays as it was.  A removal of targetPath that an uninstall left for
+// the next start is taken back once the new file is there.  With
+// InUse::kAtRestart a target in use is replaced when the machine next starts
+// instead: ERROR_SUCCESS_REBOOT_REQUIRED, the new file kept beside it until then.
 DWORD PutInPlace(const char* newPath, const char* targetPath, InUse inUse = InUse::kFail);
 
 // Deletes path: ERROR_SUCCESS when it is gone or was never there; with
