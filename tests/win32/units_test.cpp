@@ -140,8 +140,9 @@ void NoteUserFileCall()
 
 // The links in the interactive user's folders are made and removed only
 // impersonating that user: as LocalSystem the console user, otherwise the
-// shell's process, as the process itself only when there is no shell; never
-// when the user cannot be impersonated.  The thread ends as itself.
+// shell's process, as the process itself only when there is no shell or the
+// shell is another account's (whose folder was not resolved); never when the
+// user cannot be impersonated.  The thread ends as itself.
 TEST(UserFolders, FileWorkRunsWithTheUsersToken)
 {
     const AccountFacts saved = accountFacts;
@@ -159,18 +160,21 @@ TEST(UserFolders, FileWorkRunsWithTheUsersToken)
     };
     const auto queryOnly = [](ULONG, HANDLE* token) { return OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token); };
     // The shell: 0 none (Wine's own facts), 1 a window of this process, 2 a window that is gone.
-    const struct { bool system; BOOL(WINAPI* token)(ULONG, HANDLE*); int shell; bool uninstall, linked; const char* calls; } works[] = {
+    const struct { bool system; BOOL(WINAPI* token)(ULONG, HANDLE*); int shell; bool uninstall, linked;
+                   const char* calls; bool anotherAccount; } works[] = {
         {true, queryOnly, 0, false, false, ""}, {true, WTSQueryUserToken, 0, false, true, "uu"},
         {true, queryOnly, 0, true, true, ""}, {true, WTSQueryUserToken, 0, true, false, "uu"},
         {false, nullptr, 2, false, false, ""}, {false, nullptr, 1, false, true, "uu"}, {false, nullptr, 2, true, true, ""},
-        {false, nullptr, 1, true, false, "uu"}, {false, nullptr, 0, false, true, "ss"}, {false, nullptr, 0, true, false, "ss"}};
+        {false, nullptr, 1, true, false, "uu"}, {false, nullptr, 0, false, true, "ss"}, {false, nullptr, 0, true, false, "ss"},
+        // A shell of another account than ours, whose folder was resolved.
+        {false, nullptr, 1, false, true, "ss", true}, {false, nullptr, 1, true, false, "ss", true}};
     for (const auto& work : works) {
         static HWND shell;
         shell = work.shell != 0 ? CreateWindowExA(0, "STATIC", "shell", 0, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr) : nullptr;
         if (work.shell == 2)
             DestroyWindow(shell);
         accountFacts = {work.system ? +[] { return true; } : +[] { return false; }, WTSGetActiveConsoleSessionId, work.token,
-                        [] { return shell; }};
+                        [] { return shell; }, work.anotherAccount ? +[](HANDLE) { return true; } : IsAnotherAccount};
         userFileCalls.clear();
         ShortcutWork shortcuts;
         if (work.uninstall) {
