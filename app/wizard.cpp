@@ -25,12 +25,15 @@ enum WizardPage : DWORD { kWelcomePage = 0, kLicencePage = 1, kOptionsPage = 2, 
 constexpr UINT kInstalledMessage = WM_APP + 1;
 
 // The installation, run on a thread of its own so that the wizard's window
-// stays responsive and the progress bar moves.
+// stays responsive and the progress bar moves.  After a legacy removal it runs
+// again, there too.
 struct Installation {
     HWND dialog;
     InstallOptions options;
     InstallOutcome outcome;
     HANDLE worker;
+    char legacyCommand[kPathCapacity];  // a legacy installation to remove first, then install again
+    bool legacyStarted;
 };
 
 // The wizard's state lives for the whole run; the font and the viewer are never
@@ -126,21 +129,21 @@ void ShowProgress(void* context, std::uint64_t written, std::uint64_t total)
         PostMessageA(static_cast<HWND>(context), PBM_SETPOS, WPARAM(written * 100 / total), 0);
 }
 
-// Asks about a legacy installation found after a successful installation,
-// and removes it on Yes.  With nobody to ask it is left alone.
-void OfferLegacyRemoval(HWND dialog, const InstallOptions& options)
+// Asks about a legacy installation found after a successful installation.
+// True on Yes, with its command kept for the worker.  With nobody to ask it is
+// left alone.
+bool OfferLegacyRemoval(HWND dialog)
 {
     char command[kPathCapacity];
     if (!FindLegacyInstallation(command))
-        return;
+        return false;
     if (run->mode != SetupMode::kInteractive) {
         LogLine("legacy 1.x installation found, left alone: nobody to ask (%s)", command);
-        return;
+        return false;
     }
     bool yes = MessageBoxA(dialog, LEGACY_QUESTION_TEXT, SetupTitle, MB_YESNO | MB_ICONQUESTION) == IDYES;
     LogLine("legacy 1.x installation found (%s): %s", command, yes ? "removed" : "kept, as asked");
-    if (yes)
-        RemoveLegacyInstallation(command, options);
+    return yes && CopyPath(installation.legacyCommand, command);
 }
 
 // The application's file is in use and nothing was written: the person closes
@@ -153,11 +156,18 @@ bool RetryWhenInUse(HWND dialog)
     return retry;
 }
 
+// The legacy uninstaller may remove what shares its names in our folder (the
+// application, Uninstall.exe), the shortcuts and the registration: once it has
+// ended, the installation runs again and puts back whatever is missing.
 DWORD WINAPI InstallOnWorker(void*)
 {
     InstallProgress progress;
-    progress.report = ShowProgress;
-    progress.context = GetDlgItem(installation.dialog, IDC_PROGRESS);
+    if (installation.legacyCommand[0] != '\0') {
+        installation.legacyStarted = RemoveLegacyInstallation(installation.legacyCommand);
+    } else {
+        progress.report = ShowProgress;
+        progress.context = GetDlgItem(installation.dialog, IDC_PROGRESS);
+    }
     installation.outcome = InstallProduct(installation.options, progress);
     PostMessageA(installation.dialog, kInstalledMessage, 0, 0);
     return 0;
@@ -188,11 +198,19 @@ void OnInstalled(HWND dialog)
     }
     // Posted, not sent: after any position the decoding threads posted.
     PostMessageA(GetDlgItem(dialog, IDC_PROGRESS), PBM_SETPOS, 100, 0);
+    const bool again = installation.legacyCommand[0] != '\0';
+    if (again)
+        LogLine("installing again after the legacy uninstaller%s",
+                installation.legacyStarted ? "" : ", which could not be started");
     run->exitCode = ReportInstallOutcome(installation.outcome);
     if (installation.outcome.Succeeded()) {
         SetDlgItemTextA(dialog, IDC_STATUS, "The install operation completed successfully.");
         DiscardQueuedInput();
-        OfferLegacyRemoval(dialog, installation.options);
+        if (!again && OfferLegacyRemoval(dialog)) {
+            SetDlgItemTextA(dialog, IDC_STATUS, "Removing the earlier version...");
+            installation.worker = StartWorker(InstallOnWorker, nullptr);
+            return;
+        }
     } else {
         SetDlgItemTextA(dialog, IDC_STATUS, "The install operation did fail!");
     }
@@ -200,7 +218,7 @@ void OnInstalled(HWND dialog)
         EndDialog(dialog, run->exitCode);
         return;
     }
-    // Again after the legacy uninstaller, which the wizard waits for.
+    // Again, after the question and the work that followed it.
     DiscardQueuedInput();
     ShowControl(dialog, IDC_START_APP, true);
     SetDlgItemTextA(dialog, IDOK, "Finish");

@@ -83,6 +83,8 @@ DWORD CopyRunningFile(const char* targetPath, InUse inUse)
             writeError = ERROR_DISK_FULL;
         return written == size;
     });
+    if (error == ERROR_SUCCESS)
+        error = FlushBeforeReplacing(target, targetPath);
     CloseHandle(target);
     if (error != ERROR_SUCCESS) {
         DeleteFileA(newPath);  // a cut-off or foreign uninstaller must never take the old one's place

@@ -9,7 +9,6 @@
 #include "core/registry_text.h"
 #include "maintenance/message_wait.h"
 #include "maintenance/system_programs.h"
-#include "shell/shortcuts.h"
 
 namespace {
 
@@ -86,6 +85,61 @@ void RunAndWaitForJob(const PROCESS_INFORMATION& started)
         CloseHandle(job);
 }
 
+// The folder of the program the command starts, where it runs: an uninstaller
+// looks for its own files there, and our current directory is usually the
+// user's Downloads.  A quoted full path is the platform's to resolve: the
+// text between the quotes.  The separator is kept, so that a root stays one.
+bool ProgramFolder(const char* command, const char* program, char (&folder)[kPathCapacity])
+{
+    const char* path = program[0] != '\0' ? program : command + 1;
+    std::size_t length = program[0] != '\0' ? std::strlen(program) : std::strcspn(path, "\"");
+    while (length > 0 && path[length - 1] != '\\' && path[length - 1] != '/')
+        --length;
+    if (length == 0 || length >= kPathCapacity)
+        return false;
+    std::memcpy(folder, path, length);
+    folder[length] = '\0';
+    return true;
+}
+
+// The machine's environment, as a program started by the system gets it: the
+// system's variables only.  Ours is partly the user's (HKCU\Environment may
+// set TEMP and PATH), which an elevated uninstaller must not follow.  From the
+// system folder's userenv.dll, which the system does not always take from
+// there: imported, it would be looked for beside the program first.
+class MachineEnvironment {
+public:
+    MachineEnvironment() : library_(LoadLibraryExA("userenv.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32))
+    {
+        if (library_ == nullptr)
+            return;
+        using Create = BOOL(WINAPI*)(void**, HANDLE, BOOL);
+        auto create = reinterpret_cast<Create>(
+            reinterpret_cast<void*>(GetProcAddress(library_, "CreateEnvironmentBlock")));
+        destroy_ = reinterpret_cast<Destroy>(
+            reinterpret_cast<void*>(GetProcAddress(library_, "DestroyEnvironmentBlock")));
+        if (create == nullptr || destroy_ == nullptr || !create(&block_, nullptr, FALSE))
+            block_ = nullptr;
+    }
+    ~MachineEnvironment()
+    {
+        if (block_ != nullptr)
+            destroy_(block_);
+        if (library_ != nullptr)
+            FreeLibrary(library_);
+    }
+    MachineEnvironment(const MachineEnvironment&) = delete;
+    MachineEnvironment& operator=(const MachineEnvironment&) = delete;
+
+    void* block() const { return block_; }  // UTF-16; null when it could not be made
+
+private:
+    using Destroy = BOOL(WINAPI*)(void*);
+    HMODULE library_;
+    Destroy destroy_ = nullptr;
+    void* block_ = nullptr;
+};
+
 }  // namespace
 
 bool FindLegacyInstallation(char* command)
@@ -103,26 +157,26 @@ bool FindLegacyInstallation(char* command)
     return false;
 }
 
-void RemoveLegacyInstallation(const char* command, const InstallOptions& options)
+bool RemoveLegacyInstallation(const char* command)
 {
     // The command runs as stored: nothing expanded, added or taken away.  Only
     // a program it names without a folder is taken from the system folders.
     char program[kPathCapacity];
+    char folder[kPathCapacity];
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started = {};
     char commandLine[kPathCapacity];  // CreateProcessA may change the line it is given
-    if (ResolveCommandProgram(command, program) && CopyPath(commandLine, command) &&
-        CreateProcessA(program[0] != '\0' ? program : nullptr, commandLine, nullptr, nullptr, FALSE,
-                       CREATE_SUSPENDED, nullptr, nullptr, &startup, &started)) {
-        // A legacy uninstaller that takes longer keeps running on its own.
-        RunAndWaitForJob(started);
-        CloseHandle(started.hThread);
-        CloseHandle(started.hProcess);
-    }
-
-    // The legacy uninstaller may have removed shortcuts of the same name.
-    ShortcutWork shortcuts;
-    StartShortcuts(shortcuts, options.startMenu, options.desktop, options.allUsers);
-    FinishShortcuts(shortcuts);
+    MachineEnvironment environment;
+    if (!ResolveCommandProgram(command, program) || !ProgramFolder(command, program, folder) ||
+        environment.block() == nullptr || !CopyPath(commandLine, command) ||
+        !CreateProcessA(program[0] != '\0' ? program : nullptr, commandLine, nullptr, nullptr, FALSE,
+                        CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT, environment.block(), folder, &startup,
+                        &started))
+        return false;
+    // A legacy uninstaller that takes longer keeps running on its own.
+    RunAndWaitForJob(started);
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
+    return true;
 }

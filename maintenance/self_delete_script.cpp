@@ -9,15 +9,19 @@
 
 namespace {
 
-// The script, one format string per line.  The loop retries as long as the
-// uninstaller copy is there: it is in use until our process has ended.  The
-// pause's program is named by its full path: by a bare name the command
-// processor would look for it along PATH with PATHEXT, which the user may set.
+// The script, one format string per line.  The loop retries while the
+// uninstaller copy is there, which it is until our process has ended, and
+// gives up after its tries: the count is read afresh each time the loop's
+// lines are read again.  The pause's program is named by its full path: by a
+// bare name the command processor would look for it along PATH with PATHEXT,
+// which the user may set.
 constexpr char kScriptFormat[] =
     "@echo off\r\n"
+    "set tries=%u\r\n"
     ":loop\r\n"
     "del /f /q \"%s\" >nul 2>&1\r\n"
-    "if exist \"%s\" (\r\n"
+    "if exist \"%s\" if %%tries%% gtr 1 (\r\n"
+    "  set /a tries-=1\r\n"
     "  \"%s\" -n 2 127.0.0.1 >nul\r\n"
     "  goto loop\r\n"
     ")\r\n"
@@ -80,7 +84,7 @@ std::size_t ToConsoleCodePage(char* converted, std::size_t capacity, const char*
 }  // namespace
 
 std::size_t FormatSelfDeleteScript(char* script, std::size_t capacity, const char* uninstallerPath,
-                                   const char* pingPath)
+                                   const char* pingPath, unsigned tries)
 {
     char escapedPath[2 * kPathCapacity];
     char escapedPing[2 * kPathCapacity];
@@ -88,16 +92,17 @@ std::size_t FormatSelfDeleteScript(char* script, std::size_t capacity, const cha
         !EscapePercentSigns(escapedPing, sizeof escapedPing, pingPath))
         return 0;
     char text[kSelfDeleteScriptCapacity];
-    if (FormatBounded(text, sizeof text, kScriptFormat, escapedPath, escapedPath, escapedPing) !=
+    if (FormatBounded(text, sizeof text, kScriptFormat, tries, escapedPath, escapedPath, escapedPing) !=
         kFormatOk)
         return 0;
     return ToConsoleCodePage(script, capacity, text);
 }
 
-bool WriteSelfDeleteScript(const char* scriptPath, const char* uninstallerPath, const char* pingPath)
+bool WriteSelfDeleteScript(const char* scriptPath, const char* uninstallerPath, const char* pingPath,
+                           unsigned tries)
 {
     char script[kSelfDeleteScriptCapacity];
-    std::size_t length = FormatSelfDeleteScript(script, sizeof script, uninstallerPath, pingPath);
+    std::size_t length = FormatSelfDeleteScript(script, sizeof script, uninstallerPath, pingPath, tries);
     if (length == 0)
         return false;
 

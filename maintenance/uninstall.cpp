@@ -115,6 +115,9 @@ bool AppendVariable(char* block, std::size_t capacity, std::size_t& used, const 
 
 // The uninstaller copy cannot delete itself while it runs: a command processor
 // without a window runs a script that deletes it once our process has ended.
+// Someone else may hold it open for longer than the script tries: the system
+// removes it at the next start too (an installation before then takes that
+// back, replacement_file.h).
 DWORD ScheduleUninstallerRemoval(const char* uninstaller)
 {
     char scriptPath[kPathCapacity];
@@ -147,6 +150,7 @@ DWORD ScheduleUninstallerRemoval(const char* uninstaller)
     if (FormatBounded(commandLine, sizeof commandLine, "\"%s\" /d /E:ON /V:OFF /s /c \"\"%s\"\"",
                       commandProcessor, scriptPath) != kFormatOk)
         return ERROR_BUFFER_OVERFLOW;
+    MoveFileExA(uninstaller, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     if (!WriteSelfDeleteScript(scriptPath, uninstaller, ping))
         return GetLastError() != ERROR_SUCCESS ? GetLastError() : ERROR_WRITE_FAULT;
     STARTUPINFOA startup = {};

@@ -240,6 +240,8 @@ DWORD ExtractPayloadEntryFrom(const std::uint32_t* container, std::size_t contai
         error = DecodeWhole(entry, file, progress);
         break;
     }
+    if (error == ERROR_SUCCESS)
+        error = FlushBeforeReplacing(file, targetPath);
     CloseHandle(file);
     // The old file at the path goes only when the new one is whole; a stream
     // that does not decode, or a full disk, leaves no new file either.

@@ -11,6 +11,26 @@ namespace {
 constexpr DWORD kNoConsoleSession = 0xFFFFFFFF;
 constexpr DWORD kTokenUserCapacity = 256;
 
+// DWORD-aligned storage for a TOKEN_USER record and the SID behind it.
+struct TokenUserRecord {
+    DWORD storage[kTokenUserCapacity / sizeof(DWORD)];
+    PSID Sid() { return reinterpret_cast<TOKEN_USER*>(storage)->User.Sid; }
+};
+
+// The user of `token`, or of our own process's when it is null.
+bool ReadTokenUser(HANDLE token, TokenUserRecord& user)
+{
+    HANDLE own = nullptr;
+    if (token == nullptr && !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &own))
+        return false;
+    DWORD returnedLength = 0;
+    bool read = GetTokenInformation(token != nullptr ? token : own, TokenUser, user.storage, kTokenUserCapacity,
+                                    &returnedLength);
+    if (own != nullptr)
+        CloseHandle(own);
+    return read;
+}
+
 // The console user's folder, looked up through that user's token.
 bool ResolveConsoleUserFolder(int csidl, char* folderPath)
 {
@@ -49,25 +69,22 @@ BOOL WINAPI QueryUserToken(ULONG sessionId, HANDLE* token)
 }  // namespace
 
 AccountFacts accountFacts = {RunsAsLocalSystem, WTSGetActiveConsoleSessionId, QueryUserToken,
-                             GetShellWindow};
+                             GetShellWindow, IsAnotherAccount};
 
 bool RunsAsLocalSystem()
 {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
-        return false;
-
-    // DWORD-aligned storage for the TOKEN_USER record and the SID behind it.
-    DWORD tokenUser[kTokenUserCapacity / sizeof(DWORD)];
+    TokenUserRecord user;
     DWORD systemSid[SECURITY_MAX_SID_SIZE / sizeof(DWORD)];
-    DWORD returnedLength = 0;
     DWORD sidSize = SECURITY_MAX_SID_SIZE;
-    bool isLocalSystem =
-        GetTokenInformation(token, TokenUser, tokenUser, kTokenUserCapacity, &returnedLength) &&
-        CreateWellKnownSid(WinLocalSystemSid, nullptr, systemSid, &sidSize) &&
-        EqualSid(reinterpret_cast<TOKEN_USER*>(tokenUser)->User.Sid, systemSid);
-    CloseHandle(token);
-    return isLocalSystem;
+    return ReadTokenUser(nullptr, user) && CreateWellKnownSid(WinLocalSystemSid, nullptr, systemSid, &sidSize) &&
+           EqualSid(user.Sid(), systemSid);
+}
+
+bool IsAnotherAccount(HANDLE token)
+{
+    TokenUserRecord ours;
+    TokenUserRecord theirs;
+    return ReadTokenUser(nullptr, ours) && ReadTokenUser(token, theirs) && !EqualSid(ours.Sid(), theirs.Sid());
 }
 
 bool BeginInteractiveUserWork(HANDLE* userToken)
@@ -86,6 +103,14 @@ bool BeginInteractiveUserWork(HANDLE* userToken)
                                     TokenImpersonation);
         if (token == nullptr)
             return false;
+        // Elevated with another account's credentials (over a standard user's
+        // shoulder), we resolved that account's own folder, where the shell's
+        // user may not write: the work runs as we do, in a folder that only
+        // our account can have pointed anywhere.
+        if (accountFacts.isAnotherAccount(token)) {
+            CloseHandle(token);
+            return true;
+        }
     }
     if (!ImpersonateLoggedOnUser(token)) {
         CloseHandle(token);

@@ -9,7 +9,9 @@
 // least is the steadier figure of what an installation costs.
 //
 //   install_bench OURS NSIS_LZMA NSIS_ZLIB NSIS_EMPTY [ROUNDS]   (Windows paths)
-// Each installation is removed before each run, so every run installs afresh.
+// Each installation is removed before each run, so every run installs afresh;
+// but ours runs a second time in each round over its own installation, as an
+// earlier release's (an upgrade, where each file replaces one of the same size).
 #include "bench/win32_timing.h"
 #include "resources/resource.h"
 #include "tests/support/support.h"
@@ -89,6 +91,14 @@ Run RunSilent(const std::string& installer)
 
 }  // namespace
 
+// The installation as an earlier release leaves it: the setup upgrades it
+// without asking.
+void MarkAsEarlierRelease()
+{
+    WriteRegistryValue(kUninstallKey, "DisplayVersion", REG_SZ, Sz("2.0 beta"));
+    WriteRegistryValue(kUninstallKey, "ProductVersionNumber", REG_SZ, Sz("2.0.0.0"));
+}
+
 int main(int argc, char** argv)
 {
     if (argc < 5) {
@@ -96,15 +106,19 @@ int main(int argc, char** argv)
         return 2;
     }
     const int rounds = argc > 5 ? std::max(1, std::atoi(argv[5])) : 5;
-    enum { kOurs, kLzma, kZlib, kEmpty, kInstallers };
-    const char* const names[kInstallers] = {"ours", "NSIS LZMA", "NSIS zlib", "NSIS empty"};
+    enum { kOurs, kLzma, kZlib, kEmpty, kUpgrade, kInstallers };
+    const char* const names[kInstallers] = {"ours", "NSIS LZMA", "NSIS zlib", "NSIS empty", "ours, upgrading"};
+    const int programs[kInstallers] = {1, 2, 3, 4, 1};
     std::vector<double> seconds[kInstallers], peaks[kInstallers];
     for (int round = 0; round < rounds; ++round) {
-        for (int which = 0; which < kInstallers; ++which) {
-            RemoveInstallations();
-            const Run run = which == kOurs ? RunOurs(argv[1]) : RunSilent(argv[1 + which]);
+        for (int which : {kOurs, kUpgrade, kLzma, kZlib, kEmpty}) {
+            if (which == kUpgrade)
+                MarkAsEarlierRelease();
+            else
+                RemoveInstallations();
+            const Run run = which == kOurs || which == kUpgrade ? RunOurs(argv[1]) : RunSilent(argv[programs[which]]);
             if (run.seconds < 0) {
-                std::fprintf(stderr, "install_bench: %s did not install (%s)\n", names[which], argv[1 + which]);
+                std::fprintf(stderr, "install_bench: %s did not install (%s)\n", names[which], argv[programs[which]]);
                 RemoveInstallations();
                 return 1;
             }
@@ -137,5 +151,7 @@ int main(int argc, char** argv)
     std::printf("  ours: Install to the finish page; NSIS: the silent run less the empty installer's "
                 "(median %.1f, least %.1f ms, peak %.1f MiB)\n", Median(seconds[kEmpty]) * 1000,
                 Least(seconds[kEmpty]) * 1000, Median(peaks[kEmpty]));
+    std::printf("  ours over its own installation (an upgrade): median %.1f, least %.1f ms, peak %.1f MiB\n",
+                Median(seconds[kUpgrade]) * 1000, Least(seconds[kUpgrade]) * 1000, Median(peaks[kUpgrade]));
     return 0;
 }

@@ -134,6 +134,7 @@ DWORD Units(const std::string& path, std::size_t unit) { return DWORD((ReadFileB
 const char kCurrentVersion[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 const char kMissingFolder[] = "C:\\NoProgramFilesHere";  // Program Files on the road without, as the registry says
 const char kWow64Root[] = "SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const char kSystemEnvironment[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
 std::string StrokedLs(int count) { return count > 0 ? "\u0141" + StrokedLs(count - 1) : ""; }  // 2 bytes each in UTF-8
 // Another product's entry, walked before lvtest-7: 138 characters, 268 bytes in UTF-8.
 const std::string kLongNamedEntry = std::string(kUninstallRoot) + "\\lvtest-6" + StrokedLs(130);
@@ -241,8 +242,8 @@ protected:
 
     // Only lvtest-7 is a legacy installation with a usable command in the root
     // searched first, where another product's entry with a long name comes
-    // before it.  Its quiet command runs as stored and deletes the Desktop
-    // link, which must then be made again.  Unquoted, its program lies in a
+    // before it.  Its quiet command runs as stored and deletes every file in our
+    // folder and the Desktop link, all to be put back.  Unquoted, its program lies in a
     // folder with a blank in its name, in C:\ProgramData, where any user may
     // create the VEK.exe that the platform would try first.
     void AddLegacyEntries(bool unquoted)
@@ -255,7 +256,7 @@ protected:
                                   CopyFileA(recordRun.c_str(), "C:\\ProgramData\\VEK.exe", FALSE)));
         ASSERT_TRUE(CopyFileA(recordRun.c_str(), recorder_.c_str(), FALSE));
         legacyCommand_ = (unquoted ? recorder_ : "\"" + recorder_ + "\"") + " /S %TEMP% --again --delete=" +
-                         Installation().userDesktopLink;
+                         Installation().installDirectory + "\\*|" + Installation().userDesktopLink;
         // Versions as stored; the 32-byte one has no NUL, so cannot be read (REG_BINARY: Wine ends a
         // REG_SZ read with one).  Quiet: the quiet command, null for none.
         const char* const name = "VEK Lumovara Remote";
@@ -304,6 +305,14 @@ TEST_P(FailureRoads, Install)
         EXPECT_EQ(legacyCommand_, ReadFileBytes(recorder_ + ".ran"));
         EXPECT_FALSE(FileExists("C:\\ProgramData\\VEK.exe.ran")) << "the program planted in C:\\ProgramData ran";
         EXPECT_TRUE(FileExists(recorder_ + ".copy.exe.ran")) << "Finish came before the uninstaller's copy ended";
+        const auto machine = [](const char* name) {  // the system's own value, not the user's
+            char value[4096] = {};
+            const RegistryValue stored = ReadRegistryValue(kSystemEnvironment, name);
+            ExpandEnvironmentStringsA(stored.bytes.c_str(), value, sizeof value);
+            return std::string(value);
+        };
+        EXPECT_EQ(recorder_.substr(0, recorder_.rfind('\\')) + "\n" + machine("TEMP") + "\n" + machine("PATH"),
+                  ReadFileBytes(recorder_ + ".where")) << "the legacy uninstaller's folder, TEMP and PATH";
     } else if (road.fault == kCopies) {  // the hung copy, ended on the person's word
         EXPECT_EQ(0u, question.text.find("VEK Lumovara Remote (process " + std::to_string(copies_[4].id()) + ")"))
             << question.text;

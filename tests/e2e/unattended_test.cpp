@@ -3,7 +3,8 @@
 // with /S and a log, a second setup while a wizard is open, Cancel, an upgrade
 // over a copy whose "save changes?" nobody answers (replaced when the machine
 // restarts, carried out by wineboot -r), the quiet uninstall that the
-// registration names; /passive with the three option switches; an older setup
+// registration names, whose Uninstall.exe an installation before the next
+// restart keeps; /passive with the three option switches; an older setup
 // over a newer installation; command lines the program does not take.
 #include "resources/resource.h"
 #include "tests/support/support.h"
@@ -13,6 +14,8 @@
 namespace {
 
 const std::string kSetup = BuildPath("LumovaraSetup.exe");
+const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+const char kPendingRenames[] = "PendingFileRenameOperations";  // carried out at the next start
 
 // Runs the program to its end, failing when it shows any window meanwhile.
 long RunUnseen(const std::string& program, const std::string& arguments)
@@ -95,6 +98,21 @@ TEST(Unattended, InstallUpgradeOverABusyCopyAndQuietUninstall)
     ASSERT_EQ(0, Process("C:\\windows\\system32\\wineboot.exe", "-r").Wait(3 * kWaitMs));
     EXPECT_FALSE(FileExists(paths.application));
     EXPECT_TRUE(WaitFor([] { return JobProcesses().empty(); }));
+
+    // Uninstall.exe goes at the next restart too, in case someone kept it open
+    // for longer than the script tries; an installation before then takes that back.
+    const auto removedAtRestart = [&] {  // a pair of the system's list: the path, then an empty one
+        const std::string list = '\0' + ReadRegistryValue(kSessionManager, kPendingRenames).bytes;
+        return list.find('\0' + ("\\??\\" + paths.uninstaller) + std::string(2, '\0')) != std::string::npos;
+    };
+    ASSERT_EQ(0, RunUnseen(kSetup, "/S"));
+    EXPECT_EQ(0, RunUnseen(paths.uninstaller, "/S"));
+    EXPECT_TRUE(removedAtRestart());
+    EXPECT_TRUE(WaitFor([&] { return !FileExists(paths.uninstaller) && JobProcesses().empty(); }));
+    ASSERT_EQ(0, RunUnseen(kSetup, "/S"));
+    EXPECT_FALSE(removedAtRestart());
+    ASSERT_EQ(0, Process("C:\\windows\\system32\\wineboot.exe", "-r").Wait(3 * kWaitMs));
+    EXPECT_TRUE(FileExists(paths.uninstaller)) << "the restart removed the new installation's Uninstall.exe";
     RemoveInstallation();
 }
 

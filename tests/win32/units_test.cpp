@@ -1,13 +1,16 @@
 // Procedures called directly where no run of the setup program reaches under
 // Wine (no shell window, never LocalSystem): the launch through the shell's
-// token and the folder work as LocalSystem through their seams; the
-// self-delete script's text, file and permissions; the licence reader's bounds.
+// token and the folder work as LocalSystem through their seams; the flush
+// before a replacement; the self-delete script's text, file, permissions and
+// bound; the licence reader's bounds.
 #include "core/application_path.h"
 #include "core/platform_paths.h"
 #include "app/licence_viewer.h"
+#include "install/running_file.h"
 #include "maintenance/self_delete_script.h"
 #include "maintenance/system_programs.h"
 #include "maintenance/uninstall.h"
+#include "payload/extract.h"
 #include "shell/launch.h"
 #include "shell/shortcuts.h"
 #include "shell/user_folders.h"
@@ -153,8 +156,9 @@ void NoteUserFileCall()
 
 // The links in the interactive user's folders are made and removed only
 // impersonating that user: as LocalSystem the console user, otherwise the
-// shell's process, as the process itself only when there is no shell; never
-// when the user cannot be impersonated.  The thread ends as itself.
+// shell's process, as the process itself only when there is no shell or the
+// shell is another account's (whose folder was not resolved); never when the
+// user cannot be impersonated.  The thread ends as itself.
 TEST(UserFolders, FileWorkRunsWithTheUsersToken)
 {
     const AccountFacts saved = accountFacts;
@@ -173,22 +177,27 @@ TEST(UserFolders, FileWorkRunsWithTheUsersToken)
     const auto queryOnly = [](ULONG, HANDLE* out) { return OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, out); };
     enum Task { kMakeLinks, kUninstall };
     enum LinksAfter { kNoLinks, kLinks };
+    enum Account { kShellOurs, kShellAnother };  // whose the shell is: ours, or another account's
     const std::vector<std::string> none, asUser = {"user", "user"}, asProcess = {"process", "process"};
     // As LocalSystem, given the console user's token by `token`; with none, as an elevated user.
     const struct { BOOL(WINAPI* token)(ULONG, HANDLE*); Shell shell; Task task; LinksAfter links;
-                   std::vector<std::string> calls; } works[] = {
+                   std::vector<std::string> calls; Account account = kShellOurs; } works[] = {
         {queryOnly, kNoShell, kMakeLinks, kNoLinks, none}, {WTSQueryUserToken, kNoShell, kMakeLinks, kLinks, asUser},
         {queryOnly, kNoShell, kUninstall, kLinks, none}, {WTSQueryUserToken, kNoShell, kUninstall, kNoLinks, asUser},
         {nullptr, kShellGone, kMakeLinks, kNoLinks, none}, {nullptr, kShellWindow, kMakeLinks, kLinks, asUser},
         {nullptr, kShellGone, kUninstall, kLinks, none}, {nullptr, kShellWindow, kUninstall, kNoLinks, asUser},
-        {nullptr, kNoShell, kMakeLinks, kLinks, asProcess}, {nullptr, kNoShell, kUninstall, kNoLinks, asProcess}};
+        {nullptr, kNoShell, kMakeLinks, kLinks, asProcess}, {nullptr, kNoShell, kUninstall, kNoLinks, asProcess},
+        // A shell of another account than the one whose folder was resolved.
+        {nullptr, kShellWindow, kMakeLinks, kLinks, asProcess, kShellAnother},
+        {nullptr, kShellWindow, kUninstall, kNoLinks, asProcess, kShellAnother}};
     for (const auto& work : works) {
         static HWND shell;
         shell = work.shell != kNoShell ? NewWindow() : nullptr;
         if (work.shell == kShellGone)
             DestroyWindow(shell);
         accountFacts = {work.token != nullptr ? +[] { return true; } : +[] { return false; },
-                        WTSGetActiveConsoleSessionId, work.token, [] { return shell; }};
+                        WTSGetActiveConsoleSessionId, work.token, [] { return shell; },
+                        work.account == kShellAnother ? +[](HANDLE) { return true; } : IsAnotherAccount};
         userFileCalls.clear();
         ShortcutWork shortcuts;
         if (work.task == kUninstall) {
@@ -210,6 +219,36 @@ TEST(UserFolders, FileWorkRunsWithTheUsersToken)
     accountFacts = saved;
 }
 
+// A file written to take an old one's place is flushed to the disk before the
+// rename, which is written through: a power cut cannot leave zeros where a
+// working file was.  A first file has nothing to lose and is not flushed.  The
+// calls ('f' a flush, 'm' a rename written through, 'M' one not) are seen
+// through the import table, as above.
+std::string replacementCalls;
+extern "C" decltype(&FlushFileBuffers) __imp_FlushFileBuffers;
+extern "C" decltype(&MoveFileExA) __imp_MoveFileExA;
+decltype(&FlushFileBuffers) flushBuffers;
+decltype(&MoveFileExA) moveFile;
+
+TEST(DurableReplacement, FlushedBeforeItTakesAnOldFilesPlace)
+{
+    flushBuffers = __imp_FlushFileBuffers, moveFile = __imp_MoveFileExA;
+    __imp_FlushFileBuffers = [](HANDLE file) { return replacementCalls += 'f', flushBuffers(file); };
+    __imp_MoveFileExA = [](LPCSTR from, LPCSTR to, DWORD flags) {
+        return replacementCalls += flags & MOVEFILE_WRITE_THROUGH ? 'm' : 'M', moveFile(from, to, flags);
+    };
+    const std::string target = ScratchFolder() + "\\replaced";
+    HoldRunningFile();
+    for (DWORD (*write)(const char*) : {+[](const char* path) { return ExtractPayloadEntry(1, path); },
+                                        +[](const char* path) { return CopyRunningFile(path, InUse::kFail); }}) {
+        replacementCalls.clear();
+        RemoveTree(target);
+        EXPECT_TRUE(write(target.c_str()) == ERROR_SUCCESS && write(target.c_str()) == ERROR_SUCCESS);
+        EXPECT_EQ("mfm", replacementCalls);
+    }
+    __imp_FlushFileBuffers = flushBuffers, __imp_MoveFileExA = moveFile;
+}
+
 // Every "%" doubled, so that the command processor reads the path as written;
 // and a file found under the script's name, which its owner could rewrite while
 // the script runs, is never written to.
@@ -218,10 +257,9 @@ TEST(SelfDeleteScript, DoublesPercentSignsAndIsAlwaysANewFile)
     const char *uninstaller = "C:\\100% sure\\Uninstall.exe", *ping = "D:\\%W%\\PING.EXE";
     char script[kSelfDeleteScriptCapacity];
     const std::string text(script, FormatSelfDeleteScript(script, sizeof script, uninstaller, ping));
-    EXPECT_EQ("@echo off\r\n:loop\r\ndel /f /q \"C:\\100%% sure\\Uninstall.exe\" >nul 2>&1\r\n"
-              "if exist \"C:\\100%% sure\\Uninstall.exe\" (\r\n"
-              "  \"D:\\%%W%%\\PING.EXE\" -n 2 127.0.0.1 >nul\r\n  goto loop\r\n)\r\n"
-              "del /f /q \"%~f0\"\r\n", text);
+    EXPECT_EQ("@echo off\r\nset tries=300\r\n:loop\r\ndel /f /q \"C:\\100%% sure\\Uninstall.exe\" >nul 2>&1\r\n"
+              "if exist \"C:\\100%% sure\\Uninstall.exe\" if %tries% gtr 1 (\r\n  set /a tries-=1\r\n"
+              "  \"D:\\%%W%%\\PING.EXE\" -n 2 127.0.0.1 >nul\r\n  goto loop\r\n)\r\ndel /f /q \"%~f0\"\r\n", text);
     const std::string path = ScratchFolder() + "\\lvremote_uninstall_1.bat";
     ASSERT_TRUE(WriteFileBytes(path, "planted"));
     HANDLE planted = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -247,6 +285,7 @@ TEST(SelfDeleteScript, DoublesPercentSignsAndIsAlwaysANewFile)
 // The command processor reads the script in the console's code page, not in
 // ours (UTF-8): a path it can spell is removed when the script runs as the
 // uninstall runs it; one it cannot spell gets no script rather than a wrong name.
+// A file someone keeps open is tried for a bound (here two tries), then left.
 TEST(SelfDeleteScript, SpeaksTheConsolesCodePage)
 {
     const std::string folder = ScratchFolder() + "\\Récupération", uninstaller = folder + "\\Uninstall.exe";
@@ -255,15 +294,22 @@ TEST(SelfDeleteScript, SpeaksTheConsolesCodePage)
     GetSystemDirectoryA(systemFolder, MAX_PATH);
     const std::string ping = std::string(systemFolder) + "\\PING.EXE";
     ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr) && WriteFileBytes(uninstaller, "uninstaller"));
-    ASSERT_TRUE(WriteSelfDeleteScript(script.c_str(), uninstaller.c_str(), ping.c_str()));
     sprintf(commandLine, "\"%s\\cmd.exe\" /d /s /c \"\"%s\"\"", systemFolder, script.c_str());
-    STARTUPINFOA startup = {sizeof startup};
-    PROCESS_INFORMATION started = {};
-    ASSERT_TRUE(CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, systemFolder,
-                               &startup, &started));
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(started.hProcess, kWaitMs));
-    CloseHandle(started.hThread), CloseHandle(started.hProcess);
-    EXPECT_FALSE(FileExists(uninstaller) || FileExists(script)) << "the script read another path";
+    for (bool held : {true, false}) {  // held by a viewer that shares reading only
+        HANDLE view = INVALID_HANDLE_VALUE;
+        if (held)
+            view = CreateFileA(uninstaller.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_TRUE(WriteSelfDeleteScript(script.c_str(), uninstaller.c_str(), ping.c_str(), 2));
+        STARTUPINFOA startup = {sizeof startup};
+        PROCESS_INFORMATION started = {};
+        ASSERT_TRUE(CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                                   systemFolder, &startup, &started));
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(started.hProcess, kWaitMs)) << held << ": the script did not end";
+        CloseHandle(started.hThread), CloseHandle(started.hProcess);
+        if (held)
+            CloseHandle(view);
+        EXPECT_TRUE(FileExists(uninstaller) == held && !FileExists(script)) << held << ": the script read another path";
+    }
     EXPECT_TRUE(WaitFor([] { return JobProcesses().empty(); }));  // the windowless console's host too
     const char* unspellable = "C:\\\xF0\x9F\x99\x82\\Uninstall.exe";  // U+1F642, in no OEM code page
     char text[kSelfDeleteScriptCapacity];
