@@ -42,7 +42,8 @@ TEST(Unattended, InstallUpgradeOverABusyCopyAndQuietUninstall)
     // Installed with nothing shown, with the default choices.
     ASSERT_EQ(0, RunUnseen(kSetup, "/S /log \"" + log + "\""));
     EXPECT_EQ(ReadFileBytes(BuildPath("sample\\LumovaraRemote.exe")), ReadFileBytes(paths.application));
-    EXPECT_TRUE(FileExists(paths.helpFile) && FileExists(paths.commonStartMenuLink) && FileExists(paths.commonDesktopLink));
+    EXPECT_TRUE(FileExists(paths.helpFile) && FileExists(paths.commonStartMenuLink) &&
+                FileExists(paths.commonDesktopLink));
     const std::string quiet = "\"" + paths.uninstaller + "\" /S";
     EXPECT_EQ(Sz(quiet), EntryValue("QuietUninstallString").bytes);
     EXPECT_EQ(Dword(2), EntryValue("VersionMajor").bytes);
@@ -182,7 +183,8 @@ TEST(Unattended, CommandLinesNotTaken)
     for (Row row : {Row{"/silent", 87, true}, Row{"/S /log", 87, false}, Row{"/?", 0, true}, Row{"/S /?", 0, false}}) {
         Process run(kSetup, row.arguments);
         MessageBoxInfo box;
-        EXPECT_TRUE(WaitFor([&] { return (box = FindMessageBox(run.id())).window || !run.Running(); })) << row.arguments;
+        EXPECT_TRUE(WaitFor([&] { return (box = FindMessageBox(run.id())).window || !run.Running(); }))
+            << row.arguments;
         EXPECT_EQ(row.box, box.window != nullptr) << row.arguments;
         if (box.window) {
             EXPECT_TRUE(Contains(box.text, "/nostartmenu") && Contains(box.text, "1618")) << box.text;
@@ -222,14 +224,13 @@ TEST(Unattended, TheUninstallerIsTheProgramThatRuns)
     RemoveInstallation();
 
     ASSERT_TRUE(CopyFileA(kSetup.c_str(), setup.c_str(), FALSE));
-    HANDLE held = CreateFileA(setup.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
+    const DWORD everything = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE held = CreateFileA(setup.c_str(), GENERIC_READ | DELETE, everything, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     EXPECT_EQ(0, RunUnseen(setup, "/S"));
     CloseHandle(held);
     EXPECT_EQ(ReadFileBytes(kSetup), ReadFileBytes(paths.uninstaller));
-    EXPECT_EQ(Sz("\"" + paths.uninstaller + "\""),
-              EntryValue("UninstallString").bytes);
+    EXPECT_EQ(Sz("\"" + paths.uninstaller + "\""), EntryValue("UninstallString").bytes);
     RemoveInstallation();
 }
 

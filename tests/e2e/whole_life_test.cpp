@@ -272,7 +272,9 @@ TEST(KeptApplication, UninstallIsIncompleteAndCanBeRunAgain)
         ASSERT_TRUE(Answer(question, IDYES));
         ASSERT_TRUE(!keepWorking || Answer(WaitForMessageBox(kept.id()), IDCANCEL));
         MessageBoxInfo box;  // the answer is posted: the question may still show for a moment
-        const auto next = [&] { return !(box = FindMessageBox(uninstaller.id())).text.empty() && box.text != question.text; };
+        const auto next = [&] {
+            return !(box = FindMessageBox(uninstaller.id())).text.empty() && box.text != question.text;
+        };
         ASSERT_TRUE(WaitFor(next));
         EXPECT_EQ(keepWorking ? "VEK Lumovara Remote could not be removed completely: some of its files are in use. "
                                 "Close Lumovara Remote and uninstall it again."

@@ -37,11 +37,13 @@ const Row kRows[] = {
     {.text = "/?", .valid = true, .described = "shown startmenu desktop allusers help"},
     {.text = "/log \"C:\\Program Files\\my logs\\a.log\" /S", .valid = true,
      .described = "quiet startmenu desktop allusers log=C:\\Program Files\\my logs\\a.log"},
-    {.text = "/LOG=\"C:\\a b\\c.log\"", .valid = true, .described = "shown startmenu desktop allusers log=C:\\a b\\c.log"},
+    {.text = "/LOG=\"C:\\a b\\c.log\"", .valid = true,
+     .described = "shown startmenu desktop allusers log=C:\\a b\\c.log"},
     {.text = "/log=x.log /log x.log", .valid = true, .described = "shown startmenu desktop allusers log=x.log"},
     // Backslashes before a closing quote, and quotes inside one.
     {.text = "/log \"C:\\end\\\\\" /S", .valid = true, .described = "quiet startmenu desktop allusers log=C:\\end\\"},
-    {.text = "/log \"say \\\"hi\\\".log\"", .valid = true, .described = "shown startmenu desktop allusers log=say \"hi\".log"},
+    {.text = "/log \"say \\\"hi\\\".log\"", .valid = true,
+     .described = "shown startmenu desktop allusers log=say \"hi\".log"},
     // Refused: each still tells whether to stay quiet about it.
     {.text = "/S /unknown", .valid = false, .described = "quiet startmenu desktop allusers"},
     {.text = "/silent", .valid = false, .described = "shown startmenu desktop allusers"},

@@ -283,7 +283,9 @@ MessageBoxInfo WaitForMessageBox(DWORD processId, const std::string& text)
 {
     MessageBoxInfo box;
     // Its text is set just after the box is made: a box is found once it shows some.
-    const auto shows = [&] { return !(box = FindMessageBox(processId)).text.empty() && (text.empty() || box.text == text); };
+    const auto shows = [&] {
+        return !(box = FindMessageBox(processId)).text.empty() && (text.empty() || box.text == text);
+    };
     return WaitFor(shows) ? box : MessageBoxInfo{};
 }
 

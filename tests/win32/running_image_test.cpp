@@ -20,7 +20,8 @@ bool Matches(const std::string& file, std::size_t chunk)
 
 const IMAGE_NT_HEADERS64* Headers(const std::string& file)
 {
-    return reinterpret_cast<const IMAGE_NT_HEADERS64*>(file.data() + *reinterpret_cast<const LONG*>(file.data() + 0x3C));
+    const LONG headers = *reinterpret_cast<const LONG*>(file.data() + 0x3C);  // e_lfanew
+    return reinterpret_cast<const IMAGE_NT_HEADERS64*>(file.data() + headers);
 }
 
 // The file offset of an address in the image.
@@ -48,8 +49,8 @@ std::string Rebased(const std::string& file, ULONGLONG newBase, std::size_t skip
         for (DWORD e = 0; e < (block->SizeOfBlock - sizeof *block) / 2; ++e) {
             if (entries[e] >> 12 != IMAGE_REL_BASED_DIR64 || skip-- == 1)
                 continue;
-            auto* value = reinterpret_cast<ULONGLONG*>(&rebased[FileOffset(file, block->VirtualAddress + (entries[e] & 0xFFF))]);
-            *value += delta;
+            const std::size_t at = FileOffset(file, block->VirtualAddress + (entries[e] & 0xFFF));
+            *reinterpret_cast<ULONGLONG*>(&rebased[at]) += delta;
         }
         at += block->SizeOfBlock;
     }
