@@ -34,8 +34,7 @@ void FillLicenceViewer(HWND viewer)
     const void* bytes = LockResource(loaded);
     if (bytes == nullptr)
         return;
-    LicenceReader reader = {static_cast<const BYTE*>(bytes),
-                            LONG(SizeofResource(nullptr, resource)), 0};
+    LicenceReader reader = {static_cast<const BYTE*>(bytes), LONG(SizeofResource(nullptr, resource)), 0};
     EDITSTREAM stream = {reinterpret_cast<DWORD_PTR>(&reader), 0, ReadLicenceChunk};
     SendMessageA(viewer, EM_STREAMIN, SF_RTF, reinterpret_cast<LPARAM>(&stream));
 }
@@ -55,11 +54,9 @@ HWND CreateLicenceViewer(HWND dialog)
     LoadLibraryExA("Msftedit.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     // The placeholder's style without WS_BORDER: the client edge draws the frame.
     constexpr DWORD kViewerStyle = 0x50210844;
-    HWND viewer = CreateWindowExA(WS_EX_CLIENTEDGE, "RICHEDIT50W", nullptr, kViewerStyle,
-                                  area.left, area.top, area.right - area.left,
-                                  area.bottom - area.top, dialog, nullptr,
-                                  reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE)),
-                                  nullptr);
+    HWND viewer = CreateWindowExA(WS_EX_CLIENTEDGE, "RICHEDIT50W", nullptr, kViewerStyle, area.left, area.top,
+                                  area.right - area.left, area.bottom - area.top, dialog, nullptr,
+                                  reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE)), nullptr);
     if (viewer != nullptr)
         FillLicenceViewer(viewer);
     return viewer;

@@ -31,19 +31,18 @@ namespace {
 
 constexpr std::size_t kCommandLineCapacity = 2048;
 
-constexpr char kUsage[] =
-    "Usage: " SETUP_FILE_NAME_TEXT " [/S | /passive] [/nostartmenu] [/nodesktop] [/currentuser]\n"
-    "    [/log <file>] [/norestart] [/uninstall]\n\n"
-    "/S, /quiet\tnothing shown; installs with the default choices\n"
-    "/passive\tthe progress only; no questions\n"
-    "/nostartmenu, /nodesktop\tno Start Menu or no Desktop shortcut\n"
-    "/currentuser\tshortcuts for the signed-in user only\n"
-    "/log <file>\tappends what each step did to the file (UTF-8)\n"
-    "/norestart\taccepted; setup never restarts the computer\n"
-    "/uninstall\tremoves the installed product\n\n"
-    "Exit codes: 0 done, 3010 done when the computer restarts, 1602 cancelled, 1603 failed, "
-    "112 disk full, 1618 another setup is running, 1638 a newer version is installed, "
-    "87 command line not understood.";
+constexpr char kUsage[] = "Usage: " SETUP_FILE_NAME_TEXT " [/S | /passive] [/nostartmenu] [/nodesktop] [/currentuser]\n"
+                          "    [/log <file>] [/norestart] [/uninstall]\n\n"
+                          "/S, /quiet\tnothing shown; installs with the default choices\n"
+                          "/passive\tthe progress only; no questions\n"
+                          "/nostartmenu, /nodesktop\tno Start Menu or no Desktop shortcut\n"
+                          "/currentuser\tshortcuts for the signed-in user only\n"
+                          "/log <file>\tappends what each step did to the file (UTF-8)\n"
+                          "/norestart\taccepted; setup never restarts the computer\n"
+                          "/uninstall\tremoves the installed product\n\n"
+                          "Exit codes: 0 done, 3010 done when the computer restarts, 1602 cancelled, 1603 failed, "
+                          "112 disk full, 1618 another setup is running, 1638 a newer version is installed, "
+                          "87 command line not understood.";
 
 // The installed version: this very one, or one that compares higher.
 struct InstalledVersion {
@@ -63,8 +62,8 @@ InstalledVersion ReadInstalledVersion()
     bool read = ReadRegistryText(key, "DisplayVersion", installed.text);
     char numberText[64];
     VersionNumber number;
-    bool numbered = ReadRegistryText(key, "ProductVersionNumber", numberText) &&
-                    ParseVersionNumber(numberText, 4, true, &number);
+    bool numbered =
+        ReadRegistryText(key, "ProductVersionNumber", numberText) && ParseVersionNumber(numberText, 4, true, &number);
     RegCloseKey(key);
     installed.thisVersion = read && std::strcmp(installed.text, ProductVersion) == 0;
     if (!numbered) {
@@ -95,8 +94,7 @@ bool ConfirmUninstall(bool runningAsUninstaller)
     if (runningAsUninstaller)
         FormatBounded(question, sizeof question, "Do you want to uninstall %s now?", fullName);
     else
-        FormatBounded(question, sizeof question,
-                      "%s is already installed. Do you want to uninstall %s now?", fullName,
+        FormatBounded(question, sizeof question, "%s is already installed. Do you want to uninstall %s now?", fullName,
                       fullName);
     return MessageBoxA(nullptr, question, SetupTitle, MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
@@ -220,8 +218,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int)
         HANDLE mutex = CreateMutexA(nullptr, FALSE, SetupMutexName);
         if (mutex == nullptr || GetLastError() == ERROR_ALREADY_EXISTS) {
             if (!quiet)
-                MessageBoxA(nullptr, "Another setup of " PRODUCT_NAME_TEXT " is running. Wait until it has "
-                            "finished, then try again.", SetupTitle, MB_OK | MB_ICONWARNING);
+                MessageBoxA(nullptr,
+                            "Another setup of " PRODUCT_NAME_TEXT " is running. Wait until it has "
+                            "finished, then try again.",
+                            SetupTitle, MB_OK | MB_ICONWARNING);
             exitCode = kExitAnotherSetup;
         } else {
             exitCode = Run(instance, command);

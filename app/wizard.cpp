@@ -54,10 +54,7 @@ void EnableControl(HWND dialog, int controlId, bool enabled)
     EnableWindow(GetDlgItem(dialog, controlId), enabled ? TRUE : FALSE);
 }
 
-bool IsChecked(HWND dialog, int controlId)
-{
-    return IsDlgButtonChecked(dialog, controlId) == BST_CHECKED;
-}
+bool IsChecked(HWND dialog, int controlId) { return IsDlgButtonChecked(dialog, controlId) == BST_CHECKED; }
 
 // The heading in bold Verdana, 12 points at the window's DPI.
 void SetTitleFont(HWND dialog)
@@ -74,8 +71,7 @@ void SetTitleFont(HWND dialog)
     titleFont = CreateFontIndirectA(&font);
     // Without a font of its own the heading keeps the dialog's.
     if (titleFont != nullptr)
-        SendDlgItemMessageA(dialog, IDC_HEADING, WM_SETFONT,
-                            reinterpret_cast<WPARAM>(titleFont), FALSE);
+        SendDlgItemMessageA(dialog, IDC_HEADING, WM_SETFONT, reinterpret_cast<WPARAM>(titleFont), FALSE);
 }
 
 void InitializeWizard(HWND dialog)
@@ -83,8 +79,8 @@ void InitializeWizard(HWND dialog)
     SetTitleFont(dialog);
 
     char welcome[256];
-    FormatBounded(welcome, sizeof welcome, "This installer will install %s %s on this computer.",
-                  ProductName, ProductVersion);
+    FormatBounded(welcome, sizeof welcome, "This installer will install %s %s on this computer.", ProductName,
+                  ProductVersion);
     SetDlgItemTextA(dialog, IDC_WELCOME_TEXT, welcome);
 
     if (licenceViewer == nullptr)

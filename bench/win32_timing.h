@@ -28,9 +28,6 @@ inline double Median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-inline double Least(const std::vector<double>& values)
-{
-    return *std::min_element(values.begin(), values.end());
-}
+inline double Least(const std::vector<double>& values) { return *std::min_element(values.begin(), values.end()); }
 
 }  // namespace bench

@@ -28,7 +28,8 @@ namespace {
 
 // Process CPU time: the build machine is shared, and wall-clock times of a
 // single-threaded loop mostly measure the neighbours.
-double CpuSeconds() {
+double CpuSeconds()
+{
     timespec ts;
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
@@ -42,7 +43,8 @@ constexpr double kDecodeBudgetSeconds = 4.0;  // per file, all coders
 struct Result {
     std::string coder;
     double in_bytes = 0, out_bytes = 0, comp_seconds = 0, decomp_seconds = 0;
-    void Add(const Result& r) {
+    void Add(const Result& r)
+    {
         in_bytes += r.in_bytes;
         out_bytes += r.out_bytes;
         comp_seconds += r.comp_seconds;
@@ -58,19 +60,22 @@ struct Coder {
 };
 
 template <typename F>
-double BestTime(int max_runs, double budget, F&& f) {
+double BestTime(int max_runs, double budget, F&& f)
+{
     double best = 1e300;
     const double start = CpuSeconds();
     for (int run = 0; run < max_runs; run++) {
         const double t0 = CpuSeconds();
         f();
         best = std::min(best, CpuSeconds() - t0);
-        if (CpuSeconds() - start > budget) break;
+        if (CpuSeconds() - start > budget)
+            break;
     }
     return best;
 }
 
-[[noreturn]] void Die(const std::string& file, const std::string& what) {
+[[noreturn]] void Die(const std::string& file, const std::string& what)
+{
     std::fprintf(stderr, "xpress_vs_wimlib: %s: %s\n", file.c_str(), what.c_str());
     std::exit(1);
 }
@@ -80,10 +85,11 @@ struct OursStream {
     std::size_t size = 0;
 };
 
-Coder Ours(const std::string& file, const Bytes& in, int level, xpress::Decompressor* d, OursStream* stream,
-           Bytes* out) {
+Coder Ours(const std::string& file, const Bytes& in, int level, xpress::Decompressor* d, OursStream* stream, Bytes* out)
+{
     xpress::Compressor* c;
-    if (!xpress::CreateCompressor(xpress::COMPRESS_ALGORITHM_XPRESS_HUFF, level, &c)) Die(file, "no compressor");
+    if (!xpress::CreateCompressor(xpress::COMPRESS_ALGORITHM_XPRESS_HUFF, level, &c))
+        Die(file, "no compressor");
     stream->comp.resize(xpress::CompressRawBound(in.size()));
     bool ok = true;
     Coder coder;
@@ -93,7 +99,8 @@ Coder Ours(const std::string& file, const Bytes& in, int level, xpress::Decompre
         ok &= xpress::CompressRaw(c, in.data(), in.size(), stream->comp.data(), stream->comp.size(), &stream->size);
     });
     xpress::CloseCompressor(c);
-    if (!ok) Die(file, "our compressor failed");
+    if (!ok)
+        Die(file, "our compressor failed");
     coder.result.out_bytes = double(stream->size);
     coder.decompress = [=] {
         return xpress::DecompressRaw(d, stream->comp.data(), stream->size, out->data(), out->size()) ==
@@ -109,7 +116,8 @@ struct WimlibChunks {
     ~WimlibChunks() { wimlib_free_decompressor(d); }
 };
 
-Coder Wimlib(const std::string& file, const Bytes& in, unsigned level, WimlibChunks* chunks, Bytes* out) {
+Coder Wimlib(const std::string& file, const Bytes& in, unsigned level, WimlibChunks* chunks, Bytes* out)
+{
     wimlib_compressor* c;
     if (wimlib_create_compressor(WIMLIB_COMPRESSION_TYPE_XPRESS, kWimChunk, level, &c) != 0 ||
         wimlib_create_decompressor(WIMLIB_COMPRESSION_TYPE_XPRESS, kWimChunk, &chunks->d) != 0)
@@ -146,7 +154,8 @@ Coder Wimlib(const std::string& file, const Bytes& in, unsigned level, WimlibChu
 }
 
 // Times every coder's decompression, best of the passes.
-void TimeDecompression(const std::string& file, const Bytes& in, Bytes* out, std::vector<Coder>* coders) {
+void TimeDecompression(const std::string& file, const Bytes& in, Bytes* out, std::vector<Coder>* coders)
+{
     std::vector<double> best(coders->size(), 1e300);
     const double start = CpuSeconds();
     for (int pass = 0; pass < kDecodePasses; pass++) {
@@ -154,20 +163,25 @@ void TimeDecompression(const std::string& file, const Bytes& in, Bytes* out, std
             const double t0 = CpuSeconds();
             const bool ok = (*coders)[i].decompress();
             best[i] = std::min(best[i], CpuSeconds() - t0);
-            if (!ok || *out != in) Die(file, (*coders)[i].result.coder + ": round trip failed");
+            if (!ok || *out != in)
+                Die(file, (*coders)[i].result.coder + ": round trip failed");
         }
-        if (CpuSeconds() - start > kDecodeBudgetSeconds) break;
+        if (CpuSeconds() - start > kDecodeBudgetSeconds)
+            break;
     }
-    for (std::size_t i = 0; i < coders->size(); i++) (*coders)[i].result.decomp_seconds = best[i];
+    for (std::size_t i = 0; i < coders->size(); i++)
+        (*coders)[i].result.decomp_seconds = best[i];
 }
 
-void PrintRow(const std::string& name, const Result& r) {
+void PrintRow(const std::string& name, const Result& r)
+{
     std::printf("%-22s %-12s %12.0f %12.0f %7.2f%% %9.2f %9.2f\n", name.c_str(), r.coder.c_str(), r.in_bytes,
-                r.out_bytes, r.in_bytes > 0 ? 100.0 * r.out_bytes / r.in_bytes : 0.0,
-                r.in_bytes / 1e6 / r.comp_seconds, r.in_bytes / 1e6 / r.decomp_seconds);
+                r.out_bytes, r.in_bytes > 0 ? 100.0 * r.out_bytes / r.in_bytes : 0.0, r.in_bytes / 1e6 / r.comp_seconds,
+                r.in_bytes / 1e6 / r.decomp_seconds);
 }
 
-void PrintVersus(const Result& ours, const Result& peer) {
+void PrintVersus(const Result& ours, const Result& peer)
+{
     std::printf("  %-10s / %-12s size %6.3f   compress speed %6.2fx   decompress speed %6.2fx\n", ours.coder.c_str(),
                 peer.coder.c_str(), ours.out_bytes / peer.out_bytes,
                 (ours.in_bytes / ours.comp_seconds) / (peer.in_bytes / peer.comp_seconds),
@@ -176,9 +190,11 @@ void PrintVersus(const Result& ours, const Result& peer) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     std::vector<int> levels;
-    for (int l = xpress::kFastestLevel; l <= xpress::kStrongestLevel; l++) levels.push_back(l);
+    for (int l = xpress::kFastestLevel; l <= xpress::kStrongestLevel; l++)
+        levels.push_back(l);
     bool totals_only = false;
     std::string title = "TOTAL";
     std::vector<std::string> files;
@@ -188,7 +204,8 @@ int main(int argc, char** argv) {
             levels.clear();
             for (const char* p = argv[++i]; *p;) {
                 levels.push_back(int(std::strtol(p, const_cast<char**>(&p), 10)));
-                if (*p == ',') p++;
+                if (*p == ',')
+                    p++;
             }
         } else if (arg == "--totals-only") {
             totals_only = true;
@@ -213,7 +230,8 @@ int main(int argc, char** argv) {
         if (std::FILE* f = std::fopen(file.c_str(), "rb")) {
             unsigned char buf[1 << 16];
             std::size_t n;
-            while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) in.insert(in.end(), buf, buf + n);
+            while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+                in.insert(in.end(), buf, buf + n);
             std::fclose(f);
         } else {
             Die(file, "cannot open");
@@ -230,8 +248,10 @@ int main(int argc, char** argv) {
 
         const std::string name = file.substr(file.find_last_of('/') + 1);
         for (std::size_t i = 0; i < coders.size(); i++) {
-            if (!totals_only) PrintRow(name, coders[i].result);
-            if (totals.size() < coders.size()) totals.push_back(Result{coders[i].result.coder});
+            if (!totals_only)
+                PrintRow(name, coders[i].result);
+            if (totals.size() < coders.size())
+                totals.push_back(Result{coders[i].result.coder});
             totals[i].Add(coders[i].result);
         }
         if (!totals_only) {
@@ -243,7 +263,8 @@ int main(int argc, char** argv) {
         }
         std::fflush(stdout);
     }
-    for (const Result& r : totals) PrintRow(title, r);
+    for (const Result& r : totals)
+        PrintRow(title, r);
     const Result& w50 = totals[totals.size() - 2];
     const Result& w100 = totals.back();
     std::printf("ours/wimlib over %s (size < 1 is smaller; speed > 1 is faster):\n", title.c_str());

@@ -21,7 +21,8 @@ public:
     BitWriter(u8* out, std::size_t capacity) : next_(out), end_(out + capacity) {}
 
     // Reserves `n` zeroed bytes at the end of the output and returns them.
-    u8* Reserve(std::size_t n) {
+    u8* Reserve(std::size_t n)
+    {
         if (XPRESS_UNLIKELY(std::size_t(end_ - next_) < n)) {
             overflow_ = true;
             std::memset(scratch_, 0, sizeof(scratch_));
@@ -34,7 +35,8 @@ public:
     }
 
     // Starts the bits of a block: the two words the decoder reads first.
-    void BeginBits() {
+    void BeginBits()
+    {
         slot_a_ = Reserve(2);
         slot_b_ = Reserve(2);
         acc_ = 0;
@@ -42,7 +44,8 @@ public:
     }
 
     // Appends the low `n` bits of `bits`, most significant first; n <= 16.
-    XPRESS_FORCEINLINE void PutBits(u32 bits, unsigned n) {
+    XPRESS_FORCEINLINE void PutBits(u32 bits, unsigned n)
+    {
         acc_ = (acc_ << n) | bits;
         nbits_ += n;
         if (nbits_ > 16) {
@@ -54,12 +57,14 @@ public:
     }
 
     // Appends bytes written whole elsewhere (a block sequence made apart).
-    void PutBytes(const u8* bytes, std::size_t n) {
+    void PutBytes(const u8* bytes, std::size_t n)
+    {
         if (std::size_t(end_ - next_) < n) {
             overflow_ = true;
             return;
         }
-        if (n != 0) std::memcpy(next_, bytes, n);
+        if (n != 0)
+            std::memcpy(next_, bytes, n);
         next_ += n;
     }
 
@@ -68,8 +73,10 @@ public:
     XPRESS_FORCEINLINE void PutRawU32(u32 v) { StoreU32(Reserve(4), v); }
 
     // Pads the pending bits with zeros into slot A; slot B stays zero.
-    void EndBits() {
-        if (nbits_ != 0) StoreU16(slot_a_, u16(acc_ << (16 - nbits_)));
+    void EndBits()
+    {
+        if (nbits_ != 0)
+            StoreU16(slot_a_, u16(acc_ << (16 - nbits_)));
         nbits_ = 0;
     }
 
@@ -81,7 +88,7 @@ private:
     u8* end_;
     u8* slot_a_ = nullptr;
     u8* slot_b_ = nullptr;
-    u32 acc_ = 0;       // pending bits in the low nbits_ positions
+    u32 acc_ = 0;         // pending bits in the low nbits_ positions
     unsigned nbits_ = 0;  // 0..16 between calls
     bool overflow_ = false;
     u8 scratch_[8];

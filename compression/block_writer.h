@@ -16,18 +16,22 @@ struct Token {
 // kMaxEncodeMatchLength (xpress.h) bounds the work per token and is plenty
 // for 64 KiB blocks; the four-byte escape allows far more.
 
-XPRESS_FORCEINLINE unsigned MatchSymbol(u32 length, u32 offset) {
-    const u32 nibble = length - kMinMatchLength < kLengthNibbleEscape ? length - kMinMatchLength
-                                                                       : kLengthNibbleEscape;
+XPRESS_FORCEINLINE unsigned MatchSymbol(u32 length, u32 offset)
+{
+    const u32 nibble = length - kMinMatchLength < kLengthNibbleEscape ? length - kMinMatchLength : kLengthNibbleEscape;
     return kNumLiterals + (FloorLog2(offset) << 4) + nibble;
 }
 
 // Bits of raw escape bytes for a match of `length`.
-XPRESS_FORCEINLINE unsigned EscapeBits(u32 length) {
+XPRESS_FORCEINLINE unsigned EscapeBits(u32 length)
+{
     const u32 extra = length - kMinMatchLength;
-    if (extra < kLengthNibbleEscape) return 0;
-    if (extra <= kMaxLengthMinus3InByte) return 8;
-    if (extra <= kMaxLengthMinus3InU16) return 24;
+    if (extra < kLengthNibbleEscape)
+        return 0;
+    if (extra <= kMaxLengthMinus3InByte)
+        return 8;
+    if (extra <= kMaxLengthMinus3InU16)
+        return 24;
     return 56;
 }
 

@@ -18,8 +18,10 @@ class BtMatchfinder {
 public:
     static constexpr unsigned kHashBits = 16;
 
-    void Reset() {
-        for (auto& h : head_) h = kNullPos;
+    void Reset()
+    {
+        for (auto& h : head_)
+            h = kNullPos;
     }
 
     // Inserts `cur` (max_length >= kMinSearchBytes bytes readable there).
@@ -30,7 +32,8 @@ public:
     // extends such a match itself if it wants its full length.
     template <bool kRecord>
     XPRESS_FORCEINLINE unsigned Advance(const u8* base, mf_pos_t cur, u32 max_length, u32 nice_length, u32 depth,
-                                        Match* matches) {
+                                        Match* matches)
+    {
         const u8* const s = base + cur;
         const u32 h = Hash3(s, kHashBits);
         mf_pos_t node = head_[h];
@@ -38,8 +41,9 @@ public:
         mf_pos_t* pending_lt = &children_[2 * (u32(cur) & (kWindowSize - 1))];
         mf_pos_t* pending_gt = pending_lt + 1;
         const mf_pos_t cutoff = cur - mf_pos_t(kMaxOffset);
-        if (nice_length > max_length) nice_length = max_length;
-        
+        if (nice_length > max_length)
+            nice_length = max_length;
+
         unsigned count = 0;
         u32 best_length = kMinMatchLength - 1;
         u32 lt_len = 0, gt_len = 0, len = 0;
@@ -64,13 +68,15 @@ public:
                 pending_lt = &node_children[1];
                 node = *pending_lt;
                 lt_len = len;
-                if (gt_len < len) len = gt_len;
+                if (gt_len < len)
+                    len = gt_len;
             } else {
                 *pending_gt = node;
                 pending_gt = &node_children[0];
                 node = *pending_gt;
                 gt_len = len;
-                if (lt_len < len) len = lt_len;
+                if (lt_len < len)
+                    len = lt_len;
             }
         }
         *pending_lt = kNullPos;

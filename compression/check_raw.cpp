@@ -4,8 +4,8 @@
 
 namespace xpress {
 
-DecodeResult CheckRaw(Decompressor* handle, const void* compressed, std::size_t compressedSize,
-                      std::size_t outputSize) {
+DecodeResult CheckRaw(Decompressor* handle, const void* compressed, std::size_t compressedSize, std::size_t outputSize)
+{
     return DecodeStream<false>(handle->table, compressed, compressedSize, nullptr, outputSize, outputSize, nullptr,
                                nullptr);
 }

@@ -14,11 +14,11 @@ enum class ParserKind { kHashChains, kNearOptimal };
 // Everything a level changes.
 struct LevelParams {
     ParserKind parser;
-    u32 search_depth;      // candidates visited per search
-    u32 nice_length;       // a match this long ends the search (and is taken as is)
-    unsigned passes;       // near-optimal only: parse/recount rounds per block
-    u32 insert_limit;      // hash-chain parsers: positions inside a match that enter the finder
-    u32 lazy_below;        // hash chains: look one position ahead for matches shorter than this (0: greedy)
+    u32 search_depth;  // candidates visited per search
+    u32 nice_length;   // a match this long ends the search (and is taken as is)
+    unsigned passes;   // near-optimal only: parse/recount rounds per block
+    u32 insert_limit;  // hash-chain parsers: positions inside a match that enter the finder
+    u32 lazy_below;    // hash chains: look one position ahead for matches shorter than this (0: greedy)
 };
 
 // Length-3 matches save little; farther than this they cost more than three
@@ -27,10 +27,10 @@ constexpr u32 kMaxLength3Offset = 4096;
 
 // All but `matches` are sized for a whole block when the compressor is made.
 struct NearOptimalState {
-    Array<Match> matches;     // all matches of the block, position by position
-    Array<u32> match_begin;   // matches of block position i: [match_begin[i], match_begin[i + 1])
-    Array<u32> cost;          // bits from block position i to the block's end
-    Array<Token> choice;      // first token of the cheapest path from i
+    Array<Match> matches;    // all matches of the block, position by position
+    Array<u32> match_begin;  // matches of block position i: [match_begin[i], match_begin[i + 1])
+    Array<u32> cost;         // bits from block position i to the block's end
+    Array<Token> choice;     // first token of the cheapest path from i
     bool have_previous_code = false;
 };
 
@@ -41,7 +41,7 @@ struct Compressor {
     Owned<HcMatchfinder> hc;
     Owned<BtMatchfinder> bt;
     NearOptimalState optimal;
-    Array<Token> tokens;      // of one block, room for kBlockSpan + 1 from the start
+    Array<Token> tokens;  // of one block, room for kBlockSpan + 1 from the start
     u32 freqs[kNumSymbols];
     BlockCode code;
     HuffmanScratch huffman;

@@ -39,24 +39,28 @@ constexpr std::size_t kCopyOvershoot = 16;
 // The exact reader.  Between fields it holds 16..32 bits, so a field of up
 // to 16 bits can always be taken before the next Refill.
 struct BitReader {
-    u32 reg;           // valid bits at the top, zeros below
-    unsigned avail;    // number of valid bits in reg; 16..32 between fields
+    u32 reg;         // valid bits at the top, zeros below
+    unsigned avail;  // number of valid bits in reg; 16..32 between fields
     const u8* next;
     const u8* end;
 
     // The top n bits (1..32).
     XPRESS_FORCEINLINE u32 Peek(unsigned n) const { return reg >> (32 - n); }
 
-    XPRESS_FORCEINLINE void Consume(unsigned n) {
+    XPRESS_FORCEINLINE void Consume(unsigned n)
+    {
         reg <<= n;
         avail -= n;
     }
 
     // After a field: one word more if fewer than 16 bits remain; false when
     // the input has no word left.
-    XPRESS_FORCEINLINE bool Refill() {
-        if (avail >= 16) return true;
-        if (end - next < 2) return false;
+    XPRESS_FORCEINLINE bool Refill()
+    {
+        if (avail >= 16)
+            return true;
+        if (end - next < 2)
+            return false;
         reg |= u32(LoadU16(next)) << (16 - avail);
         next += 2;
         avail += 16;
@@ -73,7 +77,8 @@ struct BitReader {
 //    common; long ones go to memset);
 //  - offsets 2..7: a word load and store stepping by `offset`: each store's
 //    first `offset` bytes are final, and the next store begins there.
-XPRESS_FORCEINLINE void CopyMatchWithSlack(u8* dst, std::size_t offset, std::size_t length) {
+XPRESS_FORCEINLINE void CopyMatchWithSlack(u8* dst, std::size_t offset, std::size_t length)
+{
     const u8* src = dst - offset;
     u8* const end = dst + length;
     if (offset >= 16) {
@@ -110,19 +115,22 @@ XPRESS_FORCEINLINE void CopyMatchWithSlack(u8* dst, std::size_t offset, std::siz
 }
 
 // As above, but one byte at a time near the end of the output.
-XPRESS_FORCEINLINE void CopyMatch(u8* dst, std::size_t offset, std::size_t length, u8* out_end) {
+XPRESS_FORCEINLINE void CopyMatch(u8* dst, std::size_t offset, std::size_t length, u8* out_end)
+{
     if (XPRESS_LIKELY(std::size_t(out_end - dst) - length >= kCopyOvershoot)) {
         CopyMatchWithSlack(dst, offset, length);
     } else {
         const u8* src = dst - offset;
-        for (std::size_t i = 0; i < length; i++) dst[i] = src[i];
+        for (std::size_t i = 0; i < length; i++)
+            dst[i] = src[i];
     }
 }
 
 // As CopyMatchWithSlack for a match of at most 24 bytes, without a loop
 // where the offset allows: 24 bytes are stored, whatever the length.
 constexpr std::size_t kShortCopy = 24;
-XPRESS_FORCEINLINE void CopyShortMatchWithSlack(u8* dst, std::size_t offset, std::size_t length) {
+XPRESS_FORCEINLINE void CopyShortMatchWithSlack(u8* dst, std::size_t offset, std::size_t length)
+{
     const u8* src = dst - offset;
     if (XPRESS_LIKELY(offset >= 8)) {
         StoreU64(dst, LoadU64(src));
@@ -150,7 +158,8 @@ XPRESS_FORCEINLINE void CopyShortMatchWithSlack(u8* dst, std::size_t offset, std
 // On failure `br` and `pos_ref` are left as they were: the stream is given up.
 template <bool kWrite>
 DecodeResult DecodeSymbolsChecked(BitReader& br, const DecodeTable& table, u8* out, std::size_t& pos_ref,
-                                  std::size_t stop, std::size_t out_size) {
+                                  std::size_t stop, std::size_t out_size)
+{
     // A copy, so that it stays in registers across the stores to out.
     BitReader r = br;
     std::size_t pos = pos_ref;
@@ -165,42 +174,52 @@ DecodeResult DecodeSymbolsChecked(BitReader& br, const DecodeTable& table, u8* o
         std::size_t length = (entry >> kEntryLengthShift) & kEntryLengthMask;
         const unsigned offset_bits = entry & kLiteralFlag ? 0 : FloorLog2(value + 1);
         r.Consume((entry & kEntryBitsMask) - (length == kEscapedLength ? 0 : offset_bits));
-        if (XPRESS_UNLIKELY(!r.Refill())) return DecodeResult::kTruncated;
+        if (XPRESS_UNLIKELY(!r.Refill()))
+            return DecodeResult::kTruncated;
         if (entry & kLiteralFlag) {
-            if (kWrite) out[pos] = u8(value);
+            if (kWrite)
+                out[pos] = u8(value);
             pos++;
             continue;
         }
 
         if (length == kEscapedLength) {
-            if (XPRESS_UNLIKELY(r.end - r.next < 1)) return DecodeResult::kTruncated;
+            if (XPRESS_UNLIKELY(r.end - r.next < 1))
+                return DecodeResult::kTruncated;
             const unsigned b = *r.next++;
             if (b <= kMaxOneByteExtra) {
                 length = kLengthNibbleEscape + b;
             } else {
-                if (XPRESS_UNLIKELY(r.end - r.next < 2)) return DecodeResult::kTruncated;
+                if (XPRESS_UNLIKELY(r.end - r.next < 2))
+                    return DecodeResult::kTruncated;
                 length = LoadU16(r.next);
                 r.next += 2;
                 if (length == 0) {
-                    if (XPRESS_UNLIKELY(r.end - r.next < 4)) return DecodeResult::kTruncated;
+                    if (XPRESS_UNLIKELY(r.end - r.next < 4))
+                        return DecodeResult::kTruncated;
                     length = LoadU32(r.next);
                     r.next += 4;
                 }
                 // Values below 15 would have fitted the nibble: no encoder writes them.
-                if (XPRESS_UNLIKELY(length < kLengthNibbleEscape)) return DecodeResult::kBadLength;
+                if (XPRESS_UNLIKELY(length < kLengthNibbleEscape))
+                    return DecodeResult::kBadLength;
             }
             length += kMinMatchLength;
         }
 
         std::size_t offset = value + 1;  // 2^k
-        if (offset_bits != 0) {  // Peek(0) would shift by 32
+        if (offset_bits != 0) {          // Peek(0) would shift by 32
             offset |= r.Peek(offset_bits);
             r.Consume(offset_bits);
-            if (XPRESS_UNLIKELY(!r.Refill())) return DecodeResult::kTruncated;
+            if (XPRESS_UNLIKELY(!r.Refill()))
+                return DecodeResult::kTruncated;
         }
-        if (XPRESS_UNLIKELY(offset > pos)) return DecodeResult::kBadOffset;
-        if (XPRESS_UNLIKELY(length > out_size - pos)) return DecodeResult::kBadLength;
-        if (kWrite) CopyMatch(out + pos, offset, length, out + out_size);
+        if (XPRESS_UNLIKELY(offset > pos))
+            return DecodeResult::kBadOffset;
+        if (XPRESS_UNLIKELY(length > out_size - pos))
+            return DecodeResult::kBadLength;
+        if (kWrite)
+            CopyMatch(out + pos, offset, length, out + out_size);
         pos += length;
     }
     br = r;
@@ -222,18 +241,21 @@ constexpr std::size_t kFastInputMargin = 7 + 4 + 4;
 // The fast loop's reader.  A local of the loop, never in memory: all of it
 // stays in registers.
 struct FastBitReader {
-    u64 bitbuf;         // valid bits at the top; below them zeros or the next bits of the stream
-    u64 bitsleft;       // the count of valid bits in the low 6 bits; garbage above (see ConsumeEntry)
-    const u8* next;     // the word after the last one fetched
+    u64 bitbuf;      // valid bits at the top; below them zeros or the next bits of the stream
+    u64 bitsleft;    // the count of valid bits in the low 6 bits; garbage above (see ConsumeEntry)
+    const u8* next;  // the word after the last one fetched
 
     // Starts from the exact reader's state.
     explicit XPRESS_FORCEINLINE FastBitReader(const BitReader& br)
-        : bitbuf(u64(br.reg) << 32), bitsleft(br.avail), next(br.next) {}
+        : bitbuf(u64(br.reg) << 32), bitsleft(br.avail), next(br.next)
+    {
+    }
 
     // The entry of the root table the next bits select.
     XPRESS_FORCEINLINE u64 Lookup(const u32* entries) const { return entries[bitbuf >> (64 - kRootBits)]; }
 
-    XPRESS_FORCEINLINE void Consume(unsigned n) {
+    XPRESS_FORCEINLINE void Consume(unsigned n)
+    {
         bitbuf <<= n;
         bitsleft -= n;
     }
@@ -241,7 +263,8 @@ struct FastBitReader {
     // Consumes the count in an entry's low 6 bits: x86 shifts ignore the
     // count's higher bits (the mask costs no instruction), and the low 6
     // bits of the difference are those of the counts.
-    XPRESS_FORCEINLINE void ConsumeEntry(u64 entry) {
+    XPRESS_FORCEINLINE void ConsumeEntry(u64 entry)
+    {
         bitbuf <<= entry & 63;
         bitsleft -= entry;
     }
@@ -252,7 +275,8 @@ struct FastBitReader {
     // those words' 32, 16 or 0 bits.  Without a branch, as whether a word is
     // due is a coin flip.  Bits of a word only partly added are the stream's
     // own and are simply added again next time.
-    XPRESS_FORCEINLINE void Refill() {
+    XPRESS_FORCEINLINE void Refill()
+    {
         const u32 pair = LoadU32(next);
         bitbuf |= (u64(pair << 16 | pair >> 16) << 32) >> (bitsleft & 63);
         next += (~bitsleft & 48) >> 3;
@@ -261,7 +285,8 @@ struct FastBitReader {
 
     // Becomes the exact reader at the same point, between fields: keeps its
     // 16..31 bits and drops the words fetched after them.
-    XPRESS_FORCEINLINE void StepBackToExact() {
+    XPRESS_FORCEINLINE void StepBackToExact()
+    {
         const u64 avail = 16 + (bitsleft & 15);
         next -= ((bitsleft & 63) - avail) >> 3;
         bitsleft = avail;
@@ -286,8 +311,10 @@ static_assert(kWindowOverhead == kMaxOffset + 1 + kWindowSlack, "the overhead is
 // the fast loop copies a literal from here.
 struct LiteralBytes {
     u8 bytes[256 + kCommonCopy];
-    constexpr LiteralBytes() : bytes() {
-        for (unsigned i = 0; i < 256; i++) bytes[i] = u8(i);
+    constexpr LiteralBytes() : bytes()
+    {
+        for (unsigned i = 0; i < 256; i++)
+            bytes[i] = u8(i);
     }
 };
 alignas(64) constexpr LiteralBytes kLiteralBytes;
@@ -295,7 +322,8 @@ alignas(64) constexpr LiteralBytes kLiteralBytes;
 // `negative < 0 ? a : b` without a branch.  Compilers make the conditional
 // expression a branch, which mispredicts about every other time when it
 // chooses between a literal and a match.
-XPRESS_FORCEINLINE std::uintptr_t SelectIfNegative(std::int32_t negative, std::uintptr_t a, std::uintptr_t b) {
+XPRESS_FORCEINLINE std::uintptr_t SelectIfNegative(std::int32_t negative, std::uintptr_t a, std::uintptr_t b)
+{
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
     __asm__("testl %1, %1\n\tcmovsq %2, %0" : "+r"(b) : "r"(negative), "r"(a) : "cc");
     return b;
@@ -320,7 +348,8 @@ XPRESS_FORCEINLINE std::uintptr_t SelectIfNegative(std::int32_t negative, std::u
 // one byte, is cheaper than the common road.
 template <bool kCheckOffsets, bool kLiteralRuns>
 DecodeResult DecodeSymbolsFast(BitReader& br, const DecodeTable& table, u8* out_begin, u8*& out_next_ref,
-                               u8* out_fast_end, u8* out_end) {
+                               u8* out_fast_end, u8* out_end)
+{
     u8* out_next = out_next_ref;
     FastBitReader f(br);
     const u8* const in_fast_end = br.end - kFastInputMargin;
@@ -389,7 +418,8 @@ DecodeResult DecodeSymbolsFast(BitReader& br, const DecodeTable& table, u8* out_
                             length = LoadU32(f.next);
                             f.next += 4;
                         }
-                        if (XPRESS_UNLIKELY(length < kLengthNibbleEscape)) return DecodeResult::kBadLength;
+                        if (XPRESS_UNLIKELY(length < kLengthNibbleEscape))
+                            return DecodeResult::kBadLength;
                     }
                     length += kMinMatchLength;
                     f.Refill();
@@ -402,7 +432,8 @@ DecodeResult DecodeSymbolsFast(BitReader& br, const DecodeTable& table, u8* out_
                     f.Refill();
                     if (kCheckOffsets && XPRESS_UNLIKELY(offset > std::size_t(out_next - out_begin)))
                         return DecodeResult::kBadOffset;
-                    if (XPRESS_UNLIKELY(length > std::size_t(out_end - out_next))) return DecodeResult::kBadLength;
+                    if (XPRESS_UNLIKELY(length > std::size_t(out_end - out_next)))
+                        return DecodeResult::kBadLength;
                     CopyMatch(out_next, offset, length, out_end);
                     out_next += length;
                     round = 1;
@@ -429,7 +460,8 @@ DecodeResult DecodeSymbolsFast(BitReader& br, const DecodeTable& table, u8* out_
                 // The offset, or 0 for a literal.
                 const std::uintptr_t offset = (reinterpret_cast<std::uintptr_t>(out_next) - match_src) &
                                               ~std::uintptr_t(std::intptr_t(std::int32_t(u32(symbol))) >> 31);
-                if (XPRESS_UNLIKELY(offset > std::size_t(out_next - out_begin))) return DecodeResult::kBadOffset;
+                if (XPRESS_UNLIKELY(offset > std::size_t(out_next - out_begin)))
+                    return DecodeResult::kBadOffset;
             }
             const u8* const src =
                 reinterpret_cast<const u8*>(SelectIfNegative(std::int32_t(u32(symbol)), literal_src, match_src));
@@ -462,7 +494,8 @@ DecodeResult DecodeSymbolsFast(BitReader& br, const DecodeTable& table, u8* out_
 template <bool kWrite>
 DecodeResult DecodeStream(DecodeTable& table, const void* compressed, std::size_t compressed_size, u8* window,
                           std::size_t window_size, std::size_t out_size, DecodeSink sink, void* context,
-                          std::size_t* consumed = nullptr) {
+                          std::size_t* consumed = nullptr)
+{
     BitReader br;
     br.next = static_cast<const u8*>(compressed);
     br.end = br.next + compressed_size;
@@ -470,17 +503,21 @@ DecodeResult DecodeStream(DecodeTable& table, const void* compressed, std::size_
 
     while (left != 0) {
         if (kWrite && window_size - pos < std::min(left, kWindowSlack)) {
-            if (!sink(context, window + fresh, pos - fresh)) return DecodeResult::kStopped;
+            if (!sink(context, window + fresh, pos - fresh))
+                return DecodeResult::kStopped;
             const std::size_t keep = std::min<std::size_t>(pos, kMaxOffset);
             std::memmove(window, window + pos - keep, keep);
             pos = fresh = keep;
         }
         const bool whole = !kWrite || window_size - pos >= left;
-        if (!whole && window_size - pos < kBlockSpan) return DecodeResult::kBadLength;  // a window too small
+        if (!whole && window_size - pos < kBlockSpan)
+            return DecodeResult::kBadLength;  // a window too small
         const std::size_t out_end = whole ? pos + left : window_size;
         const std::size_t start = pos;
-        if (std::size_t(br.end - br.next) < kBlockHeaderBytes) return DecodeResult::kTruncated;
-        if (!BuildDecodeTable(br.next, &table)) return DecodeResult::kBadTable;
+        if (std::size_t(br.end - br.next) < kBlockHeaderBytes)
+            return DecodeResult::kTruncated;
+        if (!BuildDecodeTable(br.next, &table))
+            return DecodeResult::kBadTable;
         br.next += kTableBytes;
         br.reg = u32(LoadU16(br.next)) << 16 | LoadU16(br.next + 2);
         br.next += 4;
@@ -506,13 +543,17 @@ DecodeResult DecodeStream(DecodeTable& table, const void* compressed, std::size_
                 pos = std::size_t(out_next - window);
             }
         }
-        if (r == DecodeResult::kSuccess) r = DecodeSymbolsChecked<kWrite>(br, table, window, pos, stop, out_end);
-        if (r != DecodeResult::kSuccess) return r;
+        if (r == DecodeResult::kSuccess)
+            r = DecodeSymbolsChecked<kWrite>(br, table, window, pos, stop, out_end);
+        if (r != DecodeResult::kSuccess)
+            return r;
         left -= pos - start;
         // Unread bits of the register are padding; the next table starts at br.next.
     }
-    if (kWrite && sink != nullptr && !sink(context, window + fresh, pos - fresh)) return DecodeResult::kStopped;
-    if (consumed != nullptr) *consumed = std::size_t(br.next - static_cast<const u8*>(compressed));
+    if (kWrite && sink != nullptr && !sink(context, window + fresh, pos - fresh))
+        return DecodeResult::kStopped;
+    if (consumed != nullptr)
+        *consumed = std::size_t(br.next - static_cast<const u8*>(compressed));
     return DecodeResult::kSuccess;
 }
 

@@ -15,29 +15,34 @@ namespace {
 struct SymbolEntries {
     u32 fields[kNumSymbols];
     u8 offset_bits[kNumSymbols];
-    constexpr SymbolEntries() : fields(), offset_bits() {
+    constexpr SymbolEntries() : fields(), offset_bits()
+    {
         for (u32 sym = 0; sym < kNumLiterals; sym++)
             fields[sym] = kLiteralFlag | u32(1) << kEntryLengthShift | sym << kEntryValueShift;
         for (u32 sym = kNumLiterals; sym < kNumSymbols; sym++) {
             const u32 nibble = (sym - kNumLiterals) % 16;
             const u32 extra_bits = (sym - kNumLiterals) / 16;
             fields[sym] = (nibble + kMinMatchLength) << kEntryLengthShift | ((u32(1) << extra_bits) - 1)
-                                                                                  << kEntryValueShift;
+                                                                                << kEntryValueShift;
             if (nibble + kMinMatchLength > kCommonCopy || extra_bits < kCommonMinOffsetBits)
                 fields[sym] |= kSpecialFlag;
-            if (nibble != kLengthNibbleEscape) offset_bits[sym] = u8(extra_bits);
+            if (nibble != kLengthNibbleEscape)
+                offset_bits[sym] = u8(extra_bits);
         }
     }
 };
 constexpr SymbolEntries kSymbolEntries;
 
-void Fill(u32* entry, std::size_t run, u32 value) {
-    for (std::size_t j = 0; j < run; j++) entry[j] = value;
+void Fill(u32* entry, std::size_t run, u32 value)
+{
+    for (std::size_t j = 0; j < run; j++)
+        entry[j] = value;
 }
 
 }  // namespace
 
-bool BuildDecodeTable(const u8* table_bytes, DecodeTable* table) {
+bool BuildDecodeTable(const u8* table_bytes, DecodeTable* table)
+{
     u8 lengths[kNumSymbols];
     unsigned counts[kMaxCodeLength + 1] = {};
     unsigned literal_counts[kMaxCodeLength + 1] = {};
@@ -60,17 +65,21 @@ bool BuildDecodeTable(const u8* table_bytes, DecodeTable* table) {
 
     // Kraft sum in units of 2^-15.  An empty table sums to 0 and fails too.
     u32 space = 0;
-    for (unsigned len = 1; len <= kMaxCodeLength; len++) space += counts[len] << (kMaxCodeLength - len);
-    if (space != u32(1) << kMaxCodeLength) return false;
+    for (unsigned len = 1; len <= kMaxCodeLength; len++)
+        space += counts[len] << (kMaxCodeLength - len);
+    if (space != u32(1) << kMaxCodeLength)
+        return false;
 
     // Unused symbols are sorted too, after all others, which spares the
     // loop an unpredictable branch.
     unsigned offsets[kMaxCodeLength + 2];
     offsets[1] = 0;
-    for (unsigned len = 1; len <= kMaxCodeLength; len++) offsets[len + 1] = offsets[len] + counts[len];
+    for (unsigned len = 1; len <= kMaxCodeLength; len++)
+        offsets[len + 1] = offsets[len] + counts[len];
     offsets[0] = offsets[kMaxCodeLength + 1];
     u16 sorted[kNumSymbols];
-    for (unsigned sym = 0; sym < kNumSymbols; sym++) sorted[offsets[lengths[sym]]++] = u16(sym);
+    for (unsigned sym = 0; sym < kNumSymbols; sym++)
+        sorted[offsets[lengths[sym]]++] = u16(sym);
 
     // offsets[len] now ends the run of length-len symbols.
     u32* const root = table->entries;

@@ -17,13 +17,17 @@ public:
     static constexpr unsigned kHash3Bits = 14;
     static constexpr unsigned kHash4Bits = 16;
 
-    void Reset() {
-        for (auto& h : head3_) h = kNullPos;
-        for (auto& h : head4_) h = kNullPos;
+    void Reset()
+    {
+        for (auto& h : head3_)
+            h = kNullPos;
+        for (auto& h : head4_)
+            h = kNullPos;
     }
 
     // Inserts `cur` (base-relative, 4 bytes readable) without searching.
-    XPRESS_FORCEINLINE void Insert(const u8* base, mf_pos_t cur) {
+    XPRESS_FORCEINLINE void Insert(const u8* base, mf_pos_t cur)
+    {
         const u32 next4 = LoadU32(base + cur);
         head3_[HashBytes(next4 & 0xFFFFFF, kHash3Bits)] = cur;
         const u32 h4 = HashBytes(next4, kHash4Bits);
@@ -33,8 +37,8 @@ public:
 
     // Inserts `cur` and returns its longest match of at least 3 bytes within
     // max_length (>= kMinSearchBytes), or a length of 0.
-    XPRESS_FORCEINLINE Match FindAndInsert(const u8* base, mf_pos_t cur, u32 max_length, u32 nice_length,
-                                           u32 depth) {
+    XPRESS_FORCEINLINE Match FindAndInsert(const u8* base, mf_pos_t cur, u32 max_length, u32 nice_length, u32 depth)
+    {
         const u8* const s = base + cur;
         const u32 next4 = LoadU32(s);
         const u32 h3 = HashBytes(next4 & 0xFFFFFF, kHash3Bits);
@@ -46,9 +50,11 @@ public:
         head4_[h4] = cur;
 
         const mf_pos_t cutoff = cur - mf_pos_t(kMaxOffset);
-        if (nice_length > max_length) nice_length = max_length;
+        if (nice_length > max_length)
+            nice_length = max_length;
         Match best{0, 0};
-        if (cand3 >= cutoff && ((LoadU32(base + cand3) ^ next4) & 0xFFFFFF) == 0) best = Match{3, u32(cur - cand3)};
+        if (cand3 >= cutoff && ((LoadU32(base + cand3) ^ next4) & 0xFFFFFF) == 0)
+            best = Match{3, u32(cur - cand3)};
         const u32 probe = best.length != 0 ? best.length : 3;  // a 4-byte match must also match here
         u32 best_length = probe;
         while (node >= cutoff && depth-- != 0) {
@@ -59,7 +65,8 @@ public:
                 if (len > best.length) {
                     best = Match{len, u32(cur - node)};
                     best_length = len;
-                    if (len >= nice_length) break;
+                    if (len >= nice_length)
+                        break;
                 }
             }
             node = prev_[u32(node) & (kWindowSize - 1)];

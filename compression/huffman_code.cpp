@@ -17,7 +17,8 @@ namespace {
 using Item = PackageMergeItem;
 
 // Adds one bit to each leaf under item `index` of `level`.
-void CountLeaves(Item* const* levels, unsigned level, int index, u8* lengths) {
+void CountLeaves(Item* const* levels, unsigned level, int index, u8* lengths)
+{
     const Item& item = levels[level][index];
     if (item.left < 0) {
         lengths[item.symbol]++;
@@ -32,7 +33,8 @@ void CountLeaves(Item* const* levels, unsigned level, int index, u8* lengths) {
 // Three passes over the array: pair items left to right, turning weights
 // into parent indexes; set internal node depths right to left; then hand
 // out leaf depths level by level.
-void InPlaceCodeLengths(u32* a, int n) {
+void InPlaceCodeLengths(u32* a, int n)
+{
     a[0] += a[1];
     int root = 0, leaf = 2;
     for (int next = 1; next < n - 1; next++) {
@@ -50,7 +52,8 @@ void InPlaceCodeLengths(u32* a, int n) {
         }
     }
     a[n - 2] = 0;
-    for (int next = n - 3; next >= 0; next--) a[next] = a[a[next]] + 1;
+    for (int next = n - 3; next >= 0; next--)
+        a[next] = a[a[next]] + 1;
     int avail = 1, used = 0, next = n - 1;
     u32 depth = 0;
     root = n - 2;
@@ -71,17 +74,19 @@ void InPlaceCodeLengths(u32* a, int n) {
 
 }  // namespace
 
-void BuildCodeLengths(const u32* freqs, unsigned num_syms, unsigned max_length, u8* lengths,
-                      HuffmanScratch* scratch) {
+void BuildCodeLengths(const u32* freqs, unsigned num_syms, unsigned max_length, u8* lengths, HuffmanScratch* scratch)
+{
     Item leaves[kNumSymbols];
     unsigned n = 0;
     for (unsigned sym = 0; sym < num_syms; sym++) {
         lengths[sym] = 0;
-        if (freqs[sym] != 0) leaves[n++] = Item{freqs[sym], -1, u16(sym)};
+        if (freqs[sym] != 0)
+            leaves[n++] = Item{freqs[sym], -1, u16(sym)};
     }
     // A complete code needs two symbols; fill up with unused ones.
     for (unsigned sym = 0; n < 2 && sym < num_syms; sym++) {
-        if (freqs[sym] == 0) leaves[n++] = Item{0, -1, u16(sym)};
+        if (freqs[sym] == 0)
+            leaves[n++] = Item{0, -1, u16(sym)};
     }
     std::sort(leaves, leaves + n, [](const Item& a, const Item& b) {
         return a.weight != b.weight ? a.weight < b.weight : a.symbol < b.symbol;
@@ -91,14 +96,16 @@ void BuildCodeLengths(const u32* freqs, unsigned num_syms, unsigned max_length, 
     // then also the optimal limited code, found in linear time.  Package-
     // merge runs only for the others.
     u32 depths[kNumSymbols] = {};
-    for (unsigned i = 0; i < n; i++) depths[i] = leaves[i].weight;
+    for (unsigned i = 0; i < n; i++)
+        depths[i] = leaves[i].weight;
     InPlaceCodeLengths(depths, int(n));
     if (depths[0] <= max_length) {  // the rarest symbol has the longest code
-        for (unsigned i = 0; i < n; i++) lengths[leaves[i].symbol] = u8(depths[i]);
+        for (unsigned i = 0; i < n; i++)
+            lengths[leaves[i].symbol] = u8(depths[i]);
         return;
     }
 
-    Item (&storage)[kMaxCodeLength][2 * kNumSymbols] = scratch->levels;
+    Item(&storage)[kMaxCodeLength][2 * kNumSymbols] = scratch->levels;
     Item* levels[kMaxCodeLength];
     unsigned sizes[kMaxCodeLength];
     levels[0] = storage[0];
@@ -112,8 +119,8 @@ void BuildCodeLengths(const u32* freqs, unsigned num_syms, unsigned max_length, 
         unsigned li = 0, pi = 0, k = 0;
         while (li < n || pi < num_packages) {
             // Leaves go first on equal weight, which keeps lengths short.
-            const bool take_leaf = pi == num_packages ||
-                (li < n && leaves[li].weight <= prev[2 * pi].weight + prev[2 * pi + 1].weight);
+            const bool take_leaf =
+                pi == num_packages || (li < n && leaves[li].weight <= prev[2 * pi].weight + prev[2 * pi + 1].weight);
             if (take_leaf) {
                 cur[k++] = leaves[li++];
             } else {
@@ -123,12 +130,15 @@ void BuildCodeLengths(const u32* freqs, unsigned num_syms, unsigned max_length, 
         }
         sizes[level] = k;
     }
-    for (unsigned i = 0; i < 2 * n - 2; i++) CountLeaves(levels, max_length - 1, int(i), lengths);
+    for (unsigned i = 0; i < 2 * n - 2; i++)
+        CountLeaves(levels, max_length - 1, int(i), lengths);
 }
 
-void BuildCanonicalCodes(const u8* lengths, unsigned num_syms, u16* codes) {
+void BuildCanonicalCodes(const u8* lengths, unsigned num_syms, u16* codes)
+{
     unsigned counts[kMaxCodeLength + 1] = {};
-    for (unsigned sym = 0; sym < num_syms; sym++) counts[lengths[sym]]++;
+    for (unsigned sym = 0; sym < num_syms; sym++)
+        counts[lengths[sym]]++;
     counts[0] = 0;
     u32 next[kMaxCodeLength + 1];
     u32 code = 0;
@@ -137,7 +147,8 @@ void BuildCanonicalCodes(const u8* lengths, unsigned num_syms, u16* codes) {
         next[len] = code;
     }
     for (unsigned sym = 0; sym < num_syms; sym++) {
-        if (lengths[sym] != 0) codes[sym] = u16(next[lengths[sym]]++);
+        if (lengths[sym] != 0)
+            codes[sym] = u16(next[lengths[sym]]++);
     }
 }
 

@@ -22,8 +22,7 @@ struct HuffmanScratch {
 // result is always a complete code over at least two symbols: if fewer than
 // two frequencies are nonzero, the lowest-numbered unused symbols join with
 // length 1.  Requires num_syms <= kNumSymbols and max_length <= 15.
-void BuildCodeLengths(const u32* freqs, unsigned num_syms, unsigned max_length, u8* lengths,
-                      HuffmanScratch* scratch);
+void BuildCodeLengths(const u32* freqs, unsigned num_syms, unsigned max_length, u8* lengths, HuffmanScratch* scratch);
 
 // Assigns canonical codes (sorted by length, then symbol) to `lengths`.
 void BuildCanonicalCodes(const u8* lengths, unsigned num_syms, u16* codes);

@@ -21,7 +21,8 @@ static_assert(kWindowSize > kMaxOffset, "a slot is reused only after it has left
 
 constexpr std::size_t kMinSearchBytes = 4;
 
-XPRESS_FORCEINLINE u32 Hash3(const u8* p, unsigned bits) {
+XPRESS_FORCEINLINE u32 Hash3(const u8* p, unsigned bits)
+{
     return ((LoadU32(p) & 0xFFFFFF) * 0x1E35A7BDu) >> (32 - bits);
 }
 

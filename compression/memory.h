@@ -16,10 +16,12 @@ namespace xpress {
 // `count` uninitialised objects of a plain-data type; null when out of
 // memory (or when their size overflows).
 template <typename T>
-T* Allocate(std::size_t count = 1) {
+T* Allocate(std::size_t count = 1)
+{
     static_assert(std::is_trivially_copyable<T>::value && std::is_trivially_destructible<T>::value,
                   "plain data only: nothing is constructed or destroyed");
-    if (count > std::size_t(-1) / sizeof(T)) return nullptr;
+    if (count > std::size_t(-1) / sizeof(T))
+        return nullptr;
     return static_cast<T*>(std::malloc(count * sizeof(T)));
 }
 
@@ -47,22 +49,29 @@ public:
     // Room for `count` elements in all, growing by half at least, so that a
     // run of growing reserves costs linear time; false when out of memory,
     // with the elements unchanged.
-    bool Reserve(std::size_t count) {
-        if (count <= capacity_) return true;
+    bool Reserve(std::size_t count)
+    {
+        if (count <= capacity_)
+            return true;
         const std::size_t max = std::size_t(-1) / sizeof(T);
-        if (count > max) return false;
+        if (count > max)
+            return false;
         const std::size_t grown = capacity_ + capacity_ / 2;
-        if (count < grown) count = grown < max ? grown : max;
+        if (count < grown)
+            count = grown < max ? grown : max;
         T* const data = static_cast<T*>(std::realloc(data_, count * sizeof(T)));
-        if (data == nullptr) return false;
+        if (data == nullptr)
+            return false;
         data_ = data;
         capacity_ = count;
         return true;
     }
 
     // `count` elements; new ones are uninitialised.  False when out of memory.
-    bool Resize(std::size_t count) {
-        if (!Reserve(count)) return false;
+    bool Resize(std::size_t count)
+    {
+        if (!Reserve(count))
+            return false;
         size_ = count;
         return true;
     }

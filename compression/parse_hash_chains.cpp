@@ -13,13 +13,15 @@ namespace xpress {
 
 namespace {
 
-XPRESS_FORCEINLINE bool Worthwhile(const Match& m) {
+XPRESS_FORCEINLINE bool Worthwhile(const Match& m)
+{
     return m.length > kMinMatchLength || (m.length == kMinMatchLength && m.offset <= kMaxLength3Offset);
 }
 
 }  // namespace
 
-std::size_t ParseBlockHashChains(Compressor* c, const u8* in, std::size_t end, std::size_t block_start) {
+std::size_t ParseBlockHashChains(Compressor* c, const u8* in, std::size_t end, std::size_t block_start)
+{
     HcMatchfinder& mf = *c->hc;
     const LevelParams& p = c->params;
     const u8* const base = in + c->mf_base;
@@ -52,10 +54,11 @@ std::size_t ParseBlockHashChains(Compressor* c, const u8* in, std::size_t end, s
         }
         std::size_t inserted_end = pos + 1;  // positions below this are in the finder
         while (m.length < p.lazy_below && limit - (pos + 1) >= kMinSearchBytes) {
-            const Match next = mf.FindAndInsert(base, rel(pos + 1), max_length_at(pos + 1), p.nice_length,
-                                                p.search_depth);
+            const Match next =
+                mf.FindAndInsert(base, rel(pos + 1), max_length_at(pos + 1), p.nice_length, p.search_depth);
             inserted_end = pos + 2;
-            if (!Worthwhile(next) || next.length <= m.length) break;
+            if (!Worthwhile(next) || next.length <= m.length)
+                break;
             literal(in[pos++]);
             m = next;
         }
@@ -63,8 +66,10 @@ std::size_t ParseBlockHashChains(Compressor* c, const u8* in, std::size_t end, s
         freqs[MatchSymbol(m.length, m.offset)]++;
         const std::size_t match_end = pos + m.length;
         std::size_t insert_end = end - match_end >= kMinSearchBytes ? match_end : end - kMinSearchBytes + 1;
-        if (insert_end - inserted_end > p.insert_limit) insert_end = inserted_end + p.insert_limit;
-        for (std::size_t q = inserted_end; q < insert_end; q++) mf.Insert(base, rel(q));
+        if (insert_end - inserted_end > p.insert_limit)
+            insert_end = inserted_end + p.insert_limit;
+        for (std::size_t q = inserted_end; q < insert_end; q++)
+            mf.Insert(base, rel(q));
         pos = match_end;
     }
     return pos;

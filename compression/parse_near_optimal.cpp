@@ -33,7 +33,8 @@ struct Costs {
     u32 match[kMaxOffsetBits + 1][16];  // symbol cost plus the offset bits, by (offset bits, nibble)
 };
 
-void SetCostsFromLengths(const u8* lengths, Costs* costs) {
+void SetCostsFromLengths(const u8* lengths, Costs* costs)
+{
     for (unsigned sym = 0; sym < kNumLiterals; sym++)
         costs->literal[sym] = lengths[sym] != 0 ? lengths[sym] : kUnusedSymbolCost;
     for (unsigned k = 0; k <= kMaxOffsetBits; k++) {
@@ -46,21 +47,25 @@ void SetCostsFromLengths(const u8* lengths, Costs* costs) {
 
 // First-block estimate: literal costs from the byte histogram, match
 // symbols a flat 8 bits.
-void SetInitialCosts(const u8* data, std::size_t size, Costs* costs) {
+void SetInitialCosts(const u8* data, std::size_t size, Costs* costs)
+{
     u32 counts[kNumLiterals] = {};
-    for (std::size_t i = 0; i < size; i++) counts[data[i]]++;
+    for (std::size_t i = 0; i < size; i++)
+        counts[data[i]]++;
     for (unsigned sym = 0; sym < kNumLiterals; sym++) {
         const double bits = counts[sym] ? std::log2(double(size) / counts[sym]) : kUnusedSymbolCost;
         costs->literal[sym] = u32(std::clamp(std::lround(bits), 1L, long(kMaxCodeLength)));
     }
     for (unsigned k = 0; k <= kMaxOffsetBits; k++)
-        for (unsigned n = 0; n < 16; n++) costs->match[k][n] = 8 + k;
+        for (unsigned n = 0; n < 16; n++)
+            costs->match[k][n] = 8 + k;
 }
 
 }  // namespace
 
 bool ParseBlockNearOptimal(Compressor* c, const u8* in, std::size_t end, std::size_t block_start, bool final,
-                           std::size_t* block_end) {
+                           std::size_t* block_end)
+{
     BtMatchfinder& mf = *c->bt;
     NearOptimalState& st = c->optimal;
     const LevelParams& p = c->params;
@@ -78,7 +83,8 @@ bool ParseBlockNearOptimal(Compressor* c, const u8* in, std::size_t end, std::si
         const std::size_t pos = block_start + i;
         st.match_begin[i] = u32(st.matches.size());
         const std::size_t left = end - pos;
-        if (left < kMinSearchBytes) continue;
+        if (left < kMinSearchBytes)
+            continue;
         const u32 max_length = u32(std::min<std::size_t>(left, kMaxEncodeMatchLength));
         const mf_pos_t cur = mf_pos_t(pos - c->mf_base);
         if (pos < skip_until) {
@@ -86,9 +92,11 @@ bool ParseBlockNearOptimal(Compressor* c, const u8* in, std::size_t end, std::si
             continue;
         }
         const unsigned count = mf.Advance<true>(base, cur, max_length, nice_length, p.search_depth, found);
-        if (!st.matches.Reserve(st.matches.size() + count)) return false;
+        if (!st.matches.Reserve(st.matches.size() + count))
+            return false;
         for (unsigned j = 0; j < count; j++) {
-            if (found[j].length == kMinMatchLength && found[j].offset > kMaxLength3Offset) continue;
+            if (found[j].length == kMinMatchLength && found[j].offset > kMaxLength3Offset)
+                continue;
             st.matches.Push(found[j]);
         }
         if (count != 0 && found[count - 1].length >= nice_length) {

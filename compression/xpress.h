@@ -61,10 +61,11 @@ constexpr int kStrongestLevel = 9;
 constexpr std::size_t kBufferHeaderBytes = 28;
 
 constexpr std::size_t kSegmentSpan = std::size_t(1) << 21;  // 2 MiB, 32 blocks
-constexpr std::size_t kPartSpan = 2 * kSegmentSpan;           // 4 MiB: costs ~0.1 % in size
+constexpr std::size_t kPartSpan = 2 * kSegmentSpan;         // 4 MiB: costs ~0.1 % in size
 
 // Parts of an output of `size` bytes: ceil(size / kPartSpan), 0 for none.
-constexpr std::size_t PartCount(std::uint64_t size) {
+constexpr std::size_t PartCount(std::uint64_t size)
+{
     return std::size_t(size / kPartSpan + (size % kPartSpan != 0 ? 1 : 0));
 }
 
@@ -81,8 +82,8 @@ bool CreateDecompressor(std::uint32_t algorithm, Decompressor** handle);
 // Returns false for a bad header, a size above outputCapacity, or a truncated
 // or corrupt stream; the output is then zeroed up to the recorded size (when
 // that fits) and *outputSize is 0.
-bool Decompress(Decompressor* handle, const void* compressed, std::size_t compressedSize,
-                void* output, std::size_t outputCapacity, std::size_t* outputSize);
+bool Decompress(Decompressor* handle, const void* compressed, std::size_t compressedSize, void* output,
+                std::size_t outputCapacity, std::size_t* outputSize);
 
 void CloseDecompressor(Decompressor* handle);
 
@@ -101,8 +102,8 @@ std::size_t CompressBound(std::size_t inputSize);
 // Writes a buffer-mode stream.  False when outputCapacity is too small (never
 // with CompressBound(inputSize)), when inputSize exceeds 2^32 - 1 (the block
 // length field is 32 bits) or when out of memory.
-bool Compress(Compressor* handle, const void* input, std::size_t inputSize,
-              void* output, std::size_t outputCapacity, std::size_t* compressedSize);
+bool Compress(Compressor* handle, const void* input, std::size_t inputSize, void* output, std::size_t outputCapacity,
+              std::size_t* compressedSize);
 
 void CloseCompressor(Compressor* handle);
 
@@ -127,8 +128,8 @@ const char* DecodeResultText(DecodeResult result);
 
 // Decodes a raw stream into exactly outputSize bytes.  Trailing input after
 // the output is complete is ignored.  On failure the output is meaningless.
-DecodeResult DecompressRaw(Decompressor* handle, const void* compressed, std::size_t compressedSize,
-                           void* output, std::size_t outputSize);
+DecodeResult DecompressRaw(Decompressor* handle, const void* compressed, std::size_t compressedSize, void* output,
+                           std::size_t outputSize);
 
 // Receives decoded bytes in order; false stops the decoding.
 using DecodeSink = bool (*)(void* context, const void* bytes, std::size_t size);
@@ -158,16 +159,15 @@ DecodeResult DecompressRawThrough(Decompressor* handle, const void* compressed, 
 // writing them: whether a stream decodes does not depend on the bytes it
 // produces.  Takes time linear in compressedSize whatever outputSize is, so
 // a size the stream cannot produce is refused before any allocation.
-DecodeResult CheckRaw(Decompressor* handle, const void* compressed, std::size_t compressedSize,
-                      std::size_t outputSize);
+DecodeResult CheckRaw(Decompressor* handle, const void* compressed, std::size_t compressedSize, std::size_t outputSize);
 
 // Worst-case raw stream size for inputSize bytes.
 std::size_t CompressRawBound(std::size_t inputSize);
 
 // Writes a raw stream (empty for empty input).  False when outputCapacity is
 // too small or when out of memory.
-bool CompressRaw(Compressor* handle, const void* input, std::size_t inputSize,
-                 void* output, std::size_t outputCapacity, std::size_t* compressedSize);
+bool CompressRaw(Compressor* handle, const void* input, std::size_t inputSize, void* output, std::size_t outputCapacity,
+                 std::size_t* compressedSize);
 
 // Where the parts after the first begin in the raw stream that the last
 // CompressRaw call wrote, in bytes from its start (for Compress: from the raw

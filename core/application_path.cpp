@@ -6,12 +6,6 @@ namespace {
 char applicationPath[kPathCapacity];
 }
 
-const char* RememberedApplicationPath()
-{
-    return applicationPath;
-}
+const char* RememberedApplicationPath() { return applicationPath; }
 
-void RememberApplicationPath(const char* path)
-{
-    CopyPath(applicationPath, path);
-}
+void RememberApplicationPath(const char* path) { CopyPath(applicationPath, path); }

@@ -17,9 +17,9 @@
 constexpr std::size_t kPathCapacity = 260;
 
 // HRESULT-compatible status codes of FormatBounded.
-constexpr std::int32_t kFormatOk = 0;                                     // S_OK
-constexpr std::int32_t kFormatInvalidArg = std::int32_t(0x80070057u);       // E_INVALIDARG
-constexpr std::int32_t kFormatInsufficientBuffer = std::int32_t(0x8007007Au); // ERROR_INSUFFICIENT_BUFFER
+constexpr std::int32_t kFormatOk = 0;                                          // S_OK
+constexpr std::int32_t kFormatInvalidArg = std::int32_t(0x80070057u);          // E_INVALIDARG
+constexpr std::int32_t kFormatInsufficientBuffer = std::int32_t(0x8007007Au);  // ERROR_INSUFFICIENT_BUFFER
 
 // Largest capacity the formatter accepts, as for the platform's bounded string functions.
 constexpr std::size_t kFormatMaxCapacity = 0x7FFFFFFF;
@@ -46,7 +46,13 @@ bool CopyPath(char* dest, std::size_t capacity, const char* source);
 bool AppendPath(char* dest, std::size_t capacity, const char* source);
 
 template <std::size_t N>
-bool CopyPath(char (&dest)[N], const char* source) { return CopyPath(dest, N, source); }
+bool CopyPath(char (&dest)[N], const char* source)
+{
+    return CopyPath(dest, N, source);
+}
 
 template <std::size_t N>
-bool AppendPath(char (&dest)[N], const char* source) { return AppendPath(dest, N, source); }
+bool AppendPath(char (&dest)[N], const char* source)
+{
+    return AppendPath(dest, N, source);
+}

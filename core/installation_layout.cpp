@@ -8,8 +8,7 @@
 namespace {
 
 // The path to the install stem, then the file extension.
-bool BuildPath(char (&path)[kPathCapacity], const char* programFiles, const char* suffix,
-               const char* extension)
+bool BuildPath(char (&path)[kPathCapacity], const char* programFiles, const char* suffix, const char* extension)
 {
     return CopyPath(path, programFiles) && AppendPath(path, suffix) && AppendPath(path, extension);
 }

@@ -15,9 +15,8 @@ std::size_t ConvertExactly(const wchar_t* text, UINT codePage, char* converted, 
         codePage = GetACP();
     bool utf8 = codePage == CP_UTF8;
     BOOL defaulted = FALSE;
-    int length = WideCharToMultiByte(codePage, utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS,
-                                     text, -1, converted, int(capacity), nullptr,
-                                     utf8 ? nullptr : &defaulted);
+    int length = WideCharToMultiByte(codePage, utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS, text, -1, converted,
+                                     int(capacity), nullptr, utf8 ? nullptr : &defaulted);
     return length == 0 || defaulted ? 0 : std::size_t(length) - 1;
 }
 
@@ -26,8 +25,7 @@ bool ConvertWidePath(const wchar_t* widePath, char* path)
     // Converted into a scratch buffer first: a conversion that does not fit
     // stops part way without a terminator, and must not reach path.
     char converted[kPathCapacity];
-    return ConvertExactly(widePath, CP_ACP, converted, kPathCapacity) != 0 &&
-           CopyPath(path, kPathCapacity, converted);
+    return ConvertExactly(widePath, CP_ACP, converted, kPathCapacity) != 0 && CopyPath(path, kPathCapacity, converted);
 }
 
 bool GetRunningProgramPath(char (&path)[kPathCapacity])

@@ -24,8 +24,7 @@ constexpr char PublisherName[] = "VEK";
 // and the uninstaller hold this mutex for as long as they run.
 constexpr char SetupMutexName[] = "Global\\VEK_LumovaraRemote_Setup";
 constexpr char SetupTitle[] = "VEK Lumovara Remote Setup";
-constexpr char UninstallKeyPath[] =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VEK_LumovaraRemote";
+constexpr char UninstallKeyPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VEK_LumovaraRemote";
 
 // Suffixes carry their own leading backslash; paths are joined without separators.
 constexpr char VendorSubdir[] = "\\VEK";
@@ -88,32 +87,31 @@ static_assert(product_checks::IsJoinOf(ShortcutFileName, {"\\", ProductName, ".l
 static_assert(product_checks::IsJoinOf(VendorSubdir, {"\\", PublisherName}),
               "VendorSubdir is the folder named PublisherName");
 static_assert(*product_checks::kInstallFolder != '\0' &&
-                  product_checks::IsJoinOf(InstallSubdir,
-                                           {VendorSubdir, "\\", product_checks::kInstallFolder}),
+                  product_checks::IsJoinOf(InstallSubdir, {VendorSubdir, "\\", product_checks::kInstallFolder}),
               "InstallSubdir is one folder inside VendorSubdir");
 static_assert(product_checks::IsJoinOf(InstallStem, {InstallSubdir, "\\", product_checks::kStem}),
               "InstallStem is a file stem inside InstallSubdir");
 static_assert(product_checks::IsJoinOf(AppExeName, {product_checks::kStem, AppExeExtension}),
               "InstallStem ends with the stem of AppExeName");
-static_assert(product_checks::IsJoinOf(UninstallKeyPath,
-                                       {"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\",
-                                        PublisherName, "_", product_checks::kInstallFolder}),
+static_assert(product_checks::IsJoinOf(UninstallKeyPath, {"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\",
+                                                          PublisherName, "_", product_checks::kInstallFolder}),
               "the uninstall key is named PublisherName_ and the install folder");
 static_assert(product_checks::IsJoinOf(UninstallerSuffix, {"\\", UninstallerName}),
               "UninstallerSuffix is UninstallerName with its backslash");
-static_assert(product_checks::IsJoinOf(SetupMutexName, {"Global\\", PublisherName, "_",
-                                                       product_checks::kInstallFolder, "_Setup"}),
+static_assert(product_checks::IsJoinOf(SetupMutexName,
+                                       {"Global\\", PublisherName, "_", product_checks::kInstallFolder, "_Setup"}),
               "the setup's mutex is named after the uninstall key, in the global namespace");
-static_assert([] {
-    VersionNumber number, text;
-    return ParseVersionNumber(ProductVersionNumber, 4, true, &number) &&
-           ParseVersionNumber(ProductVersion, 2, false, &text) && text.parts[0] == number.parts[0] &&
-           text.parts[1] == number.parts[1];
-}(), "ProductVersionNumber is four numbers, and ProductVersion begins with its major.minor");
+static_assert(
+    [] {
+        VersionNumber number, text;
+        return ParseVersionNumber(ProductVersionNumber, 4, true, &number) &&
+               ParseVersionNumber(ProductVersion, 2, false, &text) && text.parts[0] == number.parts[0] &&
+               text.parts[1] == number.parts[1];
+    }(),
+    "ProductVersionNumber is four numbers, and ProductVersion begins with its major.minor");
 // A longer version would be written cut and never read back equal, so the
 // program would never again offer its own uninstall.
-static_assert(sizeof ProductVersion <= kVersionCapacity,
-              "ProductVersion has at most 31 characters");
+static_assert(sizeof ProductVersion <= kVersionCapacity, "ProductVersion has at most 31 characters");
 // The legacy search removes entries named ProductName with a 1.x version: this
 // version's own entry must not be one of them.
 static_assert(!(ProductVersion[0] == '1' && ProductVersion[1] == '.'),

@@ -30,10 +30,7 @@ std::uint32_t FileSizeInKiB(const char* path)
     return SizeInKiB((std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
 }
 
-StepOutcome ShortcutStep(const ShortcutJob& job)
-{
-    return job.chosen ? StepResult(job.error) : StepOutcome{};
-}
+StepOutcome ShortcutStep(const ShortcutJob& job) { return job.chosen ? StepResult(job.error) : StepOutcome{}; }
 
 // Copied from the file that runs, whatever lies at its path by now and
 // however long that path is in our code page.  A copy that fails keeps the

@@ -70,8 +70,7 @@ DWORD CopyRunningFile(const char* targetPath, InUse inUse)
         return runningFileError;
     if (!ReplacementPath(targetPath, newPath))
         return ERROR_FILENAME_EXCED_RANGE;
-    HANDLE target = CreateFileA(newPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE target = CreateFileA(newPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (target == INVALID_HANDLE_VALUE)
         return GetLastError();
     DWORD writeError = ERROR_SUCCESS;
@@ -100,10 +99,11 @@ bool IsRunningFileCopy(const char* path)
     if (file == INVALID_HANDLE_VALUE)
         return false;
     char other[kChunkBytes];
-    bool same = ReadRunningFile([file, &other](const char* bytes, DWORD size) {
-        DWORD read = 0;
-        return ReadFile(file, other, size, &read, nullptr) && read == size && std::memcmp(bytes, other, size) == 0;
-    }) == ERROR_SUCCESS;
+    bool same =
+        ReadRunningFile([file, &other](const char* bytes, DWORD size) {
+            DWORD read = 0;
+            return ReadFile(file, other, size, &read, nullptr) && read == size && std::memcmp(bytes, other, size) == 0;
+        }) == ERROR_SUCCESS;
     // The held file has ended: the other must end there too.
     DWORD read = 0;
     same = same && ReadFile(file, other, 1, &read, nullptr) && read == 0;

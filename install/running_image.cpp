@@ -12,29 +12,17 @@ namespace {
 
 const std::uint8_t* const base = __ImageBase;
 
-const IMAGE_DOS_HEADER& DosHeader()
-{
-    return *reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-}
+const IMAGE_DOS_HEADER& DosHeader() { return *reinterpret_cast<const IMAGE_DOS_HEADER*>(base); }
 
 // The writable sections as the loader left them, taken by the TLS callback
 // below: the C runtime's start and the program change them later.
 std::uint8_t* pristine = nullptr;
 
-const IMAGE_NT_HEADERS64* Headers()
-{
-    return reinterpret_cast<const IMAGE_NT_HEADERS64*>(base + DosHeader().e_lfanew);
-}
+const IMAGE_NT_HEADERS64* Headers() { return reinterpret_cast<const IMAGE_NT_HEADERS64*>(base + DosHeader().e_lfanew); }
 
-const IMAGE_SECTION_HEADER* Sections()
-{
-    return IMAGE_FIRST_SECTION(Headers());
-}
+const IMAGE_SECTION_HEADER* Sections() { return IMAGE_FIRST_SECTION(Headers()); }
 
-bool IsWritable(const IMAGE_SECTION_HEADER& section)
-{
-    return (section.Characteristics & IMAGE_SCN_MEM_WRITE) != 0;
-}
+bool IsWritable(const IMAGE_SECTION_HEADER& section) { return (section.Characteristics & IMAGE_SCN_MEM_WRITE) != 0; }
 
 std::size_t MappedRawSize(const IMAGE_SECTION_HEADER& section)
 {
@@ -64,8 +52,7 @@ void NTAPI TakePristineCopy(void*, DWORD reason, void*)
 }
 
 // Run by the loader before the program's entry point.
-extern "C" __attribute__((section(".CRT$XLB"), used)) const PIMAGE_TLS_CALLBACK pristineCopyCallback =
-    TakePristineCopy;
+extern "C" __attribute__((section(".CRT$XLB"), used)) const PIMAGE_TLS_CALLBACK pristineCopyCallback = TakePristineCopy;
 
 // The difference between where the image lies and where its file says it
 // lies, known once the file's headers have been read.
@@ -103,7 +90,8 @@ void ExpectedSectionBytes(const IMAGE_SECTION_HEADER& section, const std::uint8_
     const IMAGE_DATA_DIRECTORY& relocations = directories[IMAGE_DIRECTORY_ENTRY_BASERELOC];
     if (relocationDelta != 0) {
         for (std::uint32_t block = 0; block + sizeof(IMAGE_BASE_RELOCATION) <= relocations.Size;) {
-            const auto* header = reinterpret_cast<const IMAGE_BASE_RELOCATION*>(base + relocations.VirtualAddress + block);
+            const auto* header =
+                reinterpret_cast<const IMAGE_BASE_RELOCATION*>(base + relocations.VirtualAddress + block);
             if (header->SizeOfBlock < sizeof *header)
                 break;
             const auto* entries = reinterpret_cast<const WORD*>(header + 1);
@@ -262,7 +250,4 @@ bool MatchesRunningImage(std::uint64_t offset, const void* bytes, std::size_t si
     return true;
 }
 
-bool IsRunningImageSize(std::uint64_t size)
-{
-    return headersMatched && size == FileEnd();
-}
+bool IsRunningImageSize(std::uint64_t size) { return headersMatched && size == FileEnd(); }

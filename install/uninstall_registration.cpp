@@ -13,8 +13,8 @@ namespace {
 // first failure is the one reported.
 void SetString(HKEY key, const char* name, const char* text, LONG& status)
 {
-    LONG written = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                                  DWORD(std::strlen(text) + 1));
+    LONG written =
+        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), DWORD(std::strlen(text) + 1));
     if (status == ERROR_SUCCESS)
         status = written;
 }
@@ -31,8 +31,8 @@ void SetDword(HKEY key, const char* name, DWORD value, LONG& status)
 DWORD WriteUninstallRegistration(const char* uninstallerPath, DWORD installedSizeKiB)
 {
     HKEY key;
-    LONG status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, UninstallKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                  KEY_WRITE, nullptr, &key, nullptr);
+    LONG status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, UninstallKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
+                                  nullptr, &key, nullptr);
     if (status != ERROR_SUCCESS)
         return DWORD(status);
 

@@ -45,8 +45,7 @@ bool FindInRoot(HKEY root, char* command)
     for (DWORD index = 0;; ++index) {
         char subkeyName[3 * 255 + 1];  // any key name (255 UTF-16 units) in UTF-8
         DWORD nameSize = sizeof subkeyName;
-        if (RegEnumKeyExA(root, index, subkeyName, &nameSize, nullptr, nullptr, nullptr,
-                          nullptr) != ERROR_SUCCESS)
+        if (RegEnumKeyExA(root, index, subkeyName, &nameSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             return false;
         HKEY entry;
         if (RegOpenKeyExA(root, subkeyName, 0, KEY_READ, &entry) != ERROR_SUCCESS)
@@ -62,8 +61,8 @@ bool FindInRoot(HKEY root, char* command)
 bool JobIsEmpty(HANDLE job)
 {
     JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
-    return !QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting,
-                                      sizeof accounting, nullptr) ||
+    return !QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting, sizeof accounting,
+                                      nullptr) ||
            accounting.ActiveProcesses == 0;
 }
 
@@ -114,10 +113,10 @@ public:
         if (library_ == nullptr)
             return;
         using Create = BOOL(WINAPI*)(void**, HANDLE, BOOL);
-        auto create = reinterpret_cast<Create>(
-            reinterpret_cast<void*>(GetProcAddress(library_, "CreateEnvironmentBlock")));
-        destroy_ = reinterpret_cast<Destroy>(
-            reinterpret_cast<void*>(GetProcAddress(library_, "DestroyEnvironmentBlock")));
+        auto create =
+            reinterpret_cast<Create>(reinterpret_cast<void*>(GetProcAddress(library_, "CreateEnvironmentBlock")));
+        destroy_ =
+            reinterpret_cast<Destroy>(reinterpret_cast<void*>(GetProcAddress(library_, "DestroyEnvironmentBlock")));
         if (create == nullptr || destroy_ == nullptr || !create(&block_, nullptr, FALSE))
             block_ = nullptr;
     }
@@ -171,8 +170,7 @@ bool RemoveLegacyInstallation(const char* command)
     if (!ResolveCommandProgram(command, program) || !ProgramFolder(command, program, folder) ||
         environment.block() == nullptr || !CopyPath(commandLine, command) ||
         !CreateProcessA(program[0] != '\0' ? program : nullptr, commandLine, nullptr, nullptr, FALSE,
-                        CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT, environment.block(), folder, &startup,
-                        &started))
+                        CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT, environment.block(), folder, &startup, &started))
         return false;
     // A legacy uninstaller that takes longer keeps running on its own.
     RunAndWaitForJob(started);

@@ -2,8 +2,7 @@
 
 void DeliverSentMessages(HANDLE object, DWORD milliseconds)
 {
-    MsgWaitForMultipleObjects(object != nullptr ? 1 : 0, &object, FALSE, milliseconds,
-                              QS_SENDMESSAGE);
+    MsgWaitForMultipleObjects(object != nullptr ? 1 : 0, &object, FALSE, milliseconds, QS_SENDMESSAGE);
     MSG message;
     PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
 }
@@ -11,6 +10,5 @@ void DeliverSentMessages(HANDLE object, DWORD milliseconds)
 bool WaitForProcessEnd(HANDLE process, DWORD timeoutMs)
 {
     return WaitDeliveringSentMessages(
-        timeoutMs, [process] { return WaitForSingleObject(process, 0) == WAIT_OBJECT_0; },
-        process);
+        timeoutMs, [process] { return WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }, process);
 }

@@ -15,17 +15,16 @@ namespace {
 // lines are read again.  The pause's program is named by its full path: by a
 // bare name the command processor would look for it along PATH with PATHEXT,
 // which the user may set.
-constexpr char kScriptFormat[] =
-    "@echo off\r\n"
-    "set tries=%u\r\n"
-    ":loop\r\n"
-    "del /f /q \"%s\" >nul 2>&1\r\n"
-    "if exist \"%s\" if %%tries%% gtr 1 (\r\n"
-    "  set /a tries-=1\r\n"
-    "  \"%s\" -n 2 127.0.0.1 >nul\r\n"
-    "  goto loop\r\n"
-    ")\r\n"
-    "del /f /q \"%%~f0\"\r\n";
+constexpr char kScriptFormat[] = "@echo off\r\n"
+                                 "set tries=%u\r\n"
+                                 ":loop\r\n"
+                                 "del /f /q \"%s\" >nul 2>&1\r\n"
+                                 "if exist \"%s\" if %%tries%% gtr 1 (\r\n"
+                                 "  set /a tries-=1\r\n"
+                                 "  \"%s\" -n 2 127.0.0.1 >nul\r\n"
+                                 "  goto loop\r\n"
+                                 ")\r\n"
+                                 "del /f /q \"%%~f0\"\r\n";
 
 // The script runs elevated, read line by line: only SYSTEM and the
 // administrators may change it, everyone may read it.  Protected, so that the
@@ -58,8 +57,8 @@ UINT ConsoleCodePage()
 {
     char number[16] = {};
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Nls\\CodePage", 0,
-                      KEY_READ, &key) == ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Nls\\CodePage", 0, KEY_READ, &key) ==
+        ERROR_SUCCESS) {
         ReadRegistryText(key, "OEMCP", number);
         RegCloseKey(key);
     }
@@ -75,8 +74,7 @@ UINT ConsoleCodePage()
 std::size_t ToConsoleCodePage(char* converted, std::size_t capacity, const char* text)
 {
     wchar_t wideText[kSelfDeleteScriptCapacity];
-    if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, wideText,
-                            int(kSelfDeleteScriptCapacity)) == 0)
+    if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, wideText, int(kSelfDeleteScriptCapacity)) == 0)
         return 0;
     return ConvertExactly(wideText, ConsoleCodePage(), converted, capacity);
 }
@@ -92,14 +90,12 @@ std::size_t FormatSelfDeleteScript(char* script, std::size_t capacity, const cha
         !EscapePercentSigns(escapedPing, sizeof escapedPing, pingPath))
         return 0;
     char text[kSelfDeleteScriptCapacity];
-    if (FormatBounded(text, sizeof text, kScriptFormat, tries, escapedPath, escapedPath, escapedPing) !=
-        kFormatOk)
+    if (FormatBounded(text, sizeof text, kScriptFormat, tries, escapedPath, escapedPath, escapedPing) != kFormatOk)
         return 0;
     return ToConsoleCodePage(script, capacity, text);
 }
 
-bool WriteSelfDeleteScript(const char* scriptPath, const char* uninstallerPath, const char* pingPath,
-                           unsigned tries)
+bool WriteSelfDeleteScript(const char* scriptPath, const char* uninstallerPath, const char* pingPath, unsigned tries)
 {
     char script[kSelfDeleteScriptCapacity];
     std::size_t length = FormatSelfDeleteScript(script, sizeof script, uninstallerPath, pingPath, tries);
@@ -110,12 +106,10 @@ bool WriteSelfDeleteScript(const char* scriptPath, const char* uninstallerPath, 
     // cannot go (held open, or only marked for deletion), CREATE_NEW fails.
     DeleteFileA(scriptPath);
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kScriptSecurity, SDDL_REVISION_1,
-                                                              &descriptor, nullptr))
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kScriptSecurity, SDDL_REVISION_1, &descriptor, nullptr))
         return false;
     SECURITY_ATTRIBUTES security = {sizeof security, descriptor, FALSE};
-    HANDLE file = CreateFileA(scriptPath, GENERIC_WRITE, 0, &security, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileA(scriptPath, GENERIC_WRITE, 0, &security, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     LocalFree(descriptor);
     if (file == INVALID_HANDLE_VALUE)
         return false;

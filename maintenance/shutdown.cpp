@@ -89,10 +89,7 @@ struct AskedCopies {
 ULONG_PTR lastCloseRequest = 0;
 ULONG_PTR answeredCloseRequest = 0;
 
-void CALLBACK NoteCloseAnswer(HWND, UINT, ULONG_PTR request, LRESULT)
-{
-    answeredCloseRequest = request;
-}
+void CALLBACK NoteCloseAnswer(HWND, UINT, ULONG_PTR request, LRESULT) { answeredCloseRequest = request; }
 
 // The process of a window of the application, 0 for any other window: a browser
 // on the download page or an editor on "VEK Lumovara Remote notes.txt" has a
@@ -159,11 +156,15 @@ HungAnswer AskAboutHungCopy(HWND window, DWORD processId, Condition answered)
         return kWait;  // nobody can be asked: waited for, as a copy that answers
     auto settled = [&] { return answered() || !IsHungAppWindow(window); };
     auto closed = [&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; };
-    WaitDeliveringSentMessages(INFINITE, [&] { return closed() || settled(); }, thread);
-    WaitDeliveringSentMessages(INFINITE, [&] {
-        EnumThreadWindows(threadId, CloseQuestion, 0);  // again until the thread ends: the box may be on its way
-        return closed();
-    }, thread);
+    WaitDeliveringSentMessages(
+        INFINITE, [&] { return closed() || settled(); }, thread);
+    WaitDeliveringSentMessages(
+        INFINITE,
+        [&] {
+            EnumThreadWindows(threadId, CloseQuestion, 0);  // again until the thread ends: the box may be on its way
+            return closed();
+        },
+        thread);
     CloseHandle(thread);
     if (settled())
         return kSettled;

@@ -13,8 +13,8 @@ namespace {
 
 bool IsFullPath(const char* path)
 {
-    bool onDrive = std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
-                   (path[2] == '\\' || path[2] == '/');
+    bool onDrive =
+        std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
     return onDrive || (path[0] == '\\' && path[1] == '\\');
 }
 

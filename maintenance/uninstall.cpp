@@ -73,13 +73,11 @@ void RemoveShortcuts()
         DeleteShortcut(folder);
     // The interactive user's own folders, changed as that user.
     HANDLE userToken = nullptr;
-    if (ResolveInteractiveUserFolder(CSIDL_PROGRAMS, folder) &&
-        BeginInteractiveUserWork(&userToken)) {
+    if (ResolveInteractiveUserFolder(CSIDL_PROGRAMS, folder) && BeginInteractiveUserWork(&userToken)) {
         RemoveStartMenuEntry(folder);
         EndInteractiveUserWork(userToken);
     }
-    if (ResolveInteractiveUserFolder(CSIDL_DESKTOPDIRECTORY, folder) &&
-        BeginInteractiveUserWork(&userToken)) {
+    if (ResolveInteractiveUserFolder(CSIDL_DESKTOPDIRECTORY, folder) && BeginInteractiveUserWork(&userToken)) {
         DeleteShortcut(folder);
         EndInteractiveUserWork(userToken);
     }
@@ -94,19 +92,16 @@ bool FormatScriptPath(char (&scriptPath)[kPathCapacity], const char* windowsFold
 {
     DWORD random[4];
     return RtlGenRandom(random, sizeof random) &&
-           FormatBounded(scriptPath, sizeof scriptPath,
-                         "%s\\Temp\\lvremote_uninstall_%08lx%08lx%08lx%08lx.bat", windowsFolder,
-                         random[0], random[1], random[2], random[3]) == kFormatOk;
+           FormatBounded(scriptPath, sizeof scriptPath, "%s\\Temp\\lvremote_uninstall_%08lx%08lx%08lx%08lx.bat",
+                         windowsFolder, random[0], random[1], random[2], random[3]) == kFormatOk;
 }
 
 // Appends "name=value" and its NUL to an environment block; false when it does
 // not fit with the block's final NUL.
-bool AppendVariable(char* block, std::size_t capacity, std::size_t& used, const char* name,
-                    const char* value)
+bool AppendVariable(char* block, std::size_t capacity, std::size_t& used, const char* name, const char* value)
 {
     std::size_t length = lstrlenA(name) + 1 + lstrlenA(value) + 1;
-    if (used + length + 1 > capacity ||
-        FormatBounded(block + used, capacity - used, "%s=%s", name, value) != kFormatOk)
+    if (used + length + 1 > capacity || FormatBounded(block + used, capacity - used, "%s=%s", name, value) != kFormatOk)
         return false;
     used += length;
     block[used] = '\0';
@@ -125,11 +120,9 @@ DWORD ScheduleUninstallerRemoval(const char* uninstaller)
     char windowsFolder[kPathCapacity];
     char commandProcessor[kPathCapacity];
     char ping[kPathCapacity];
-    if (!GetWindowsFolder(windowsFolder) ||
-        !FormatScriptPath(scriptPath, windowsFolder) || !GetSystemFolder(systemFolder) ||
-        !CopyPath(commandProcessor, systemFolder) ||
-        !AppendPath(commandProcessor, "\\cmd.exe") || !CopyPath(ping, systemFolder) ||
-        !AppendPath(ping, "\\PING.EXE"))
+    if (!GetWindowsFolder(windowsFolder) || !FormatScriptPath(scriptPath, windowsFolder) ||
+        !GetSystemFolder(systemFolder) || !CopyPath(commandProcessor, systemFolder) ||
+        !AppendPath(commandProcessor, "\\cmd.exe") || !CopyPath(ping, systemFolder) || !AppendPath(ping, "\\PING.EXE"))
         return ERROR_PATH_NOT_FOUND;
 
     // The environment, as our own, is partly the user's (HKCU\Environment):
@@ -147,8 +140,8 @@ DWORD ScheduleUninstallerRemoval(const char* uninstaller)
     // drops the outer pair and keeps the path whole.  It runs in the system
     // folder, not in our current directory.
     char commandLine[3 * kPathCapacity];
-    if (FormatBounded(commandLine, sizeof commandLine, "\"%s\" /d /E:ON /V:OFF /s /c \"\"%s\"\"",
-                      commandProcessor, scriptPath) != kFormatOk)
+    if (FormatBounded(commandLine, sizeof commandLine, "\"%s\" /d /E:ON /V:OFF /s /c \"\"%s\"\"", commandProcessor,
+                      scriptPath) != kFormatOk)
         return ERROR_BUFFER_OVERFLOW;
     MoveFileExA(uninstaller, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     if (!WriteSelfDeleteScript(scriptPath, uninstaller, ping))
@@ -158,8 +151,8 @@ DWORD ScheduleUninstallerRemoval(const char* uninstaller)
     static_assert(sizeof(STARTUPINFOA) == 104, "STARTUPINFOA of a 64-bit process");
     PROCESS_INFORMATION started = {};
     // A console of its own, never shown: no window flashes up for each pause.
-    if (!CreateProcessA(commandProcessor, commandLine, nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                        environment, systemFolder, &startup, &started))
+    if (!CreateProcessA(commandProcessor, commandLine, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, environment,
+                        systemFolder, &startup, &started))
         return GetLastError();
     CloseHandle(started.hThread);
     CloseHandle(started.hProcess);

@@ -2,8 +2,7 @@
 
 namespace payload {
 
-bool LocateEntry(const std::uint32_t* container, std::size_t containerWords, std::uint32_t index,
-                 EntryView* entry)
+bool LocateEntry(const std::uint32_t* container, std::size_t containerWords, std::uint32_t index, EntryView* entry)
 {
     if (index >= kEntryCount)
         return false;
@@ -29,8 +28,7 @@ bool LocateEntry(const std::uint32_t* container, std::size_t containerWords, std
 }
 
 const std::uint32_t* LocatePartStarts(const std::uint32_t* container, std::size_t containerWords,
-                                      const std::uint32_t* partIndex, std::size_t partIndexWords,
-                                      std::uint32_t index)
+                                      const std::uint32_t* partIndex, std::size_t partIndexWords, std::uint32_t index)
 {
     std::size_t first = 0;
     EntryView entry;
@@ -55,9 +53,8 @@ xpress::DecodeResult DecodeEntryThrough(const EntryView& entry, const void* stre
     xpress::Decompressor* decompressor = nullptr;
     if (!xpress::CreateDecompressor(xpress::COMPRESS_ALGORITHM_XPRESS_HUFF, &decompressor))
         return xpress::DecodeResult::kNoMemory;
-    const xpress::DecodeResult result =
-        xpress::DecompressRawThrough(decompressor, raw, entry.compressedSize - xpress::kBufferHeaderBytes, size,
-                                     window, windowSize, sink, context);
+    const xpress::DecodeResult result = xpress::DecompressRawThrough(
+        decompressor, raw, entry.compressedSize - xpress::kBufferHeaderBytes, size, window, windowSize, sink, context);
     xpress::CloseDecompressor(decompressor);
     return result;
 }

@@ -53,15 +53,13 @@ struct EntryView {
 // 0 and 1 are accepted by the fixed bound kEntryCount.  False for any other
 // index, and when a size word or a body would lie past the container's end, so
 // a damaged layout is never read out of bounds.
-bool LocateEntry(const std::uint32_t* container, std::size_t containerWords, std::uint32_t index,
-                 EntryView* entry);
+bool LocateEntry(const std::uint32_t* container, std::size_t containerWords, std::uint32_t index, EntryView* entry);
 
 // The part index's words for entry `index` (PartStartWords(u) of them), found
 // by walking the container's entries before it; null when the container has
 // no such entry or the index is too short for them.
 const std::uint32_t* LocatePartStarts(const std::uint32_t* container, std::size_t containerWords,
-                                      const std::uint32_t* partIndex, std::size_t partIndexWords,
-                                      std::uint32_t index);
+                                      const std::uint32_t* partIndex, std::size_t partIndexWords, std::uint32_t index);
 
 // Decodes the entry's stream (its first compressedSize bytes at `stream`)
 // through `window` (xpress::DecompressRawThrough): each decoded part goes to

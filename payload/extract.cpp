@@ -63,17 +63,17 @@ bool WritePiece(void* context, const void* bytes, std::size_t size)
 
 // The parts of one entry, taken one at a time by each decoding thread.
 struct PartJob {
-    const std::uint8_t* raw;      // the entry's raw stream
+    const std::uint8_t* raw;  // the entry's raw stream
     std::size_t rawSize;
     const std::uint32_t* starts;  // where the parts after the first begin in it
     std::size_t parts;
-    std::uint32_t size;           // the entry's uncompressed size
+    std::uint32_t size;  // the entry's uncompressed size
     HANDLE file;
     WriteProgress* progress;
-    volatile LONG next;           // the next part to take
-    volatile LONG decoded;        // parts decoded, written and checked
-    volatile LONG failed;         // a part failed: the others stop
-    volatile LONG writeError;     // a write fell short, and why: no decoding can mend that
+    volatile LONG next;        // the next part to take
+    volatile LONG decoded;     // parts decoded, written and checked
+    volatile LONG failed;      // a part failed: the others stop
+    volatile LONG writeError;  // a write fell short, and why: no decoding can mend that
 };
 
 // The part index is a hint: it must rise and stay inside the stream.
@@ -108,7 +108,8 @@ DWORD WINAPI DecodeParts(void* context)
         const std::size_t begin = k == 0 ? 0 : job.starts[k - 1];
         const std::size_t end = k + 1 < job.parts ? job.starts[k] : job.rawSize;
         const std::uint64_t first = std::uint64_t(k) * xpress::kPartSpan;
-        const std::size_t size = std::size_t(job.size - first < xpress::kPartSpan ? job.size - first : xpress::kPartSpan);
+        const std::size_t size =
+            std::size_t(job.size - first < xpress::kPartSpan ? job.size - first : xpress::kPartSpan);
         FileSink sink = {job.file, first, job.progress, ERROR_SUCCESS};
         std::size_t consumed = 0;
         const xpress::DecodeResult result =
@@ -128,9 +129,9 @@ DWORD WINAPI DecodeParts(void* context)
 
 // What became of an entry decoded in parts.
 enum class PartsOutcome {
-    kWritten,     // every part decoded and written at its place
-    kWriteFailed, // a write fell short (the job's writeError says why)
-    kUndone,      // no usable part index, or a part failed: decode the stream whole
+    kWritten,      // every part decoded and written at its place
+    kWriteFailed,  // a write fell short (the job's writeError says why)
+    kUndone,       // no usable part index, or a part failed: decode the stream whole
 };
 
 // Decodes the entry part by part on as many threads as there are processors
@@ -211,18 +212,18 @@ DWORD ExtractPayloadEntryFrom(const std::uint32_t* container, std::size_t contai
     if (!ReplacementPath(targetPath, newPath))
         return ERROR_FILENAME_EXCED_RANGE;
 
-    HANDLE file = CreateFileA(newPath, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+    HANDLE file =
+        CreateFileA(newPath, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return GetLastError();
     // The stream is decoded where it lies, in the program's read-only data; a
     // copy of it on the heap would cost a pass over it and as much memory again.
     // Parts first, when the index names them; a decoding of the whole stream
     // decides when they do not all succeed, unless the disk is full.
-    const std::uint32_t* starts = payload::PartStartWords(entry.uncompressedSize) == 0
-                                      ? nullptr
-                                      : payload::LocatePartStarts(container, containerWords, partIndex,
-                                                                  partIndexWords, index);
+    const std::uint32_t* starts =
+        payload::PartStartWords(entry.uncompressedSize) == 0
+            ? nullptr
+            : payload::LocatePartStarts(container, containerWords, partIndex, partIndexWords, index);
     PartJob job = {};
     job.file = file;
     job.progress = progress;
@@ -254,8 +255,7 @@ DWORD ExtractPayloadEntryFrom(const std::uint32_t* container, std::size_t contai
 std::uint64_t PayloadEntrySize(std::uint32_t index)
 {
     payload::EntryView entry;
-    return payload::LocateEntry(PayloadContainer, PayloadContainerWords, index, &entry) ? entry.uncompressedSize
-                                                                                       : 0;
+    return payload::LocateEntry(PayloadContainer, PayloadContainerWords, index, &entry) ? entry.uncompressedSize : 0;
 }
 
 DWORD ExtractPayloadEntry(std::uint32_t index, const char* targetPath, WriteProgress* progress, InUse inUse)

@@ -32,5 +32,4 @@ DWORD ExtractPayloadEntry(std::uint32_t index, const char* targetPath, WriteProg
 // and 0 for none).  For tests and the benchmark.
 DWORD ExtractPayloadEntryFrom(const std::uint32_t* container, std::size_t containerWords,
                               const std::uint32_t* partIndex, std::size_t partIndexWords, std::uint32_t index,
-                              const char* targetPath, WriteProgress* progress = nullptr,
-                              InUse inUse = InUse::kFail);
+                              const char* targetPath, WriteProgress* progress = nullptr, InUse inUse = InUse::kFail);

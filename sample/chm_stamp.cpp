@@ -28,8 +28,8 @@ using Bytes = std::vector<unsigned char>;
 
 std::uint32_t ReadLe32(const Bytes& bytes, std::size_t at)
 {
-    return std::uint32_t(bytes[at]) | std::uint32_t(bytes[at + 1]) << 8 |
-           std::uint32_t(bytes[at + 2]) << 16 | std::uint32_t(bytes[at + 3]) << 24;
+    return std::uint32_t(bytes[at]) | std::uint32_t(bytes[at + 1]) << 8 | std::uint32_t(bytes[at + 2]) << 16 |
+           std::uint32_t(bytes[at + 3]) << 24;
 }
 
 std::uint64_t ReadLe64(const Bytes& bytes, std::size_t at)
@@ -63,8 +63,7 @@ Extent FindSystemFile(const Bytes& chm)
 {
     const std::uint64_t directory = ReadLe64(chm, 0x48);
     const std::uint64_t content = ReadLe64(chm, 0x58);
-    if (directory > chm.size() || chm.size() - directory < 0x54 ||
-        std::memcmp(&chm[directory], "ITSP", 4) != 0)
+    if (directory > chm.size() || chm.size() - directory < 0x54 || std::memcmp(&chm[directory], "ITSP", 4) != 0)
         return {};
     const std::uint32_t chunkSize = ReadLe32(chm, directory + 0x10);
     const std::uint32_t chunkCount = ReadLe32(chm, directory + 0x2C);

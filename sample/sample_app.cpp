@@ -42,8 +42,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
     GetCurrentDirectoryA(MAX_PATH, workingDirectory);
 
     char details[3 * MAX_PATH + 128];
-    std::snprintf(details, sizeof details, "Path: %s\r\nVersion: %s\r\nWorking directory: %s",
-                  modulePath, ProductVersion, workingDirectory);
+    std::snprintf(details, sizeof details, "Path: %s\r\nVersion: %s\r\nWorking directory: %s", modulePath,
+                  ProductVersion, workingDirectory);
 
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = SampleWindowProc;
@@ -55,8 +55,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 
     char title[128];
     std::snprintf(title, sizeof title, "%s %s", ProductName, ProductVersion);
-    HWND window = CreateWindowExA(0, kWindowClass, title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, 640, 200, nullptr, nullptr, instance, nullptr);
+    HWND window = CreateWindowExA(0, kWindowClass, title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 640, 200,
+                                  nullptr, nullptr, instance, nullptr);
     if (window == nullptr)
         return 1;
     // The details control is what tests read back: path, version, working directory.

@@ -15,8 +15,8 @@
 namespace {
 
 constexpr DWORD kCreationFlags = CREATE_DEFAULT_ERROR_MODE | NORMAL_PRIORITY_CLASS;  // 0x04000020
-constexpr DWORD kShellTokenAccess = TOKEN_ASSIGN_PRIMARY | TOKEN_DUPLICATE | TOKEN_QUERY |
-                                    TOKEN_ADJUST_DEFAULT | TOKEN_ADJUST_SESSIONID;  // 0x018B
+constexpr DWORD kShellTokenAccess =
+    TOKEN_ASSIGN_PRIMARY | TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ADJUST_DEFAULT | TOKEN_ADJUST_SESSIONID;  // 0x018B
 static_assert(kCreationFlags == 0x04000020 && kShellTokenAccess == 0x018B, "launch constants");
 
 // Room for a 259-character path, its two quotes and the NUL.
@@ -29,8 +29,7 @@ bool IsProcessElevated()
         return false;
     TOKEN_ELEVATION elevation = {};
     DWORD size = 0;
-    bool queried =
-        GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) != FALSE;
+    bool queried = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) != FALSE;
     CloseHandle(token);
     return queried && elevation.TokenIsElevated != 0;
 }
@@ -52,25 +51,21 @@ void BuildWorkingDirectory(char (&directory)[kPathCapacity], const char* applica
 // every handle closed, when any step fails.
 bool StartWithShellToken(const char* commandLine, const char* workingDirectory)
 {
-    HANDLE shellToken = DuplicateShellToken(platform->getShellWindow(), kShellTokenAccess,
-                                            TokenPrimary);
+    HANDLE shellToken = DuplicateShellToken(platform->getShellWindow(), kShellTokenAccess, TokenPrimary);
     if (shellToken == nullptr)
         return false;
     bool started = false;
     wchar_t wideCommandLine[kCommandLineCapacity] = {};
     wchar_t wideDirectory[kPathCapacity] = {};
-    if (MultiByteToWideChar(CP_ACP, 0, commandLine, -1, wideCommandLine,
-                            int(kCommandLineCapacity)) != 0 &&
-        MultiByteToWideChar(CP_ACP, 0, workingDirectory, -1, wideDirectory,
-                            int(kPathCapacity)) != 0) {
+    if (MultiByteToWideChar(CP_ACP, 0, commandLine, -1, wideCommandLine, int(kCommandLineCapacity)) != 0 &&
+        MultiByteToWideChar(CP_ACP, 0, workingDirectory, -1, wideDirectory, int(kPathCapacity)) != 0) {
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESHOWWINDOW;
         startup.wShowWindow = SW_SHOW;
         PROCESS_INFORMATION created = {};
-        if (platform->createProcessWithTokenW(shellToken, 0, nullptr, wideCommandLine,
-                                              kCreationFlags, nullptr, wideDirectory, &startup,
-                                              &created)) {
+        if (platform->createProcessWithTokenW(shellToken, 0, nullptr, wideCommandLine, kCreationFlags, nullptr,
+                                              wideDirectory, &startup, &created)) {
             CloseHandle(created.hThread);
             CloseHandle(created.hProcess);
             started = true;
@@ -87,8 +82,8 @@ void StartWithOwnToken(char* commandLine, const char* workingDirectory)
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOW;
     PROCESS_INFORMATION started = {};
-    if (CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, kCreationFlags, nullptr,
-                       workingDirectory, &startup, &started)) {
+    if (CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, kCreationFlags, nullptr, workingDirectory,
+                       &startup, &started)) {
         CloseHandle(started.hThread);
         CloseHandle(started.hProcess);
     }

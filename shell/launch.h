@@ -15,11 +15,10 @@ void LaunchInstalledApplication();
 struct LaunchPlatform {
     bool (*isProcessElevated)();
     HWND (*getShellWindow)();
-    BOOL(WINAPI* createProcessWithTokenW)(HANDLE token, DWORD logonFlags,
-                                          LPCWSTR applicationName, LPWSTR commandLine,
-                                          DWORD creationFlags, LPVOID environment,
-                                          LPCWSTR currentDirectory, LPSTARTUPINFOW startupInfo,
-                                          LPPROCESS_INFORMATION processInformation);
+    BOOL(WINAPI* createProcessWithTokenW)
+    (HANDLE token, DWORD logonFlags, LPCWSTR applicationName, LPWSTR commandLine, DWORD creationFlags,
+     LPVOID environment, LPCWSTR currentDirectory, LPSTARTUPINFOW startupInfo,
+     LPPROCESS_INFORMATION processInformation);
 };
 
 // For tests: the facts to use from now on; nullptr restores the real ones.

@@ -3,8 +3,7 @@
 HANDLE DuplicateShellToken(HWND shellWindow, DWORD access, TOKEN_TYPE type)
 {
     DWORD shellProcessId = 0;
-    if (shellWindow == nullptr || GetWindowThreadProcessId(shellWindow, &shellProcessId) == 0 ||
-        shellProcessId == 0)
+    if (shellWindow == nullptr || GetWindowThreadProcessId(shellWindow, &shellProcessId) == 0 || shellProcessId == 0)
         return nullptr;
     HANDLE shellProcess = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, shellProcessId);
     if (shellProcess == nullptr)
@@ -12,8 +11,7 @@ HANDLE DuplicateShellToken(HWND shellWindow, DWORD access, TOKEN_TYPE type)
     HANDLE processToken = nullptr;
     HANDLE shellToken = nullptr;
     if (OpenProcessToken(shellProcess, TOKEN_DUPLICATE, &processToken)) {
-        if (!DuplicateTokenEx(processToken, access, nullptr, SecurityImpersonation, type,
-                              &shellToken))
+        if (!DuplicateTokenEx(processToken, access, nullptr, SecurityImpersonation, type, &shellToken))
             shellToken = nullptr;
         CloseHandle(processToken);
     }

@@ -22,17 +22,14 @@ bool FindShortcutFolder(int commonCsidl, int userCsidl, bool allUsers, char* fol
 }
 
 // The HRESULT of a failed Win32 call, as the link's own failures are.
-HRESULT LastError()
-{
-    return HRESULT_FROM_WIN32(GetLastError());
-}
+HRESULT LastError() { return HRESULT_FROM_WIN32(GetLastError()); }
 
 HRESULT CreateShortcut(const ShortcutChoice& choice)
 {
     char linkPath[kPathCapacity] = {};
-    bool found = choice.desktop
-                     ? FindShortcutFolder(CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_DESKTOPDIRECTORY, choice.allUsers, linkPath)
-                     : FindShortcutFolder(CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS, choice.allUsers, linkPath);
+    bool found = choice.desktop ? FindShortcutFolder(CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_DESKTOPDIRECTORY,
+                                                     choice.allUsers, linkPath)
+                                : FindShortcutFolder(CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS, choice.allUsers, linkPath);
     if (!found)
         return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
     if (!choice.desktop && !AppendPath(linkPath, VendorSubdir))
@@ -116,9 +113,8 @@ HRESULT CreateShellLink(const char* linkPath)
     }
     // A path that does not convert whole would reach Save unterminated.
     wchar_t widePath[kPathCapacity] = {};
-    result = MultiByteToWideChar(CP_ACP, 0, linkPath, -1, widePath, kPathCapacity) != 0
-                 ? file->Save(widePath, TRUE)
-                 : LastError();
+    result = MultiByteToWideChar(CP_ACP, 0, linkPath, -1, widePath, kPathCapacity) != 0 ? file->Save(widePath, TRUE)
+                                                                                        : LastError();
     file->Release();
     link->Release();
     return result;

@@ -42,8 +42,7 @@ bool ResolveConsoleUserFolder(int csidl, char* folderPath)
         return false;
 
     wchar_t widePath[kPathCapacity] = {};
-    HRESULT hr = SHGetFolderPathAndSubDirW(nullptr, csidl, userToken, SHGFP_TYPE_CURRENT, nullptr,
-                                           widePath);
+    HRESULT hr = SHGetFolderPathAndSubDirW(nullptr, csidl, userToken, SHGFP_TYPE_CURRENT, nullptr, widePath);
     CloseHandle(userToken);
     if (FAILED(hr))
         return false;
@@ -59,8 +58,7 @@ BOOL WINAPI QueryUserToken(ULONG sessionId, HANDLE* token)
     if (library == nullptr)
         return FALSE;
     using QueryFunction = BOOL(WINAPI*)(ULONG, HANDLE*);
-    auto query = reinterpret_cast<QueryFunction>(
-        reinterpret_cast<void*>(GetProcAddress(library, "WTSQueryUserToken")));
+    auto query = reinterpret_cast<QueryFunction>(reinterpret_cast<void*>(GetProcAddress(library, "WTSQueryUserToken")));
     BOOL queried = query != nullptr && query(sessionId, token);
     FreeLibrary(library);
     return queried;
@@ -68,8 +66,8 @@ BOOL WINAPI QueryUserToken(ULONG sessionId, HANDLE* token)
 
 }  // namespace
 
-AccountFacts accountFacts = {RunsAsLocalSystem, WTSGetActiveConsoleSessionId, QueryUserToken,
-                             GetShellWindow, IsAnotherAccount};
+AccountFacts accountFacts = {RunsAsLocalSystem, WTSGetActiveConsoleSessionId, QueryUserToken, GetShellWindow,
+                             IsAnotherAccount};
 
 bool RunsAsLocalSystem()
 {
@@ -99,8 +97,7 @@ bool BeginInteractiveUserWork(HANDLE* userToken)
         HWND shellWindow = accountFacts.shellWindow();
         if (shellWindow == nullptr)
             return true;
-        token = DuplicateShellToken(shellWindow, TOKEN_QUERY | TOKEN_DUPLICATE | TOKEN_IMPERSONATE,
-                                    TokenImpersonation);
+        token = DuplicateShellToken(shellWindow, TOKEN_QUERY | TOKEN_DUPLICATE | TOKEN_IMPERSONATE, TokenImpersonation);
         if (token == nullptr)
             return false;
         // Elevated with another account's credentials (over a standard user's

@@ -40,10 +40,7 @@ PROCESS_MEMORY_COUNTERS Memory()
     return counters;
 }
 
-double MiB(double bytes)
-{
-    return bytes / (1024.0 * 1024.0);
-}
+double MiB(double bytes) { return bytes / (1024.0 * 1024.0); }
 
 std::string ReadWholeFile(const char* path)
 {
@@ -104,7 +101,7 @@ int main(int argc, char** argv)
     for (int i = 0; i < rounds; ++i) {
         const double start = Now();
         ExtractPayloadEntryFrom(BenchContainer, BenchContainerWords, BenchContainerParts, BenchContainerPartsWords, 0,
-                                 target.c_str());
+                                target.c_str());
         extraction.push_back(Now() - start);
     }
 

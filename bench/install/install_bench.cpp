@@ -66,8 +66,8 @@ Run RunOurs(const std::string& program)
     if (setup.wizard == nullptr || !WalkToOptions(setup.wizard))
         return run;
     const double start = Now();
-    const bool installed = Press(setup.wizard, IDOK, kBoundMs) &&
-                           WaitFor([&] { return OnFinishPage(setup.wizard); }, kBoundMs);
+    const bool installed =
+        Press(setup.wizard, IDOK, kBoundMs) && WaitFor([&] { return OnFinishPage(setup.wizard); }, kBoundMs);
     const double seconds = Now() - start;
     run.peakMiB = PeakMiB(setup.process.handle(), 0);
     if (installed && ControlText(setup.wizard, IDC_STATUS) == "The install operation completed successfully." &&
@@ -149,8 +149,8 @@ int main(int argc, char** argv)
     row("install time, least (ms)", " %12.1f", least);
     row("peak working set (MiB)", " %12.1f", peak);
     std::printf("  ours: Install to the finish page; NSIS: the silent run less the empty installer's "
-                "(median %.1f, least %.1f ms, peak %.1f MiB)\n", Median(seconds[kEmpty]) * 1000,
-                Least(seconds[kEmpty]) * 1000, Median(peaks[kEmpty]));
+                "(median %.1f, least %.1f ms, peak %.1f MiB)\n",
+                Median(seconds[kEmpty]) * 1000, Least(seconds[kEmpty]) * 1000, Median(peaks[kEmpty]));
     std::printf("  ours over its own installation (an upgrade): median %.1f, least %.1f ms, peak %.1f MiB\n",
                 Median(seconds[kUpgrade]) * 1000, Least(seconds[kUpgrade]) * 1000, Median(peaks[kUpgrade]));
     return 0;

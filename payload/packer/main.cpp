@@ -84,8 +84,8 @@ bool ParseArguments(int argc, char** argv, Options* options)
         } else if (argument == "--level" && hasValue) {
             long level;
             if (!ParseNumber(argv[++i], xpress::kFastestLevel, xpress::kStrongestLevel, &level)) {
-                std::fprintf(stderr, "payload-pack: level must be %d..%d, not '%s'\n",
-                             xpress::kFastestLevel, xpress::kStrongestLevel, argv[i]);
+                std::fprintf(stderr, "payload-pack: level must be %d..%d, not '%s'\n", xpress::kFastestLevel,
+                             xpress::kStrongestLevel, argv[i]);
                 return false;
             }
             options->level = static_cast<int>(level);
@@ -182,8 +182,8 @@ void ReportProgress(void* context, std::size_t done, std::size_t total)
     if (tenths == progress.reported || tenths == 10)
         return;
     progress.reported = tenths;
-    std::printf("entry %d  %s  %zu%% of %zu bytes compressed\n", progress.entry, progress.path.c_str(),
-                tenths * 10, total);
+    std::printf("entry %d  %s  %zu%% of %zu bytes compressed\n", progress.entry, progress.path.c_str(), tenths * 10,
+                total);
     std::fflush(stdout);
 }
 
@@ -228,8 +228,8 @@ int Run(int argc, char** argv)
             return 1;
         }
         const double ratio = 100.0 * double(entries[i].stream.size()) / double(data.size());
-        std::printf("entry %d  %s  %zu -> %zu bytes (%.1f%%)\n", i, path.c_str(), data.size(),
-                    entries[i].stream.size(), ratio);
+        std::printf("entry %d  %s  %zu -> %zu bytes (%.1f%%)\n", i, path.c_str(), data.size(), entries[i].stream.size(),
+                    ratio);
     }
 
     const std::vector<std::uint8_t> container = payload::BuildContainer(entries);
