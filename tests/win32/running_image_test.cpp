@@ -1,8 +1,6 @@
-// The check that a file is the running program's, on this test program's own
-// file: every byte of it matches, in reads of any size, and one byte changed
-// anywhere does not.  Wine loads programs where their files say, Windows most
-// often elsewhere: the same program written for another base stands in for
-// that, its relocated values moved by the difference.
+// This program's own file matches the running image in reads of any size; one
+// byte changed anywhere does not.  Wine loads programs at their files' base,
+// Windows elsewhere: a file written for another base stands in for that.
 #include "install/running_image.h"
 #include "tests/support/support.h"
 
