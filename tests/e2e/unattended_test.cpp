@@ -1,11 +1,8 @@
-// The setup program as deployment tools run it: with switches, nobody watching,
-// the exit code read whole as a Windows program reads it.  An installation
-// with /S and a log, a second setup while a wizard is open, Cancel, an upgrade
-// over a copy whose "save changes?" nobody answers (replaced when the machine
-// restarts, carried out by wineboot -r), the quiet uninstall that the
-// registration names, whose Uninstall.exe an installation before the next
-// restart keeps; /passive with the three option switches; an older setup
-// over a newer installation; command lines the program does not take.
+// The setup program as deployment tools run it, the exit code read whole: /S
+// with a log, a second setup beside a wizard, Cancel, an upgrade over a copy
+// nobody answers (done by wineboot -r), the registered quiet uninstall, whose
+// Uninstall.exe a reinstall before the restart keeps; /passive and the option
+// switches; a newer installation; command lines not taken.
 #include "resources/resource.h"
 #include "tests/support/support.h"
 
