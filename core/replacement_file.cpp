@@ -4,12 +4,17 @@
 
 namespace {
 
-// The errors of a file that a running program holds: as the image of a
-// process, or open without sharing.
-bool IsInUse(DWORD error)
+// The errors of a file at `path` that a running program holds: as the image
+// of a process (Windows says access denied), or open without sharing.  Access
+// is denied for a folder or a read-only file too, which no restart mends.
+bool IsInUse(DWORD error, const char* path)
 {
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION ||
-           error == ERROR_USER_MAPPED_FILE;
+    if (error == ERROR_ACCESS_DENIED) {
+        DWORD attributes = GetFileAttributesA(path);
+        return attributes != INVALID_FILE_ATTRIBUTES &&
+               (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) == 0;
+    }
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_USER_MAPPED_FILE;
 }
 
 // The system's list of renames carried out at the next start; only
@@ -93,7 +98,7 @@ DWORD PutInPlace(const char* newPath, const char* targetPath, InUse inUse)
         return ERROR_SUCCESS;
     }
     DWORD error = GetLastError();
-    if (inUse == InUse::kAtRestart && IsInUse(error)) {
+    if (inUse == InUse::kAtRestart && IsInUse(error, targetPath)) {
         DWORD scheduled = AtNextStart(newPath, targetPath);
         if (scheduled == ERROR_SUCCESS_REBOOT_REQUIRED)
             return scheduled;
@@ -122,7 +127,7 @@ DWORD RemoveFile(const char* path, InUse inUse)
     DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
         return ERROR_SUCCESS;
-    if (inUse == InUse::kAtRestart && IsInUse(error)) {
+    if (inUse == InUse::kAtRestart && IsInUse(error, path)) {
         DWORD scheduled = AtNextStart(path, nullptr);
         if (scheduled == ERROR_SUCCESS_REBOOT_REQUIRED)
             return scheduled;
