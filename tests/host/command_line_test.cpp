@@ -74,7 +74,8 @@ TEST(CommandLine, ALogPathWholeOrRefused)
     const std::string longest(kPathCapacity - 1, 'x');
     EXPECT_TRUE(ParseCommandLine(("/log " + longest).c_str(), &parsed));
     EXPECT_EQ(longest, parsed.logPath);
-    for (const std::string& text : {"/S /log=" + longest + "x", "/S /log \"" + longest + "x\"", "/S /" + longest + longest})
+    const std::string tooLong = longest + "x";
+    for (const std::string& text : {"/S /log=" + tooLong, "/S /log \"" + tooLong + "\"", "/S /" + longest + tooLong})
         EXPECT_TRUE(!ParseCommandLine(text.c_str(), &parsed) && parsed.logPath[0] == '\0' &&
                     parsed.mode == SetupMode::kQuiet) << text;
 }
