@@ -95,6 +95,10 @@ void ExpectedSectionBytes(const IMAGE_SECTION_HEADER& section, const std::uint8_
             if (header->SizeOfBlock < sizeof *header)
                 break;
             const auto* entries = reinterpret_cast<const WORD*>(header + 1);
+            if (header->VirtualAddress >= rva + size || header->VirtualAddress + 4096 + 8 <= rva) {
+                block += header->SizeOfBlock;  // a page of relocations elsewhere
+                continue;
+            }
             for (std::size_t e = 0; e < (header->SizeOfBlock - sizeof *header) / 2; ++e) {
                 const std::uint32_t at = header->VirtualAddress + (entries[e] & 0xFFF);
                 const int type = entries[e] >> 12;
@@ -108,6 +112,10 @@ void ExpectedSectionBytes(const IMAGE_SECTION_HEADER& section, const std::uint8_
             block += header->SizeOfBlock;
         }
     }
+    const IMAGE_DATA_DIRECTORY& addresses = directories[IMAGE_DIRECTORY_ENTRY_IAT];
+    if (addresses.Size != 0 &&
+        (addresses.VirtualAddress >= rva + size || addresses.VirtualAddress + addresses.Size <= rva))
+        return;  // the import address table lies elsewhere
     const IMAGE_DATA_DIRECTORY& imports = directories[IMAGE_DIRECTORY_ENTRY_IMPORT];
     for (std::uint32_t at = imports.VirtualAddress; imports.Size != 0; at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
         const auto* descriptor = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + at);

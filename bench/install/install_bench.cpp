@@ -67,7 +67,7 @@ Run RunOurs(const std::string& program)
         return run;
     const double start = Now();
     const bool installed =
-        Press(setup.wizard, IDOK, kBoundMs) && WaitFor([&] { return OnFinishPage(setup.wizard); }, kBoundMs);
+        Press(setup.wizard, IDOK, kBoundMs) && WaitFor([&] { return OnFinishPage(setup.wizard); }, kBoundMs, 1);
     const double seconds = Now() - start;
     run.peakMiB = PeakMiB(setup.process.handle(), 0);
     if (installed && ControlText(setup.wizard, IDC_STATUS) == "The install operation completed successfully." &&
