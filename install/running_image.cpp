@@ -127,6 +127,26 @@ void ExpectedSectionBytes(const IMAGE_SECTION_HEADER& section, const std::uint8_
     }
 }
 
+// Whether the loader may have changed a byte of [rva, rva + size): a page it
+// relocated, or the import address table.
+bool IsChangedByTheLoader(std::uint32_t rva, std::size_t size)
+{
+    const IMAGE_DATA_DIRECTORY* directories = Headers()->OptionalHeader.DataDirectory;
+    const IMAGE_DATA_DIRECTORY& addresses = directories[IMAGE_DIRECTORY_ENTRY_IAT];
+    const std::uint64_t end = std::uint64_t(rva) + size;
+    if (addresses.Size == 0 || (addresses.VirtualAddress < end && addresses.VirtualAddress + addresses.Size > rva))
+        return true;
+    const IMAGE_DATA_DIRECTORY& relocations = directories[IMAGE_DIRECTORY_ENTRY_BASERELOC];
+    for (std::uint32_t block = 0; relocationDelta != 0 && block + sizeof(IMAGE_BASE_RELOCATION) <= relocations.Size;) {
+        const auto* header = reinterpret_cast<const IMAGE_BASE_RELOCATION*>(base + relocations.VirtualAddress + block);
+        if (header->SizeOfBlock < sizeof *header ||
+            (header->VirtualAddress < end && header->VirtualAddress + 4096 + 8 > rva))
+            return true;
+        block += header->SizeOfBlock;
+    }
+    return false;
+}
+
 // The headers: as in memory, but for the image base, which the loader may
 // have set to where it put the image.  Its bytes may come in several reads.
 bool MatchHeaderBytes(std::uint64_t offset, const std::uint8_t* bytes, std::size_t size)
@@ -197,8 +217,11 @@ bool MatchRange(std::uint64_t offset, const std::uint8_t* bytes, std::size_t siz
         if (within >= MappedRawSize(section))
             break;  // padding: zeros, below
         const std::uint8_t* source = IsWritable(section) ? PristineBytes(i) : base + section.VirtualAddress;
+        const std::uint32_t rva = std::uint32_t(section.VirtualAddress + within);
+        if (!IsChangedByTheLoader(rva, size))  // most of the image: the payload, most code
+            return std::memcmp(source + within, bytes, size) == 0;
         std::uint8_t expected[4096];
-        ExpectedSectionBytes(section, source, std::uint32_t(section.VirtualAddress + within), size, expected);
+        ExpectedSectionBytes(section, source, rva, size, expected);
         return std::memcmp(expected, bytes, size) == 0;
     }
     const IMAGE_DATA_DIRECTORY& signature = optional.DataDirectory[IMAGE_DIRECTORY_ENTRY_SECURITY];
