@@ -7,6 +7,7 @@
 #include "tests/support/support.h"
 
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 namespace {
 
@@ -172,7 +173,7 @@ TEST(Unattended, PassiveOptionsAndNewerVersions)
 }
 
 // Command lines that are not taken, and the list of switches: a message box
-// unless quiet, and the exit code either way.
+// unless quiet, and the exit code either way.  Then a folder in the way.
 TEST(Unattended, CommandLinesNotTaken)
 {
     RemoveInstallation();
@@ -190,6 +191,10 @@ TEST(Unattended, CommandLinesNotTaken)
         EXPECT_EQ(row.exitCode, run.Wait()) << row.arguments;
     }
     EXPECT_FALSE(RegistryKeyExists(kUninstallKey));
+    // A folder at the help file's path is no file in use: a failure, not a replacement at a restart.
+    ASSERT_EQ(ERROR_SUCCESS, SHCreateDirectoryExA(nullptr, Installation().helpFile.c_str(), nullptr));
+    EXPECT_EQ(1603, RunUnseen(kSetup, "/S"));
+    RemoveInstallation();
 }
 
 // Uninstall.exe is the program that runs, whatever lies at its path: a setup
