@@ -17,13 +17,17 @@ bool IsInUse(DWORD error, const char* path)
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_USER_MAPPED_FILE;
 }
 
-// The system's list of renames carried out at the next start; only
-// administrators may add to it, as we run.
-DWORD AtNextStart(const char* from, const char* to)
+// A move of `from` to `to` (null: its removal) that failed with `error`, put
+// on the system's list of renames carried out at the next start when the file
+// in the way is in use and `inUse` wants that; only administrators may add to
+// the list, as we run.  ERROR_SUCCESS_REBOOT_REQUIRED once it is there,
+// otherwise `error`.
+DWORD AtNextStartWhenInUse(DWORD error, InUse inUse, const char* from, const char* to)
 {
-    return MoveFileExA(from, to, MOVEFILE_DELAY_UNTIL_REBOOT | (to != nullptr ? MOVEFILE_REPLACE_EXISTING : 0))
-               ? ERROR_SUCCESS_REBOOT_REQUIRED
-               : GetLastError();
+    if (inUse != InUse::kAtRestart || !IsInUse(error, to != nullptr ? to : from) ||
+        !MoveFileExA(from, to, MOVEFILE_DELAY_UNTIL_REBOOT | (to != nullptr ? MOVEFILE_REPLACE_EXISTING : 0)))
+        return error;
+    return ERROR_SUCCESS_REBOOT_REQUIRED;
 }
 
 // The system's list of renames at the next start: pairs of NT paths, source
@@ -97,13 +101,9 @@ DWORD PutInPlace(const char* newPath, const char* targetPath, InUse inUse)
         ForgetRemovalAtNextStart(targetPath);
         return ERROR_SUCCESS;
     }
-    DWORD error = GetLastError();
-    if (inUse == InUse::kAtRestart && IsInUse(error, targetPath)) {
-        DWORD scheduled = AtNextStart(newPath, targetPath);
-        if (scheduled == ERROR_SUCCESS_REBOOT_REQUIRED)
-            return scheduled;
-    }
-    DeleteFileA(newPath);
+    const DWORD error = AtNextStartWhenInUse(GetLastError(), inUse, newPath, targetPath);
+    if (error != ERROR_SUCCESS_REBOOT_REQUIRED)
+        DeleteFileA(newPath);
     return error;
 }
 
@@ -127,10 +127,5 @@ DWORD RemoveFile(const char* path, InUse inUse)
     DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
         return ERROR_SUCCESS;
-    if (inUse == InUse::kAtRestart && IsInUse(error, path)) {
-        DWORD scheduled = AtNextStart(path, nullptr);
-        if (scheduled == ERROR_SUCCESS_REBOOT_REQUIRED)
-            return scheduled;
-    }
-    return error;
+    return AtNextStartWhenInUse(error, inUse, path, nullptr);
 }

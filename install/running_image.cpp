@@ -61,6 +61,38 @@ bool headersMatched = false;
 
 constexpr std::size_t kImageBaseOffset = offsetof(IMAGE_NT_HEADERS64, OptionalHeader.ImageBase);
 
+// Whether [rva, end) reaches into the import address table, whose entries the
+// loader fills in.  Without that directory, any range may.
+bool TouchesImportAddresses(std::uint32_t rva, std::uint64_t end)
+{
+    const IMAGE_DATA_DIRECTORY& addresses = Headers()->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IAT];
+    return addresses.Size == 0 || (addresses.VirtualAddress < end && addresses.VirtualAddress + addresses.Size > rva);
+}
+
+// Whether [rva, end) reaches into the page of a block of relocations, or the
+// 8 bytes a value at its end takes.
+bool TouchesPage(const IMAGE_BASE_RELOCATION& block, std::uint32_t rva, std::uint64_t end)
+{
+    return block.VirtualAddress < end && block.VirtualAddress + 4096 + 8 > rva;
+}
+
+// Hands each block of the image's relocations to visit(block) until it returns
+// true; false when a block is malformed.
+template <typename Visit>
+bool ForEachRelocationBlock(Visit visit)
+{
+    const IMAGE_DATA_DIRECTORY& relocations = Headers()->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_BASERELOC];
+    for (std::uint32_t at = 0; at + sizeof(IMAGE_BASE_RELOCATION) <= relocations.Size;) {
+        const auto& block = *reinterpret_cast<const IMAGE_BASE_RELOCATION*>(base + relocations.VirtualAddress + at);
+        if (block.SizeOfBlock < sizeof block)
+            return false;
+        if (visit(block))
+            return true;
+        at += block.SizeOfBlock;
+    }
+    return true;
+}
+
 // The file's bytes of the image for [rva, rva + size) of `section`, whose
 // bytes as the loader left them lie at `source`: its relocations undone and
 // the import address table as the file holds it (each entry equal to its
@@ -69,6 +101,7 @@ void ExpectedSectionBytes(const IMAGE_SECTION_HEADER& section, const std::uint8_
                           std::size_t size, std::uint8_t* expected)
 {
     const std::uint32_t mapped = std::uint32_t(MappedRawSize(section));
+    const std::uint64_t end = std::uint64_t(rva) + size;
     std::memcpy(expected, source + (rva - section.VirtualAddress), size);
     // A relocated value as the loader left it, which may begin before the range.
     auto loaded = [&](std::uint32_t at, int width) {
@@ -82,41 +115,31 @@ void ExpectedSectionBytes(const IMAGE_SECTION_HEADER& section, const std::uint8_
     auto patch = [&](std::uint32_t at, std::uint64_t value, std::size_t width) {
         for (std::size_t k = 0; k < width; ++k) {
             std::uint64_t byteRva = std::uint64_t(at) + k;
-            if (byteRva >= rva && byteRva < std::uint64_t(rva) + size)
+            if (byteRva >= rva && byteRva < end)
                 expected[byteRva - rva] = std::uint8_t(value >> (8 * k));
         }
     };
-    const IMAGE_DATA_DIRECTORY* directories = Headers()->OptionalHeader.DataDirectory;
-    const IMAGE_DATA_DIRECTORY& relocations = directories[IMAGE_DIRECTORY_ENTRY_BASERELOC];
     if (relocationDelta != 0) {
-        for (std::uint32_t block = 0; block + sizeof(IMAGE_BASE_RELOCATION) <= relocations.Size;) {
-            const auto* header =
-                reinterpret_cast<const IMAGE_BASE_RELOCATION*>(base + relocations.VirtualAddress + block);
-            if (header->SizeOfBlock < sizeof *header)
-                break;
-            const auto* entries = reinterpret_cast<const WORD*>(header + 1);
-            if (header->VirtualAddress >= rva + size || header->VirtualAddress + 4096 + 8 <= rva) {
-                block += header->SizeOfBlock;  // a page of relocations elsewhere
-                continue;
-            }
-            for (std::size_t e = 0; e < (header->SizeOfBlock - sizeof *header) / 2; ++e) {
-                const std::uint32_t at = header->VirtualAddress + (entries[e] & 0xFFF);
+        ForEachRelocationBlock([&](const IMAGE_BASE_RELOCATION& block) {
+            if (!TouchesPage(block, rva, end))
+                return false;
+            const auto* entries = reinterpret_cast<const WORD*>(&block + 1);
+            for (std::size_t e = 0; e < (block.SizeOfBlock - sizeof block) / 2; ++e) {
+                const std::uint32_t at = block.VirtualAddress + (entries[e] & 0xFFF);
                 const int type = entries[e] >> 12;
-                if (at + 8 <= rva || at >= rva + size)
+                if (at + 8 <= rva || at >= end)
                     continue;
                 if (type == IMAGE_REL_BASED_DIR64)
                     patch(at, loaded(at, 8) - std::uint64_t(relocationDelta), 8);
                 else if (type == IMAGE_REL_BASED_HIGHLOW)
                     patch(at, std::uint32_t(loaded(at, 4) - std::uint64_t(relocationDelta)), 4);
             }
-            block += header->SizeOfBlock;
-        }
+            return false;
+        });
     }
-    const IMAGE_DATA_DIRECTORY& addresses = directories[IMAGE_DIRECTORY_ENTRY_IAT];
-    if (addresses.Size != 0 &&
-        (addresses.VirtualAddress >= rva + size || addresses.VirtualAddress + addresses.Size <= rva))
-        return;  // the import address table lies elsewhere
-    const IMAGE_DATA_DIRECTORY& imports = directories[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (!TouchesImportAddresses(rva, end))
+        return;
+    const IMAGE_DATA_DIRECTORY& imports = Headers()->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     for (std::uint32_t at = imports.VirtualAddress; imports.Size != 0; at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
         const auto* descriptor = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + at);
         if (descriptor->Name == 0 || descriptor->OriginalFirstThunk == 0)
@@ -128,23 +151,21 @@ void ExpectedSectionBytes(const IMAGE_SECTION_HEADER& section, const std::uint8_
 }
 
 // Whether the loader may have changed a byte of [rva, rva + size): a page it
-// relocated, or the import address table.
+// relocated, or the import address table.  A malformed list of relocations
+// counts as touching everything.
 bool IsChangedByTheLoader(std::uint32_t rva, std::size_t size)
 {
-    const IMAGE_DATA_DIRECTORY* directories = Headers()->OptionalHeader.DataDirectory;
-    const IMAGE_DATA_DIRECTORY& addresses = directories[IMAGE_DIRECTORY_ENTRY_IAT];
     const std::uint64_t end = std::uint64_t(rva) + size;
-    if (addresses.Size == 0 || (addresses.VirtualAddress < end && addresses.VirtualAddress + addresses.Size > rva))
+    if (TouchesImportAddresses(rva, end))
         return true;
-    const IMAGE_DATA_DIRECTORY& relocations = directories[IMAGE_DIRECTORY_ENTRY_BASERELOC];
-    for (std::uint32_t block = 0; relocationDelta != 0 && block + sizeof(IMAGE_BASE_RELOCATION) <= relocations.Size;) {
-        const auto* header = reinterpret_cast<const IMAGE_BASE_RELOCATION*>(base + relocations.VirtualAddress + block);
-        if (header->SizeOfBlock < sizeof *header ||
-            (header->VirtualAddress < end && header->VirtualAddress + 4096 + 8 > rva))
-            return true;
-        block += header->SizeOfBlock;
-    }
-    return false;
+    if (relocationDelta == 0)
+        return false;
+    bool touched = false;
+    const bool wellFormed = ForEachRelocationBlock([&](const IMAGE_BASE_RELOCATION& block) {
+        touched = TouchesPage(block, rva, end);
+        return touched;
+    });
+    return touched || !wellFormed;
 }
 
 // The headers: as in memory, but for the image base, which the loader may
