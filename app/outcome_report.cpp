@@ -1,7 +1,7 @@
 #include "app/outcome_report.h"
 
 #include "app/setup_log.h"
-#include "core/installation_layout.h"
+#include "maintenance/legacy.h"
 
 #include <initializer_list>
 
@@ -36,8 +36,7 @@ int ExitCode(bool succeeded, std::initializer_list<StepOutcome> steps)
 
 int ReportInstallOutcome(const InstallOutcome& outcome)
 {
-    InstallationLayout layout;
-    FindInstallationLayout(&layout);
+    const InstallationLayout& layout = outcome.layout;
     char what[kPathCapacity + 32];
     LogRunningCopies(outcome.runningCopies);
     LogStep("Program Files folder", outcome.programFiles);
@@ -61,4 +60,11 @@ int ReportUninstallOutcome(const UninstallOutcome& outcome)
     LogStep("registration removed", outcome.registration);
     LogStep("removal of the uninstaller once it has ended", outcome.selfDelete);
     return ExitCode(outcome.Succeeded(), {outcome.files});
+}
+
+void ReportLegacyLeftAlone()
+{
+    char command[kPathCapacity];
+    if (FindLegacyInstallation(command))
+        LogLine("legacy 1.x installation found, left alone: nobody to ask (%s)", command);
 }

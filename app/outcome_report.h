@@ -18,3 +18,6 @@ constexpr int kExitRestartNeeded = 3010;   // ERROR_SUCCESS_REBOOT_REQUIRED
 // Logs each step and returns the exit code the outcome makes.
 int ReportInstallOutcome(const InstallOutcome& outcome);
 int ReportUninstallOutcome(const UninstallOutcome& outcome);
+
+// With nobody to ask, a legacy 1.x installation is left alone: the log says so.
+void ReportLegacyLeftAlone();

@@ -19,7 +19,6 @@
 #include "core/registry_text.h"
 #include "core/worker_thread.h"
 #include "install/running_file.h"
-#include "maintenance/legacy.h"
 #include "maintenance/uninstall.h"
 #include "shell/shortcuts.h"
 #include "product_texts.h"
@@ -131,9 +130,7 @@ int InstallQuietly(const InstallOptions& options)
     InstallOptions unattended = options;
     unattended.unattended = true;
     int exitCode = ReportInstallOutcome(InstallProduct(unattended, InstallProgress()));
-    char command[kPathCapacity];
-    if (FindLegacyInstallation(command))
-        LogLine("legacy 1.x installation found, left alone: nobody to ask (%s)", command);
+    ReportLegacyLeftAlone();
     return exitCode;
 }
 

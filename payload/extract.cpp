@@ -40,6 +40,15 @@ struct FileSink {
     DWORD error;              // why the last write fell short
 };
 
+// Adds bytes written to the payload's count and reports the new total.
+void CountWritten(WriteProgress* progress, std::uint64_t bytes)
+{
+    if (progress != nullptr && progress->report != nullptr)
+        progress->report(progress->context,
+                         std::uint64_t(InterlockedExchangeAdd64(&progress->written, LONG64(bytes))) + bytes,
+                         progress->total);
+}
+
 // Writes a decoded piece at the sink's offset.  Only the count decides: a full
 // disk stores fewer bytes.
 bool WritePiece(void* context, const void* bytes, std::size_t size)
@@ -54,10 +63,7 @@ bool WritePiece(void* context, const void* bytes, std::size_t size)
     else if (written != size)
         sink.error = ERROR_DISK_FULL;
     sink.offset += written;
-    if (sink.progress != nullptr && sink.progress->report != nullptr)
-        sink.progress->report(sink.progress->context,
-                              std::uint64_t(InterlockedExchangeAdd64(&sink.progress->written, written)) + written,
-                              sink.progress->total);
+    CountWritten(sink.progress, written);
     return written == size;
 }
 
@@ -191,11 +197,7 @@ DWORD DecodeWhole(const payload::EntryView& entry, HANDLE file, WriteProgress* p
         return ERROR_NOT_ENOUGH_MEMORY;
     if (result != xpress::DecodeResult::kSuccess)
         return ERROR_INVALID_DATA;
-    if (progress != nullptr && progress->report != nullptr)
-        progress->report(progress->context,
-                         std::uint64_t(InterlockedExchangeAdd64(&progress->written, entry.uncompressedSize)) +
-                             entry.uncompressedSize,
-                         progress->total);
+    CountWritten(progress, entry.uncompressedSize);
     return ERROR_SUCCESS;
 }
 
