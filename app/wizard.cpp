@@ -95,19 +95,6 @@ void InitializeWizard(HWND dialog)
     UpdateWizardPage(dialog);
 }
 
-// The installation runs inside the Install button's handler, so clicks and keys
-// made meanwhile wait in the queue: a double-click on Install, or Enter pressed
-// while installing, would otherwise answer the next question or press Finish
-// before the user has seen the result.
-void DiscardQueuedInput()
-{
-    MSG message;
-    while (PeekMessageA(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
-    }
-    while (PeekMessageA(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
-    }
-}
-
 InstallOptions ChosenOptions(HWND dialog)
 {
     InstallOptions options;
@@ -135,13 +122,13 @@ void ShowProgress(void* context, std::uint64_t written, std::uint64_t total)
 // left alone.
 bool OfferLegacyRemoval(HWND dialog)
 {
+    if (run->mode != SetupMode::kInteractive) {
+        ReportLegacyLeftAlone();
+        return false;
+    }
     char command[kPathCapacity];
     if (!FindLegacyInstallation(command))
         return false;
-    if (run->mode != SetupMode::kInteractive) {
-        LogLine("legacy 1.x installation found, left alone: nobody to ask (%s)", command);
-        return false;
-    }
     bool yes = MessageBoxA(dialog, LEGACY_QUESTION_TEXT, SetupTitle, MB_YESNO | MB_ICONQUESTION) == IDYES;
     LogLine("legacy 1.x installation found (%s): %s", command, yes ? "removed" : "kept, as asked");
     return yes && CopyPath(installation.legacyCommand, command);
@@ -151,7 +138,6 @@ bool OfferLegacyRemoval(HWND dialog)
 // the program and tries again, or cancels with everything as it was.
 bool RetryWhenInUse(HWND dialog)
 {
-    DiscardQueuedInput();
     bool retry = MessageBoxA(dialog, APPLICATION_IN_USE_TEXT, SetupTitle, MB_RETRYCANCEL | MB_ICONWARNING) == IDRETRY;
     LogLine("the application's file is in use: %s", retry ? "tried again" : "cancelled, nothing changed");
     return retry;
@@ -206,7 +192,6 @@ void OnInstalled(HWND dialog)
     run->exitCode = ReportInstallOutcome(installation.outcome);
     if (installation.outcome.Succeeded()) {
         SetDlgItemTextA(dialog, IDC_STATUS, "The install operation completed successfully.");
-        DiscardQueuedInput();
         if (!again && OfferLegacyRemoval(dialog)) {
             SetDlgItemTextA(dialog, IDC_STATUS, "Removing the earlier version...");
             installation.worker = StartWorker(InstallOnWorker, nullptr);
@@ -219,8 +204,6 @@ void OnInstalled(HWND dialog)
         EndDialog(dialog, run->exitCode);
         return;
     }
-    // Again, after the question and the work that followed it.
-    DiscardQueuedInput();
     ShowControl(dialog, IDC_START_APP, true);
     SetDlgItemTextA(dialog, IDOK, "Finish");
     EnableControl(dialog, IDOK, true);
@@ -299,7 +282,11 @@ INT_PTR CALLBACK WizardDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     } else if (message == WM_COMMAND) {
         switch (LOWORD(wParam)) {
         case IDOK:
-            OnNext(dialog);
+            // Enter also arrives as IDOK, on some systems even while the button
+            // is disabled: on the licence page before it is accepted, or while
+            // the installation runs on its thread.
+            if (IsWindowEnabled(GetDlgItem(dialog, IDOK)))
+                OnNext(dialog);
             break;
         case IDCANCEL:
             // A close request also arrives as IDCANCEL; some systems send it even
