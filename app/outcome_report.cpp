@@ -1,6 +1,7 @@
 #include "app/outcome_report.h"
 
 #include "app/setup_log.h"
+#include "core/installation_layout.h"
 #include "maintenance/legacy.h"
 
 #include <initializer_list>
@@ -36,7 +37,11 @@ int ExitCode(bool succeeded, std::initializer_list<StepOutcome> steps)
 
 int ReportInstallOutcome(const InstallOutcome& outcome)
 {
-    const InstallationLayout& layout = outcome.layout;
+    // Looked up again rather than carried in every outcome: the wizard keeps
+    // its outcome in initialised data, where the paths would cost a KiB of
+    // the program's file.
+    InstallationLayout layout;
+    FindInstallationLayout(&layout);
     char what[kPathCapacity + 32];
     LogRunningCopies(outcome.runningCopies);
     LogStep("Program Files folder", outcome.programFiles);

@@ -8,6 +8,7 @@
 #include "install/install_product.h"
 
 #include "core/application_path.h"
+#include "core/installation_layout.h"
 #include "core/platform_paths.h"
 #include "install/installed_size.h"
 #include "install/running_file.h"
@@ -86,13 +87,14 @@ InstallOutcome InstallProduct(const InstallOptions& options, const InstallProgre
     progress.report = report.report;
     progress.context = report.context;
     progress.total = PayloadEntrySize(0) + PayloadEntrySize(1);
-    if (FindInstallationLayout(&outcome.layout)) {
+    InstallationLayout layout;
+    if (FindInstallationLayout(&layout)) {
         outcome.programFiles = StepResult(ERROR_SUCCESS);
-        outcome.applicationInUse = !options.unattended && IsFileInUse(outcome.layout.application);
+        outcome.applicationInUse = !options.unattended && IsFileInUse(layout.application);
         if (outcome.applicationInUse)
             outcome.application = StepResult(ERROR_SHARING_VIOLATION);
         else
-            InstallInto(outcome.layout, options, progress, outcome);
+            InstallInto(layout, options, progress, outcome);
     } else {
         outcome.programFiles = StepResult(ERROR_PATH_NOT_FOUND);
     }

@@ -5,14 +5,12 @@
 #pragma once
 
 #include "core/install_options.h"
-#include "core/installation_layout.h"
 #include "core/step_outcome.h"
 #include "maintenance/shutdown.h"
 
 #include <cstdint>
 
 struct InstallOutcome {
-    InstallationLayout layout;  // where it installs; empty without a Program Files folder
     ShutdownOutcome runningCopies;
     StepOutcome programFiles;  // the Program Files folder found, the paths built
     StepOutcome application;
